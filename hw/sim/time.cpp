@@ -1,0 +1,46 @@
+// Virtual time: nothing here waits for real.
+#include <cerrno>
+#include <cstring>
+
+#include "hw/hw.h"
+#include "sim/machine.h"
+
+namespace hw {
+
+int SetAffinity(pid_t pid, std::size_t maskBytes, const void* mask) {
+    sim::Machine& machine = sim::TheMachine();
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, mask, maskBytes < sizeof bits ? maskBytes : sizeof bits);
+    machine.Log().Add({"host", "sched_setaffinity", static_cast<std::uint64_t>(pid), bits,
+                       static_cast<unsigned>(maskBytes), ""});
+    if (const int error = machine.Host().Faults().affinityErrno; error != 0) {
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+unsigned SleepSeconds(unsigned seconds) {
+    constexpr std::uint64_t kNsPerSecond = 1'000'000'000;
+    const std::uint64_t left = sim::TheMachine().Clock().Sleep(seconds * kNsPerSecond);
+    return static_cast<unsigned>((left + kNsPerSecond - 1) / kNsPerSecond);
+}
+
+int SleepMicroseconds(useconds_t microseconds) {
+    if (sim::TheMachine().Clock().Sleep(std::uint64_t{microseconds} * 1000) != 0) {
+        errno = EINTR;
+        return -1;
+    }
+    return 0;
+}
+
+int GetTimeOfDay(struct timeval* now) {
+    const std::uint64_t ns = sim::TheMachine().Clock().NowNs();
+    now->tv_sec = static_cast<time_t>(sim::VirtualClock::kEpochSeconds + ns / 1'000'000'000);
+    now->tv_usec = static_cast<suseconds_t>(ns % 1'000'000'000 / 1000);
+    return 0;
+}
+
+unsigned Alarm(unsigned seconds) { return sim::TheMachine().Clock().Alarm(seconds); }
+
+}  // namespace hw
