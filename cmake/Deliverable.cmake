@@ -35,21 +35,23 @@ function(srvfw_version_script exports_file out_file)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${exports_file})
 endfunction()
 
-# srvfw_add_program(<name> SOURCES ... [LIBS ...] [PCI])
+# srvfw_add_program(<name> MAIN <file> SOURCES ... [LIBS ...] [PCI])
 #   build/<preset>/bin/<name> and build/<preset>/sim/bin/<name>
+# The object library <name>_core holds all but main(), so that tests can run
+# the program in-process.
 function(srvfw_add_program name)
-  cmake_parse_arguments(ARG "PCI" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "PCI" "MAIN" "SOURCES;LIBS" ${ARGN})
   add_library(${name}_core OBJECT ${ARG_SOURCES})
   target_link_libraries(${name}_core PUBLIC hw_interface ${ARG_LIBS})
 
-  add_executable(${name} $<TARGET_OBJECTS:${name}_core>)
+  add_executable(${name} ${ARG_MAIN} $<TARGET_OBJECTS:${name}_core>)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} hw_linux)
   if(ARG_PCI)
     target_link_libraries(${name} PRIVATE hw_linux_pci)
   endif()
 
   if(TARGET hwsim)
-    add_executable(${name}_sim $<TARGET_OBJECTS:${name}_core>)
+    add_executable(${name}_sim ${ARG_MAIN} $<TARGET_OBJECTS:${name}_core>)
     target_link_libraries(${name}_sim PRIVATE ${ARG_LIBS} hwsim)
     set_target_properties(${name}_sim PROPERTIES
       OUTPUT_NAME ${name}

@@ -1,0 +1,3 @@
+#include "tarvo/tarvo.h"
+
+int main(int argc, char** argv) { return tarvo::Run(argc, argv); }
