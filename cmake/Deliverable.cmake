@@ -89,8 +89,13 @@ function(srvfw_add_library name)
     if(ARG_PCI AND variant STREQUAL "real")
       target_link_libraries(${target} PRIVATE hw_linux_pci)
     endif()
-    target_link_options(${target} PRIVATE
-      "LINKER:--version-script=${script}" "LINKER:--no-undefined")
+    target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
+    # Every name a library needs must be found when it is linked, not when a
+    # host loads it; clang's sanitizer runtimes are left for the executable
+    # to bring, so sanitized builds cannot check this.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "sanitize")
+      target_link_options(${target} PRIVATE "LINKER:--no-undefined")
+    endif()
     set_target_properties(${target} PROPERTIES
       PREFIX "" OUTPUT_NAME ${ARG_OUTPUT} SUFFIX ""
       LIBRARY_OUTPUT_DIRECTORY ${outdir}
