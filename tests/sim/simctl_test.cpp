@@ -1,31 +1,19 @@
 // simctl through its command line: a state directory made by one run is what
 // the next run (and any simulated deliverable) finds.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "sim/machine.h"
+#include "tests/common/run_command.h"
 
 namespace {
 
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Simctl(const std::string& args) {
-    const std::string command = std::string(SIMCTL_PATH) + " " + args + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+test_support::CommandOutcome Simctl(const std::string& args) {
+    return test_support::RunCommand(std::string(SIMCTL_PATH) + " " + args);
 }
 
 class SimctlTest : public ::testing::Test {
@@ -39,12 +27,12 @@ protected:
 };
 
 TEST_F(SimctlTest, InitThenShowDescribesTheMachine) {
-    const Outcome init = Simctl(dir.string() + " init ram.mb=8");
-    ASSERT_EQ(init.status, 0) << init.output;
+    const test_support::CommandOutcome init = Simctl(dir.string() + " init ram.mb=8");
+    ASSERT_EQ(init.code, 0) << init.output;
     EXPECT_TRUE(std::filesystem::exists(dir / "settings"));
 
-    const Outcome show = Simctl(dir.string() + " show");
-    ASSERT_EQ(show.status, 0) << show.output;
+    const test_support::CommandOutcome show = Simctl(dir.string() + " show");
+    ASSERT_EQ(show.code, 0) << show.output;
     EXPECT_NE(show.output.find("ram.mb = 8"), std::string::npos) << show.output;
     EXPECT_NE(show.output.find("00:1F.0 8086:3A18"), std::string::npos) << show.output;
     EXPECT_NE(show.output.find("0000100000-00007FFFFF RAM  extended"), std::string::npos)
@@ -53,7 +41,7 @@ TEST_F(SimctlTest, InitThenShowDescribesTheMachine) {
 }
 
 TEST_F(SimctlTest, SetChangesSettingsAndKeepsState) {
-    ASSERT_EQ(Simctl(dir.string() + " init").status, 0);
+    ASSERT_EQ(Simctl(dir.string() + " init").code, 0);
     {
         sim::Machine machine(sim::SettingsOf(dir));
         sim::BuildMachine(machine);
@@ -62,7 +50,7 @@ TEST_F(SimctlTest, SetChangesSettingsAndKeepsState) {
         machine.PortOut(0x71, 0x42);
         ASSERT_TRUE(machine.SaveState(dir));
     }
-    ASSERT_EQ(Simctl(dir.string() + " set ram.mb=32").status, 0);
+    ASSERT_EQ(Simctl(dir.string() + " set ram.mb=32").code, 0);
     EXPECT_EQ(sim::SettingsOf(dir).GetNumber("ram.mb", 0), 32u);
 
     sim::Machine machine(sim::SettingsOf(dir));
@@ -85,12 +73,12 @@ TEST_F(SimctlTest, UsageErrors) {
         {dir.string() + " init novalue", 2, "expected key=value"},
     };
     for (const Case& c : cases) {
-        const Outcome run = Simctl(c.args);
-        EXPECT_EQ(run.status, c.status) << c.args;
+        const test_support::CommandOutcome run = Simctl(c.args);
+        EXPECT_EQ(run.code, c.status) << c.args;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.args << ": " << run.output;
     }
-    const Outcome help = Simctl("--help");
-    EXPECT_EQ(help.status, 0);
+    const test_support::CommandOutcome help = Simctl("--help");
+    EXPECT_EQ(help.code, 0);
     EXPECT_NE(help.output.find("init [KEY=VALUE...]"), std::string::npos);
 }
 
