@@ -1,7 +1,11 @@
 // What the simulated server is made of. Each component reads its settings
 // here; a later component is added with one more line.
+#include "sim/bios_flash.h"
+#include "sim/host_fault_settings.h"
 #include "sim/legacy_devices.h"
 #include "sim/machine.h"
+#include "sim/memory_pokes.h"
+#include "sim/quorzel.h"
 
 namespace sim {
 
@@ -37,6 +41,14 @@ void BuildMachine(Machine& machine) {
     AddChipset(machine);
     machine.Add<CmosRam>();
     machine.Add<PostCodePort>();
+    machine.Add<BiosFlashService>(BiosFlashConfig::FromSettings(machine.Config()));
+    machine.Add<QuorzelModule>();
+    ApplyHostFaultSettings(machine);
+    // Last, so that they change what the components laid out.
+    ApplyMemoryPokes(machine);
+    // Building the machine (a driver registered at start, a node in place)
+    // is not something a program asked of it.
+    machine.Log().Clear();
 }
 
 }  // namespace sim

@@ -70,6 +70,10 @@ public:
     int MakeNode(const std::string& path, mode_t mode, dev_t device);  // 0 or errno
     int RemoveNode(const std::string& path);                          // 0 or errno
     bool NodeExists(const std::string& path) const { return mNodes.count(path) != 0; }
+    std::optional<dev_t> NodeDevice(const std::string& path) const {
+        const auto node = mNodes.find(path);
+        return node == mNodes.end() ? std::nullopt : std::optional<dev_t>(node->second.device);
+    }
 
     // ---- the shell
     void AddProgram(const std::string& name, Program program);

@@ -3,6 +3,7 @@
 // machine, run the simulated builds against it and look at the result.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 
 #include "sim/simctl/command.h"
@@ -39,7 +40,14 @@ int main(int argc, char** argv) {
     }
     for (const simctl::Command& command : simctl::Registry()) {
         if (command.name == std::string(argv[2])) {
-            return command.handler(simctl::Invocation{argv[1], {argv + 3, argv + argc}});
+            // A setting the simulated server cannot be built from is the
+            // user's to fix: say which, and change nothing.
+            try {
+                return command.handler(simctl::Invocation{argv[1], {argv + 3, argv + argc}});
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "simctl: %s\n", error.what());
+                return 1;
+            }
         }
     }
     std::fprintf(stderr, "simctl: unknown command \"%s\"\n\n", argv[2]);

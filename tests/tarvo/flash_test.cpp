@@ -8,8 +8,6 @@ namespace {
 
 using Flashing = TarvoTest;
 
-constexpr std::uint32_t kBase = 0xC0000;  // of the 256 KB ROM
-
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};

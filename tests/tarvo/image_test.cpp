@@ -56,6 +56,7 @@ TEST_F(ImageChecks, MissingFile) {
 }
 
 TEST_F(ImageChecks, AcceptedImages) {
+    Boot();
     struct Case {
         const char* name;
         std::vector<std::uint8_t> image;
@@ -76,6 +77,7 @@ TEST_F(ImageChecks, AcceptedImages) {
 }
 
 TEST_F(ImageChecks, CompareReport) {
+    Boot();
     struct Case {
         const char* name;
         std::vector<std::uint8_t> image;
@@ -126,6 +128,7 @@ TEST_F(ImageChecks, CompareModeLeavesCmosAlone) {
 }
 
 TEST_F(ImageChecks, NonCriticalBlockSearch) {
+    Boot();
     // Blocks of the 256 KB image: 0 at 0, 1 at 10000h, 2 (NVRAM) at 20000h,
     // 3 (boot block) at 30000h.
     struct Case {
