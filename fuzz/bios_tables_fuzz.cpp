@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 3) return 0;
     sim::Settings settings;
     settings.Set("bios.rom_kb", "64");
+    settings.Set("ram.mb", "1");  // no extended memory to clear for every input
     sim::Machine& machine = sim::ResetMachine(settings);
 
     // First byte: which segment; next two: where in it; the rest: the bytes.
