@@ -17,22 +17,11 @@
 #include <gtest/gtest.h>
 
 #include "hw/hw.h"
+#include "tests/common/files.h"
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/hwtestXXXXXX";
-        mPath = ::mkdtemp(name);
-    }
-    ~TempDir() { std::filesystem::remove_all(mPath); }
-    std::string operator/(const std::string& file) const { return (mPath / file).string(); }
-    const std::filesystem::path& Path() const { return mPath; }
-
-private:
-    std::filesystem::path mPath;
-};
+using test_support::TempDir;
 
 // Opens path read/write as an unprivileged user and returns the errno (0 on
 // success), so that root's rights cannot hide EACCES.

@@ -11,29 +11,11 @@
 #include <string>
 
 #include "sim/rom_image_builder.h"
+#include "tests/common/files.h"
+#include "tests/common/run_command.h"
 #include "tests/sim/bios_caller.h"
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-Outcome Simctl(const std::string& args) {
-    const std::string command = std::string(SIMCTL_PATH) + " " + args + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-}
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class BiosSimctl : public ::testing::Test {
   protected:
@@ -43,7 +25,9 @@ class BiosSimctl : public ::testing::Test {
         state = (dir / "state").string();
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
-    Outcome Run(const std::string& args) { return Simctl(state + " " + args); }
+    test_support::CommandOutcome Run(const std::string& args) {
+        return test_support::RunCommand(std::string(SIMCTL_PATH) + " " + state + " " + args);
+    }
     std::string File(const char* name) { return (dir / name).string(); }
 
     std::filesystem::path dir;
@@ -51,18 +35,18 @@ class BiosSimctl : public ::testing::Test {
 };
 
 TEST_F(BiosSimctl, ABuiltImageLoadedIntoTheFlashIsWhatTheBiosReadsNext) {
-    ASSERT_EQ(Run("init bios.rom_kb=512").status, 0);
-    const Outcome built = Run("build-rom " + File("new.rom"));
-    ASSERT_EQ(built.status, 0) << built.output;
+    ASSERT_EQ(Run("init bios.rom_kb=512").code, 0);
+    const test_support::CommandOutcome built = Run("build-rom " + File("new.rom"));
+    ASSERT_EQ(built.code, 0) << built.output;
     EXPECT_NE(built.output.find("ROM ID \"SRVBD011\""), std::string::npos) << built.output;
-    const auto image = ReadFile(File("new.rom"));
+    const auto image = test_support::ReadBytes(File("new.rom"));
     ASSERT_EQ(image.size(), 512u * 1024);
     const auto layout = sim::BiosFlashLayout::Uniform(512 * 1024, 64 * 1024);
     const auto boot = layout.BootRegion();
     EXPECT_EQ(sim::WordSum(std::span(image).subspan(boot->offset, boot->length)), 0u);
 
-    const Outcome loaded = Run("load-rom " + File("new.rom"));
-    ASSERT_EQ(loaded.status, 0) << loaded.output;
+    const test_support::CommandOutcome loaded = Run("load-rom " + File("new.rom"));
+    ASSERT_EQ(loaded.code, 0) << loaded.output;
     EXPECT_NE(Run("show").output.find("ROM ID \"SRVBD011\""), std::string::npos);
 
     // Another program, through the BIOS, reads the image's top kilobyte.
@@ -79,40 +63,40 @@ TEST_F(BiosSimctl, ABuiltImageLoadedIntoTheFlashIsWhatTheBiosReadsNext) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 
-    ASSERT_EQ(Run("dump-rom " + File("dump.rom")).status, 0);
-    EXPECT_EQ(ReadFile(File("dump.rom")), image);
+    ASSERT_EQ(Run("dump-rom " + File("dump.rom")).code, 0);
+    EXPECT_EQ(test_support::ReadBytes(File("dump.rom")), image);
 
     // The next image counts the version on.
-    ASSERT_EQ(Run("build-rom " + File("newer.rom")).status, 0);
-    const auto newer = ReadFile(File("newer.rom"));
+    ASSERT_EQ(Run("build-rom " + File("newer.rom")).code, 0);
+    const auto newer = test_support::ReadBytes(File("newer.rom"));
     EXPECT_EQ(std::string(newer.end() - 32, newer.end() - 24), "SRVBD012");
     EXPECT_NE(newer, image);
 }
 
 TEST_F(BiosSimctl, LoadRomRefusesAnImageOfAnotherSize) {
-    ASSERT_EQ(Run("init bios.rom_kb=512").status, 0);
-    ASSERT_EQ(Run("dump-rom " + File("before.rom")).status, 0);
+    ASSERT_EQ(Run("init bios.rom_kb=512").code, 0);
+    ASSERT_EQ(Run("dump-rom " + File("before.rom")).code, 0);
     for (const std::size_t size :
          {std::size_t{1024 * 1024}, std::size_t{512 * 1024 + 1}, std::size_t{0}}) {
         std::ofstream(File("odd.rom"), std::ios::binary) << std::string(size, '\x5A');
-        const Outcome loaded = Run("load-rom " + File("odd.rom"));
-        EXPECT_EQ(loaded.status, 1);
+        const test_support::CommandOutcome loaded = Run("load-rom " + File("odd.rom"));
+        EXPECT_EQ(loaded.code, 1);
         EXPECT_NE(loaded.output.find("is " + std::to_string(size) +
                                      " bytes, but the simulated BIOS flash is 524288 bytes"),
                   std::string::npos)
             << loaded.output;
     }
-    ASSERT_EQ(Run("dump-rom " + File("after.rom")).status, 0);
-    EXPECT_EQ(ReadFile(File("after.rom")), ReadFile(File("before.rom")));
+    ASSERT_EQ(Run("dump-rom " + File("after.rom")).code, 0);
+    EXPECT_EQ(test_support::ReadBytes(File("after.rom")), test_support::ReadBytes(File("before.rom")));
 }
 
 TEST_F(BiosSimctl, BuildRomPlacesWhatItIsAskedFor) {
-    ASSERT_EQ(Run("init").status, 0);
-    const Outcome built = Run("build-rom " + File("x.rom") +
+    ASSERT_EQ(Run("init").code, 0);
+    const test_support::CommandOutcome built = Run("build-rom " + File("x.rom") +
                               " --rom-id=ABCDE777 --bbm --nc=0x20000:0x10000 --nc=0x60000:0x800"
                               " --signature=0x30002:0x05 --boot-sum=1 --seed=7");
-    ASSERT_EQ(built.status, 0) << built.output;
-    const auto image = ReadFile(File("x.rom"));
+    ASSERT_EQ(built.code, 0) << built.output;
+    const auto image = test_support::ReadBytes(File("x.rom"));
     const std::string text(image.begin(), image.end());
     EXPECT_EQ(text.substr(image.size() - 32, 8), "ABCDE777");
     EXPECT_EQ(text.find("NALNCBLK"), 0x20000u);
@@ -136,8 +120,8 @@ TEST_F(BiosSimctl, BuildRomPlacesWhatItIsAskedFor) {
         {"load-rom " + File("missing.rom"), 1, "cannot read"},
     };
     for (const Case& c : cases) {
-        const Outcome run = Run(c.args);
-        EXPECT_EQ(run.status, c.status) << c.args;
+        const test_support::CommandOutcome run = Run(c.args);
+        EXPECT_EQ(run.code, c.status) << c.args;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.args << ": " << run.output;
     }
     EXPECT_FALSE(std::filesystem::exists(File("y.rom")));
@@ -146,10 +130,10 @@ TEST_F(BiosSimctl, BuildRomPlacesWhatItIsAskedFor) {
 TEST_F(BiosSimctl, ShowDescribesTheBiosTheModuleAndTheirFaults) {
     ASSERT_EQ(Run("init bios.fault.erase=0xE0000 bios.fault.stuck_bits=0xF0001:0x80 "
                   "bios.open_status=1 quorzel.fault.alloc=12 quorzel.loaded=1")
-                  .status,
+                  .code,
               0);
-    const Outcome show = Run("show");
-    ASSERT_EQ(show.status, 0);
+    const test_support::CommandOutcome show = Run("show");
+    ASSERT_EQ(show.code, 0);
     for (const char* line :
          {"ROM 1024 KB, base offset 00000h, ROM ID \"SRVBD010\", flash interface closed",
           "anchor \"$ASF\" at F7F30h, request block at F7F40h, SMI port B2h",
@@ -162,15 +146,16 @@ TEST_F(BiosSimctl, ShowDescribesTheBiosTheModuleAndTheirFaults) {
 }
 
 TEST_F(BiosSimctl, SettingsTheServerCannotBeBuiltFromAreRefusedAndNotKept) {
-    ASSERT_EQ(Run("init").status, 0);
-    const Outcome set = Run("set bios.rom_kb=70000");
-    EXPECT_EQ(set.status, 1);
+    ASSERT_EQ(Run("init").code, 0);
+    const test_support::CommandOutcome set = Run("set bios.rom_kb=70000");
+    EXPECT_EQ(set.code, 1);
     EXPECT_NE(set.output.find("bios.rom_kb: 70000 is larger than 65535"), std::string::npos)
         << set.output;
     EXPECT_FALSE(sim::SettingsOf(state).Has("bios.rom_kb"));
 
-    const Outcome noState = Simctl(File("nothing") + " dump-rom " + File("x.rom"));
-    EXPECT_EQ(noState.status, 1);
+    const test_support::CommandOutcome noState = test_support::RunCommand(
+        std::string(SIMCTL_PATH) + " " + File("nothing") + " dump-rom " + File("x.rom"));
+    EXPECT_EQ(noState.code, 1);
     EXPECT_NE(noState.output.find("holds no simulated server"), std::string::npos);
 }
 

@@ -1,17 +1,13 @@
 // Programming the flash, saving it, and what the BIOS was asked on the way.
 #include <fstream>
 
+#include "tests/common/files.h"
 #include "tests/tarvo/tarvo_fixture.h"
 
 namespace tarvo_test {
 namespace {
 
 using Flashing = TarvoTest;
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 bool SameRange(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
                std::size_t offset, std::size_t length) {
@@ -180,7 +176,7 @@ TEST_F(Flashing, SaveFlashWritesEveryBlockAtItsOffset) {
     const std::filesystem::path saved = dir / "saved.rom";
     const Outcome run = Tarvo({"/o" + saved.string()});
     ASSERT_EQ(run.code, 0) << run.output;
-    EXPECT_EQ(ReadFile(saved), installed);
+    EXPECT_EQ(test_support::ReadBytes(saved), installed);
     EXPECT_TRUE(run.Shows(" Reading flash ......... 0x000FFC00 (99%) \r"));
     EXPECT_EQ(BiosCalls("FLASH_READ").size(), 1 + 256u);
     const auto mode = std::filesystem::status(saved).permissions();
@@ -193,7 +189,7 @@ TEST_F(Flashing, SaveBeforeProgramming) {
     const std::vector<std::uint8_t> installed = FlashContents();
     const std::filesystem::path saved = dir / "saved.rom";
     ASSERT_EQ(Tarvo({"/q", "/o" + saved.string(), "/i" + WriteFile("new.rom", Image().Build())}).code, 0);
-    EXPECT_EQ(ReadFile(saved), installed);
+    EXPECT_EQ(test_support::ReadBytes(saved), installed);
     EXPECT_NE(FlashContents(), installed);
 }
 

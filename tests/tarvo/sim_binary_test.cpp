@@ -10,17 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/files.h"
 #include "tests/common/run_command.h"
 
 namespace {
 
 using test_support::CommandOutcome;
 using test_support::RunCommand;
-
-std::string Bytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class SimulatedTarvo : public ::testing::Test {
 protected:
@@ -49,11 +45,11 @@ TEST_F(SimulatedTarvo, SaveFlashCompareAndShowAcrossRuns) {
     const CommandOutcome flash = Tarvo("/o" + File("saved.rom") + " /i" + File("new.rom") + " /pbn");
     ASSERT_EQ(flash.code, 0) << flash.output;
     EXPECT_NE(flash.output.find(" Verifying BootBlock ... done"), std::string::npos);
-    EXPECT_EQ(Bytes(File("saved.rom")), Bytes(File("factory.rom")));
+    EXPECT_EQ(test_support::ReadBytes(File("saved.rom")), test_support::ReadBytes(File("factory.rom")));
 
     // The next process finds the flash as the last one left it.
     ASSERT_EQ(Simctl("dump-rom " + File("now.rom")).code, 0);
-    EXPECT_EQ(Bytes(File("now.rom")), Bytes(File("new.rom")));
+    EXPECT_EQ(test_support::ReadBytes(File("now.rom")), test_support::ReadBytes(File("new.rom")));
     const CommandOutcome compare = Tarvo("/q /d /i" + File("new.rom"));
     EXPECT_EQ(compare.code, 0);
     EXPECT_EQ(compare.output, "\n Status of comparison......Consistent");
