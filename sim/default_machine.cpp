@@ -1,11 +1,15 @@
 // What the simulated server is made of. Each component reads its settings
 // here; a later component is added with one more line.
 #include "sim/bios_flash.h"
+#include "sim/bmc.h"
 #include "sim/host_fault_settings.h"
+#include "sim/kcs_interface.h"
 #include "sim/legacy_devices.h"
+#include "sim/libipmi_endpoint.h"
 #include "sim/machine.h"
 #include "sim/memory_pokes.h"
 #include "sim/quorzel.h"
+#include "sim/smbios.h"
 
 namespace sim {
 
@@ -43,6 +47,11 @@ void BuildMachine(Machine& machine) {
     machine.Add<PostCodePort>();
     machine.Add<BiosFlashService>(BiosFlashConfig::FromSettings(machine.Config()));
     machine.Add<QuorzelModule>();
+    Bmc& bmc = machine.Add<Bmc>();
+    machine.Add<KcsInterface>(bmc);
+    machine.Add<LibipmiEndpoint>(bmc);
+    // The BIOS describes what it found: the BMC's interface and its own ROM.
+    machine.Add<SmbiosTables>(SmbiosConfig::FromMachine(machine));
     ApplyHostFaultSettings(machine);
     // Last, so that they change what the components laid out.
     ApplyMemoryPokes(machine);

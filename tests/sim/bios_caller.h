@@ -15,6 +15,7 @@
 #include "hw/hw.h"
 #include "sim/bios_flash.h"
 #include "sim/machine.h"
+#include "tests/sim/settings_of.h"
 
 namespace simtest {
 
@@ -98,12 +99,6 @@ inline std::vector<std::uint8_t> FlashAt(std::uint32_t address, std::size_t leng
     const sim::BiosFlashService& bios = *sim::TheMachine().Find<sim::BiosFlashService>();
     const auto bytes = bios.Flash().Bytes(address - bios.Layout().BaseOffset(), length);
     return {bytes.begin(), bytes.end()};
-}
-
-inline sim::Settings SettingsOf(std::initializer_list<std::pair<const char*, const char*>> pairs) {
-    sim::Settings settings;
-    for (const auto& [key, value] : pairs) settings.Set(key, value);
-    return settings;
 }
 
 }  // namespace simtest

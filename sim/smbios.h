@@ -1,0 +1,148 @@
+// The SMBIOS tables the simulated BIOS leaves in memory at start: a 2.7
+// entry point ("_SM_", with its "_DMI_" intermediate part) in the F0000h
+// segment, and a structure table in RAM with
+//   type 0   BIOS information (vendor, the installed ROM ID as version,
+//            release date, ROM size of the BIOS flash)
+//   type 1   system information
+//   type 38  IPMI device information (unless smbios.ipmi=0)
+//   type 127 end of table
+// each followed by its string set (two zero bytes when it has none).
+//
+// Entry point (31 bytes): +0 "_SM_"; +4 checksum (the 31 bytes sum to 0);
+// +5 length 1Fh; +6 version 2, +7 7; +8 largest structure; +0Ah revision 0;
+// +0Bh 5 zero bytes; +10h "_DMI_"; +15h checksum of +10h..+1Eh; +16h table
+// length; +18h table address; +1Ch number of structures; +1Eh BCD revision
+// 27h.
+// Type 38 (18 bytes): +4 interface type (1 KCS, 2 SMIC, 3 BT, 4 SSIF);
+// +5 IPMI revision (BCD, high nibble major: 20h); +6 BMC slave address
+// 20h; +7 NV storage device FFh (none); +8 base address (64 bits, bit 0
+// set for I/O space); +10h base address modifier (bits 7:6 register
+// spacing 00b = successive bytes, bit 4 the address's bit 0, bit 3 no
+// interrupt information); +11h interrupt 0.
+//
+// Placement: the BIOS flash service keeps its "$ASF" anchor at F7F30h and
+// its information segment at E0000h (tables from E0040h), so by default the
+// entry point lies at F1000h and the table at E8000h, clear of both.
+//
+// Settings:
+//   smbios.present=1           0: no entry point and no table
+//   smbios.entry_point=0xF1000 anywhere F0000h..FFFE1h; firmware puts it on
+//                              a 16-byte boundary, another address models
+//                              one that a search must not find
+//   smbios.table_address=0xE8000   must be RAM
+//   smbios.table_length=       the length the entry point states (default:
+//                              the table's)
+//   smbios.structure_count=    the count it states (default: the table's;
+//                              2 leaves type 38 out of the counted ones)
+//   smbios.ipmi=1              0: no type 38 structure
+//   smbios.ipmi.interface=1    its interface type
+//   smbios.ipmi.base=          the base address it states (default: the
+//                              KCS interface's, kcs.base)
+//   smbios.ipmi.io=1           0: the base is a memory address (bit 0 clear)
+//   smbios.ipmi.revision=      default: the BMC's IPMI version (Get Device
+//                              ID's 02h becomes 20h)
+// Damaged tables (a wrong checksum, a structure whose length runs off the
+// end) are made with memory.poke (sim/memory_pokes.h) at the addresses
+// "simctl DIR show" lists.
+#ifndef SRVFW_SIM_SMBIOS_H
+#define SRVFW_SIM_SMBIOS_H
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/machine.h"
+
+namespace sim {
+
+namespace smbios {
+
+inline constexpr char kAnchor[] = "_SM_";
+inline constexpr char kIntermediateAnchor[] = "_DMI_";
+inline constexpr std::uint8_t kEntryPointBytes = 0x1F;
+
+enum EntryPointField : unsigned {
+    kChecksum = 0x04,
+    kLength = 0x05,
+    kMajorVersion = 0x06,
+    kMinorVersion = 0x07,
+    kMaxStructure = 0x08,
+    kIntermediate = 0x10,
+    kIntermediateChecksum = 0x15,
+    kTableLength = 0x16,
+    kTableAddress = 0x18,
+    kStructureCount = 0x1C,
+    kBcdRevision = 0x1E,
+};
+
+enum StructureType : std::uint8_t {
+    kBiosInformation = 0,
+    kSystemInformation = 1,
+    kIpmiDevice = 38,
+    kEndOfTable = 127,
+};
+
+enum IpmiField : unsigned {
+    kInterfaceType = 0x04,
+    kIpmiRevision = 0x05,
+    kBmcAddress = 0x06,
+    kNvStorage = 0x07,
+    kBaseAddress = 0x08,
+    kBaseModifier = 0x10,
+    kInterrupt = 0x11,
+};
+inline constexpr std::uint8_t kIpmiDeviceBytes = 0x12;
+
+enum InterfaceType : std::uint8_t { kUnknown = 0, kKcs = 1, kSmic = 2, kBt = 3, kSsif = 4 };
+
+}  // namespace smbios
+
+struct SmbiosConfig {
+    bool present = true;
+    std::uint64_t entryPoint = 0xF1000;
+    std::uint64_t tableAddress = 0xE8000;
+    std::optional<std::uint16_t> tableLength;
+    std::optional<std::uint16_t> structureCount;
+    bool ipmi = true;
+    std::uint8_t interfaceType = smbios::kKcs;
+    std::uint64_t ipmiBase = 0xCA2;
+    bool ipmiIo = true;
+    std::uint8_t ipmiRevision = 0x20;
+    // What the BIOS knows of itself, for type 0.
+    std::string biosVersion;
+    std::uint32_t romBytes = 0;
+
+    // From the settings and the machine's components already built (the
+    // KCS interface's base, the BMC's IPMI version, the BIOS flash).
+    // Throws std::invalid_argument naming a setting that cannot be
+    // understood or built.
+    static SmbiosConfig FromMachine(Machine& machine);
+};
+
+class SmbiosTables : public Device {
+  public:
+    SmbiosTables(Machine& machine, SmbiosConfig config);
+
+    std::string Name() const override { return "smbios"; }
+    void Describe(std::ostream& out) const override;
+
+    const SmbiosConfig& Config() const { return mConfig; }
+    // Where each structure was laid, in table order.
+    struct Placed {
+        std::uint8_t type;
+        std::uint64_t address;
+        std::size_t formattedBytes;
+        std::size_t totalBytes;  // with its strings
+    };
+    const std::vector<Placed>& Structures() const { return mStructures; }
+    std::optional<std::uint64_t> AddressOf(std::uint8_t type) const;
+
+  private:
+    SmbiosConfig mConfig;
+    std::vector<Placed> mStructures;
+};
+
+}  // namespace sim
+
+#endif
