@@ -1,0 +1,109 @@
+// One FRU in memory: its common header, its internal use, chassis, board and
+// product areas, its multi-records and where it lives.
+#ifndef SRVFW_ORVEL_FRU_H
+#define SRVFW_ORVEL_FRU_H
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "orvel/fru_board_area.h"
+#include "orvel/fru_chassis_area.h"
+#include "orvel/fru_format.h"
+#include "orvel/fru_header.h"
+#include "orvel/fru_internal_use_area.h"
+#include "orvel/fru_locator.h"
+#include "orvel/fru_multirecord.h"
+#include "orvel/fru_product_area.h"
+
+namespace Orvel_Private {
+
+// Reads bytes.size() bytes of the FRU's storage at `offset`: 0, or the
+// status of the failed read.
+using FruReader = std::function<std::uint32_t(std::uint16_t offset, std::span<std::uint8_t> bytes)>;
+
+class CFru {
+  public:
+    // Reads the FRU through `read`: the common header, then the board,
+    // product, chassis, internal use and multi-record areas its header
+    // announces. Stops at the first failure and returns its status (the
+    // failures of the header, board, chassis, internal use and multi-record
+    // areas also set the last-error text); what was read before stays.
+    std::uint32_t ReadFruFromSystem(const FruReader& read);
+
+    // Whether the header announces the area (a non-zero offset).
+    bool HasInternalArea() const;
+    bool HasChassisArea() const;
+    bool HasBoardArea() const;
+    bool HasProductArea() const;
+    bool HasMultiRecArea() const;
+    std::uint32_t GetNumberOfAreas() const;
+
+    // The header and the lengths of all areas.
+    std::uint32_t GetOverallLength() const;
+    std::uint32_t GetInternalAreaLength() const;
+    std::uint32_t GetMultiRecAreaLength() const;
+
+    // The locator's name; null when it has none.
+    const wchar_t* GetFruNameString() const;
+    FRU_LOCATOR& GetDevLocator() { return mLocator; }
+    const FRU_LOCATOR& GetDevLocator() const { return mLocator; }
+    // The locator's name, or the FRU identifier text made of its FRU device
+    // ID, controller address, slave address and bus; cut to the buffer.
+    static void GetFriendlyFruIdentifier(const FRU_LOCATOR& locator, std::span<wchar_t> buffer);
+
+    void SerializeCommonHeader(std::span<std::uint8_t, FRU_HEADER_LENGTH> buffer);
+    // Every record, header then data, in order. Fails with 0xC007002F, and
+    // nothing written, when the records do not fit the buffer.
+    std::uint32_t SerializeMultiRecArea(std::span<std::uint8_t> buffer,
+                                        std::uint32_t& written) const;
+    // Replaces the records with those the bytes hold and sets the
+    // multi-record modified flag to `modified`. Bytes that end inside a
+    // record (a header cut short, or less data than its length byte says)
+    // are refused with 0xC0070015 and change nothing.
+    std::uint32_t SetMultiRecArea(std::span<const std::uint8_t> bytes, bool modified);
+    // Every record's checksums hold.
+    bool CheckMultiRecCheckSum() const;
+    bool IsMultiRecModified() const;
+    void ResetMultiRecModified();
+
+    // Lays the header and every area the header announces into `image` at
+    // the area's header offset, growing the image as needed; bytes between
+    // the areas are left as they are. This is where the areas belong on the
+    // device, whatever order the header gives them.
+    void SerializeFru(std::vector<std::uint8_t>& image);
+
+    CFruHeader& Header() { return mHeader; }
+    CInternalUseArea& InternalUseArea() { return mInternalUseArea; }
+    CChassisInfoArea& ChassisInfoArea() { return mChassisArea; }
+    CBoardInfoArea& BoardInfoArea() { return mBoardArea; }
+    CProductInfoArea& ProductInfoArea() { return mProductArea; }
+    std::span<const FRUMultiRecord> MultiRecords() const { return mMultiRecords; }
+
+  private:
+    std::uint32_t ReadFRUHeader(const FruReader& read,
+                                std::span<std::uint8_t, FRU_HEADER_LENGTH> bytes);
+    std::uint32_t GetCommonHeader(const FruReader& read);
+    std::uint32_t GetBoardArea(const FruReader& read);
+    std::uint32_t GetProductArea(const FruReader& read);
+    std::uint32_t GetChassisArea(const FruReader& read);
+    std::uint32_t GetInternalArea(const FruReader& read);
+    std::uint32_t GetMultiRecArea(const FruReader& read);
+    // Sets text `number`, formatted with the FRU's identifier, as last error.
+    void SetAreaError(unsigned number) const;
+
+    CFruHeader mHeader;
+    std::vector<FRUMultiRecord> mMultiRecords;
+    std::uint16_t mMultiRecAreaLength = 0;
+    bool mMultiRecModified = false;
+    FRU_LOCATOR mLocator;
+    CInternalUseArea mInternalUseArea;
+    CChassisInfoArea mChassisArea;
+    CBoardInfoArea mBoardArea;
+    CProductInfoArea mProductArea;
+};
+
+}  // namespace Orvel_Private
+
+#endif

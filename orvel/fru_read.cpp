@@ -1,0 +1,203 @@
+// Reading a FRU from its storage. Every length the FRU's bytes give is
+// checked before anything is read with it: an area is read only into a
+// buffer that holds it, and the multi-record walk stops at the end of the
+// 64 KB a device can address.
+#include <algorithm>
+#include <array>
+#include <new>
+#include <optional>
+
+#include "orvel/fru.h"
+#include "orvel/last_error.h"
+#include "orvel/orvel_status.h"
+#include "orvel/orvel_strings.h"
+#include "orvel/trace.h"
+
+namespace Orvel_Private {
+
+namespace {
+
+constexpr const wchar_t* kClass = L"CFru";
+
+struct AreaRead {
+    std::uint32_t status = ORVEL_SUCCESS;  // of a failed read
+    std::span<const std::uint8_t> bytes;
+};
+
+// An info area: its length byte first, then as many bytes as it says. A
+// length byte the parser would refuse is not used to read anything: the
+// two bytes read so far go to the parser, which refuses them.
+AreaRead ReadInfoArea(const FruReader& read, std::uint8_t offsetUnits,
+                      std::span<std::uint8_t, kMaxInfoAreaLength> buffer) {
+    const auto offset = static_cast<std::uint16_t>(offsetUnits * kFruAreaUnit);
+    const std::span<std::uint8_t> probe = buffer.first(2);
+    if (const std::uint32_t status = read(offset, probe)) return {status, {}};
+    const std::size_t length = probe[1] * std::size_t{kFruAreaUnit};
+    if (length < probe.size() || length > buffer.size()) return {ORVEL_SUCCESS, probe};
+    const std::span<std::uint8_t> area = buffer.first(length);
+    if (const std::uint32_t status = read(offset, area)) return {status, {}};
+    return {ORVEL_SUCCESS, area};
+}
+
+// The internal use area has no length of its own: it runs up to the first
+// area the header announces after it, in the fixed order chassis, board,
+// product, multi-record; with none, it is empty. None when that area starts
+// before it, or when it would be longer than the 512 bytes the area holds:
+// such an area is refused rather than cut, so that writing the FRU back
+// cannot lose its tail.
+std::optional<std::size_t> InternalUseLength(const CFruHeader& header) {
+    const std::uint8_t start = header.GetInternalUseOffset();
+    for (const std::uint8_t next : {header.GetChassisOffset(), header.GetBoardOffset(),
+                                    header.GetProductOffset(), header.GetMultiRecordOffset()}) {
+        if (next == 0) continue;
+        if (next < start) return std::nullopt;
+        const std::size_t length = (next - start) * std::size_t{kFruAreaUnit};
+        if (length > kMaxInternalUseLength) return std::nullopt;
+        return length;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::uint32_t CFru::ReadFruFromSystem(const FruReader& read) {
+    CTrace trace(kClass, L"ReadFruFromSystem");
+    for (auto step : {&CFru::GetCommonHeader, &CFru::GetBoardArea, &CFru::GetProductArea,
+                      &CFru::GetChassisArea, &CFru::GetInternalArea, &CFru::GetMultiRecArea}) {
+        if (const std::uint32_t status = (this->*step)(read)) return status;
+    }
+    return ORVEL_SUCCESS;
+}
+
+std::uint32_t CFru::ReadFRUHeader(const FruReader& read,
+                                  std::span<std::uint8_t, FRU_HEADER_LENGTH> bytes) {
+    CTrace trace(kClass, L"ReadFRUHeader");
+    if (const std::uint32_t status = read(0, bytes)) {
+        trace.Failure(L"Invalid Header Area");
+        SetAreaError(IDS_INVALID_HEADER_AREA);
+        return status;
+    }
+    return ORVEL_SUCCESS;
+}
+
+std::uint32_t CFru::GetCommonHeader(const FruReader& read) {
+    CTrace trace(kClass, L"GetCommonHeader");
+    std::array<std::uint8_t, FRU_HEADER_LENGTH> bytes;
+    if (const std::uint32_t status = ReadFRUHeader(read, bytes)) return status;
+    mHeader.SetData(bytes);
+    if (!mHeader.IsIpmiFormat()) {
+        trace.Failure(L"Not IPMI FRU");
+        SetLastErrorString(IDS_NOT_IPMI_FRU);
+        return ORVEL_ERROR_NOT_IPMI_FRU;
+    }
+    if (!mHeader.IsValid()) {
+        trace.Failure(L"Invalid Header Area");
+        SetAreaError(IDS_INVALID_HEADER_AREA);
+        return ORVEL_ERROR_INVALID_HEADER;
+    }
+    return ORVEL_SUCCESS;
+}
+
+std::uint32_t CFru::GetBoardArea(const FruReader& read) {
+    CTrace trace(kClass, L"GetBoardArea");
+    if (!HasBoardArea()) return ORVEL_SUCCESS;
+    std::array<std::uint8_t, kMaxInfoAreaLength> buffer;
+    const AreaRead area = ReadInfoArea(read, mHeader.GetBoardOffset(), buffer);
+    if (area.status != ORVEL_SUCCESS || !mBoardArea.SetData(area.bytes)) {
+        trace.Failure(L"Invalid Board Area");
+        SetAreaError(IDS_INVALID_BOARD_AREA);
+        return ORVEL_ERROR_INVALID_BOARD_AREA;
+    }
+    return ORVEL_SUCCESS;
+}
+
+// The product area reports no text of its own: the host keeps whatever
+// text an earlier failure left.
+std::uint32_t CFru::GetProductArea(const FruReader& read) {
+    CTrace trace(kClass, L"GetProductArea");
+    if (!HasProductArea()) return ORVEL_SUCCESS;
+    std::array<std::uint8_t, kMaxInfoAreaLength> buffer;
+    const AreaRead area = ReadInfoArea(read, mHeader.GetProductOffset(), buffer);
+    if (area.status != ORVEL_SUCCESS) {
+        trace.Failure(L"Invalid Product Area");
+        return area.status;
+    }
+    if (!mProductArea.SetData(area.bytes)) {
+        trace.Failure(L"Invalid Product Area");
+        return ORVEL_ERROR_INVALID_PRODUCT_AREA;
+    }
+    return ORVEL_SUCCESS;
+}
+
+std::uint32_t CFru::GetChassisArea(const FruReader& read) {
+    CTrace trace(kClass, L"GetChassisArea");
+    if (!HasChassisArea()) return ORVEL_SUCCESS;
+    std::array<std::uint8_t, kMaxInfoAreaLength> buffer;
+    const AreaRead area = ReadInfoArea(read, mHeader.GetChassisOffset(), buffer);
+    if (area.status != ORVEL_SUCCESS || !mChassisArea.SetData(area.bytes)) {
+        trace.Failure(L"Invalid Chassis Area");
+        SetAreaError(IDS_INVALID_CHASSIS_AREA);
+        return ORVEL_ERROR_INVALID_CHASSIS_AREA;
+    }
+    return ORVEL_SUCCESS;
+}
+
+std::uint32_t CFru::GetInternalArea(const FruReader& read) {
+    CTrace trace(kClass, L"GetInternalArea");
+    if (!HasInternalArea()) {
+        mInternalUseArea.SetData({}, false);
+        return ORVEL_SUCCESS;
+    }
+    const std::optional<std::size_t> length = InternalUseLength(mHeader);
+    std::array<std::uint8_t, kMaxInternalUseLength> buffer;
+    const std::span<std::uint8_t> bytes = std::span(buffer).first(length.value_or(0));
+    const auto offset = static_cast<std::uint16_t>(mHeader.GetInternalUseOffset() * kFruAreaUnit);
+    if (!length || (!bytes.empty() && read(offset, bytes) != ORVEL_SUCCESS)) {
+        trace.Failure(L"Invalid Internal Area");
+        SetAreaError(IDS_INVALID_INTERNAL_AREA);
+        return ORVEL_ERROR_INVALID_INTERNAL_AREA;
+    }
+    mInternalUseArea.SetData(bytes, false);
+    return ORVEL_SUCCESS;
+}
+
+// The records from the multi-record offset up to one with the end-of-list
+// bit. A record with no data also ends the walk and is not kept.
+std::uint32_t CFru::GetMultiRecArea(const FruReader& read) {
+    CTrace trace(kClass, L"GetMultiRecArea");
+    if (!HasMultiRecArea()) return ORVEL_SUCCESS;
+    const std::size_t start = mHeader.GetMultiRecordOffset() * std::size_t{kFruAreaUnit};
+    const auto invalid = [&] {
+        trace.Failure(L"Invalid MultiRec Area");
+        SetAreaError(IDS_INVALID_MULTIREC_AREA);
+        return ORVEL_ERROR_INVALID_MULTIREC_AREA;
+    };
+    try {
+        std::vector<FRUMultiRecord> records;
+        std::array<std::uint8_t, FRUMultiRecord::kHeaderLength + kMaxMultiRecordDataLength> bytes;
+        std::size_t position = start;
+        for (;;) {
+            const std::span<std::uint8_t> probe = std::span(bytes).first(3);
+            if (position + probe.size() > kFruAddressSpace) return invalid();
+            if (read(static_cast<std::uint16_t>(position), probe) != 0) return invalid();
+            if (probe[2] == 0) break;
+            const std::span<std::uint8_t> record =
+                std::span(bytes).first(FRUMultiRecord::kHeaderLength + probe[2]);
+            if (position + record.size() > kFruAddressSpace) return invalid();
+            if (read(static_cast<std::uint16_t>(position), record) != 0) return invalid();
+            if (!records.emplace_back().SetData(record)) return invalid();
+            position += record.size();
+            if (records.back().IsEndOfList()) break;
+        }
+        if (!std::ranges::all_of(records, &FRUMultiRecord::IsValid)) return invalid();
+        mMultiRecords = std::move(records);
+        mMultiRecAreaLength = static_cast<std::uint16_t>(position - start);
+    } catch (const std::bad_alloc&) {
+        trace.Failure(L"FRU Error Allocation");
+        SetLastErrorString(IDS_NO_MEMORY);
+        return ORVEL_ERROR_ALLOCATION;
+    }
+    return ORVEL_SUCCESS;
+}
+
+}  // namespace Orvel_Private
