@@ -2,6 +2,7 @@
 // here; a later component is added with one more line.
 #include "sim/bios_flash.h"
 #include "sim/bmc.h"
+#include "sim/fru_storage.h"
 #include "sim/host_fault_settings.h"
 #include "sim/kcs_interface.h"
 #include "sim/legacy_devices.h"
@@ -48,6 +49,7 @@ void BuildMachine(Machine& machine) {
     machine.Add<BiosFlashService>(BiosFlashConfig::FromSettings(machine.Config()));
     machine.Add<QuorzelModule>();
     Bmc& bmc = machine.Add<Bmc>();
+    machine.Add<FruStorage>(bmc);
     machine.Add<KcsInterface>(bmc);
     machine.Add<LibipmiEndpoint>(bmc);
     // The BIOS describes what it found: the BMC's interface and its own ROM.
