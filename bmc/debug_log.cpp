@@ -5,13 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <span>
 #include <string>
+
+#include "bmc/wide_console.h"
 
 unsigned LIBDBG_DEBUG_LEVEL = 1;
 
@@ -84,30 +85,6 @@ std::wstring FormatRow(std::span<const unsigned char> row) {
         text += (byte >= 0x20 && byte <= 0x7E) ? static_cast<wchar_t>(byte) : L'.';
     }
     return hex + L'\t' + text + L"\r\n";
-}
-
-// A host may already print narrow text on standard output. A wide write to
-// a byte-oriented stream is dropped without a word, and a first wide write
-// to a fresh stream would lock the host out of printf for good. So the text
-// is written wide only where the host already writes wide.
-void WriteToStandardOutput(const std::wstring& text) {
-    if (std::fwide(stdout, 0) > 0) {
-        std::fputws(text.c_str(), stdout);
-        return;
-    }
-    std::string narrow;
-    std::mbstate_t state{};
-    char character[MB_LEN_MAX];
-    for (const wchar_t wide : text) {
-        const std::size_t length = std::wcrtomb(character, wide, &state);
-        if (length == static_cast<std::size_t>(-1)) {
-            narrow += '?';
-            state = std::mbstate_t{};
-        } else {
-            narrow.append(character, length);
-        }
-    }
-    std::fputs(narrow.c_str(), stdout);
 }
 
 std::span<const unsigned char> BytesOf(const unsigned char* data, int count) {

@@ -1,0 +1,133 @@
+#include "bmc/message.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "bmc/imb.h"
+#include "bmc/kcs.h"
+#include "bmc/message_state.h"
+#include "bmc/session.h"
+#include "hw/hw.h"
+
+namespace {
+
+constexpr int kNoResponse = 1;
+// What the layer offers every transport: the largest response data that a
+// 16-bit length can describe.
+constexpr int kResponseCapacity = 0xFFFF;
+// netFn/LUN, command and completion code come before the response data.
+constexpr unsigned kKcsResponseHeader = 3;
+constexpr std::int32_t kSessionBulkThreshold = 128;
+constexpr unsigned kBridgeChannel = 0;
+constexpr unsigned kBridgeTimeoutMs = 10000;
+
+int SendOverKcs(const _IMBPREQUESTDATA& request, std::uint8_t* responseData, int* responseLength,
+                std::uint8_t* completionCode) {
+    const std::int32_t requestLength = request.dataLength;
+    std::uint8_t* const requestData = request.data;
+    if (requestLength < 0 || static_cast<std::uint32_t>(requestLength) > kBmcMessageDataSize ||
+        (requestLength > 0 && requestData == nullptr)) {
+        return kNoResponse;
+    }
+    const int capacity = *responseLength;
+
+    // The LUN bits stay 0: the system interface addresses the BMC's LUN 0.
+    std::vector<std::uint8_t> frame(2 + static_cast<std::size_t>(requestLength));
+    frame[0] = static_cast<std::uint8_t>(request.netFn << 2);
+    frame[1] = request.cmdType;
+    if (requestLength > 0) std::memcpy(frame.data() + 2, requestData, frame.size() - 2);
+    if (KCSSendMessage(frame.data(), static_cast<unsigned>(frame.size())) != KCS_OK) {
+        return kNoResponse;
+    }
+    *responseLength = 0;
+
+    // One request at a time per process, so one frame buffer serves them all.
+    static std::array<std::uint8_t, kResponseCapacity> received;
+    unsigned count = 0;
+    if (KCSReadBMCData(received.data(), received.size(), &count) != KCS_OK) return kNoResponse;
+    // A frame without its completion code, or with more data than the
+    // caller has room for, is no usable response.
+    if (count < kKcsResponseHeader) return kNoResponse;
+    const unsigned dataLength = count - kKcsResponseHeader;
+    if (capacity < 0 || dataLength > static_cast<unsigned>(capacity)) return kNoResponse;
+    *completionCode = received[2];
+    std::memcpy(responseData, received.data() + kKcsResponseHeader, dataLength);
+    *responseLength = static_cast<int>(dataLength);
+    return 0;
+}
+
+}  // namespace
+
+int SendTimedImbpRequest_t(_IMBPREQUESTDATA* request, unsigned timeoutMs,
+                           std::uint8_t* responseData, int* responseLength,
+                           std::uint8_t* completionCode) {
+    if (request == nullptr || responseData == nullptr || responseLength == nullptr ||
+        completionCode == nullptr) {
+        return kNoResponse;
+    }
+    if (eInterface != IPMI_INTERFACE_KCS && g_UseUSB == 1) {
+        if (eInterface == IPMI_INTERFACE_USB) {
+            return SendTimedUsbRequest(request, timeoutMs, responseData, responseLength,
+                                       completionCode);
+        }
+        if (eInterface == IPMI_INTERFACE_USB_BULK && request->dataLength > kSessionBulkThreshold &&
+            SendTimedUsbRequest(request, timeoutMs, responseData, responseLength, completionCode) ==
+                SESSION_OK) {
+            return 0;
+        }
+    }
+    return SendOverKcs(*request, responseData, responseLength, completionCode);
+}
+
+int ProcessMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned timeoutMs) {
+    if (request == nullptr || response == nullptr) return kNoResponse;
+    std::memset(response->data, 0, sizeof response->data);
+    // Without I/O privilege the first port access would kill the process.
+    const bool portsUsable = hw::Iopl(3) == 0;
+    if (request->slaveAddress != kBmcSlaveAddress) {
+        return ProcessSendMessage(request, response, kBridgeChannel, request->slaveAddress,
+                                  kBridgeTimeoutMs);
+    }
+
+    int length = kResponseCapacity;
+    std::uint8_t completionCode = 0;
+    int status = kNoResponse;
+    if (request->dataLength <= kBmcMessageDataSize) {
+        _IMBPREQUESTDATA imbRequest{request->cmd,
+                                    kBmcSlaveAddress,
+                                    0,
+                                    request->netFn,
+                                    request->lun,
+                                    request->data,
+                                    static_cast<std::int32_t>(request->dataLength)};
+        if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS && portsUsable) {
+            status = SendTimedImbpRequest_t(&imbRequest, timeoutMs, response->data, &length,
+                                            &completionCode);
+        } else if (g_Mbmcsupport == SYSTEM_INTERFACE_IMB) {
+            status = SendThroughImbDriver(&imbRequest, timeoutMs, response->data, &length,
+                                          &completionCode);
+        }
+    }
+
+    response->slaveAddress = request->slaveAddress;
+    response->netFn = request->netFn;
+    response->lun = request->lun;
+    response->cmd = request->cmd;
+    response->completionCode = completionCode;
+    // Without a response no data are valid, whatever a transport left behind.
+    response->dataLength = status == 0 ? static_cast<std::uint32_t>(length) : 0;
+    return status;
+}
+
+int ProcessTimedMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned timeoutMs) {
+    return ProcessMessage(request, response, timeoutMs);
+}
+
+int CalculateChecksum(std::uint8_t* data, int length) {
+    std::uint8_t sum = 0;
+    for (int i = 0; data != nullptr && i < length; ++i) {
+        sum = static_cast<std::uint8_t>(sum + data[i]);
+    }
+    return static_cast<std::uint8_t>(0x100 - sum);
+}
