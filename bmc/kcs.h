@@ -1,7 +1,7 @@
 // The KCS system interface: one IPMI request frame to the BMC and one
 // response frame back through the data and command/status ports, following
-// the write-transfer, read-transfer and error-exit sequences of the IPMI
-// specification.
+// the write-transfer, read-transfer and error-exit sequences that IPMI v2.0
+// lays down for KCS.
 //
 // Every wait gives up 15 seconds after it began: it installs a SIGALRM
 // handler and arms the process alarm for its duration, and leaves SIGALRM

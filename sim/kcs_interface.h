@@ -1,7 +1,7 @@
 // The BMC's side of the IPMI KCS (keyboard controller style) system
 // interface: two I/O ports, the data register at the base and the
-// command/status register at base + 1, and the state machine of the IPMI
-// specification behind them.
+// command/status register at base + 1, and the KCS state machine of IPMI
+// v2.0 behind them.
 //
 // What the host sees:
 //   - a write to the data or command register fills the input buffer: IBF
@@ -48,8 +48,8 @@
 //                                   out
 // Like real BMC firmware, the BMC puts a dummy byte (00h) into the output
 // buffer for every control code and every data byte of a write and on
-// entering ERROR, so a host must clear OBF where the IPMI specification's
-// flow charts say.
+// entering ERROR, so a host must clear OBF where the IPMI v2.0 KCS flow
+// charts say.
 //
 // Response frame: (netFn + 1) << 2 | LUN, command, completion code, data.
 //

@@ -1,5 +1,5 @@
 // A minimal host for the simulated KCS interface, written from the host-side
-// flow charts of the IPMI specification (write transfer, read transfer,
+// KCS flow charts of IPMI v2.0 (write transfer, read transfer,
 // error exit) and nothing else: it drives the ports through the platform
 // layer one byte at a time and notes the state bits it finds after every
 // wait, so that tests can say which states the BMC went through.
