@@ -4,10 +4,13 @@
 #define SRVFW_ORVEL_FRU_H
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <span>
 #include <vector>
 
+#include "include/progress_callback.h"
+#include "orvel/file_header.h"
 #include "orvel/fru_board_area.h"
 #include "orvel/fru_chassis_area.h"
 #include "orvel/fru_format.h"
@@ -18,6 +21,8 @@
 #include "orvel/fru_product_area.h"
 
 namespace Orvel_Private {
+
+class CFile;
 
 // Reads bytes.size() bytes of the FRU's storage at `offset`: 0, or the
 // status of the failed read.
@@ -31,6 +36,26 @@ class CFru {
     // failures of the header, board, chassis, internal use and multi-record
     // areas also set the last-error text); what was read before stays.
     std::uint32_t ReadFruFromSystem(const FruReader& read);
+    // ReadFruFromSystem from the device the locator names.
+    std::uint32_t LoadFromSystem();
+
+    // Device access through the BMC (fru_device_access.cpp, fru_write.cpp).
+    // Reads bytes.size() bytes at `offset` of the device `locator` names.
+    static std::uint32_t ReadDataFromFRU(const FRU_LOCATOR& locator, std::uint16_t offset,
+                                         std::span<std::uint8_t> bytes);
+    // Writes the bytes at `offset` of this FRU's device with the write
+    // routine the platform and the BMC type call for.
+    std::uint32_t WriteOrvel(std::uint16_t offset, std::span<const std::uint8_t> bytes);
+    // Writes the header and the areas that need it back to the device,
+    // reporting each step to `progress` when one is given.
+    std::uint32_t WriteToSystem(PROGRESS_CALLBACK progress);
+    // Two's complement of the bytes' sum.
+    static std::uint8_t CalculateChecksum(std::span<const std::uint8_t> bytes);
+
+    // The configuration file (fru_file_write.cpp, fru_file_read.cpp).
+    std::uint32_t SaveFRUToFile(const char* path);
+    std::uint32_t ReadFRUFromFile(const char* path);
+    CFileHeader& FileHeader() { return mFileHeader; }
 
     // Whether the header announces the area (a non-zero offset).
     bool HasInternalArea() const;
@@ -93,11 +118,21 @@ class CFru {
     // Sets text `number`, formatted with the FRU's identifier, as last error.
     void SetAreaError(unsigned number) const;
 
+    // Reads the bytes of the area section whose token is on line `line`
+    // into `bytes`, their count into `length`.
+    static std::uint32_t ParseArea(const char* token, CFile& file, std::uint32_t line,
+                                   std::span<std::uint8_t, 512> bytes, std::uint32_t& length);
+    static void SetParseAreaErrorMessage(std::uint32_t status, unsigned areaName,
+                                         const char* path);
+    static bool WriteDataToFRUFile(std::FILE* file, std::span<const std::uint8_t> bytes,
+                                   std::uint8_t typeLength);
+
     CFruHeader mHeader;
     std::vector<FRUMultiRecord> mMultiRecords;
     std::uint16_t mMultiRecAreaLength = 0;
     bool mMultiRecModified = false;
     FRU_LOCATOR mLocator;
+    CFileHeader mFileHeader;
     CInternalUseArea mInternalUseArea;
     CChassisInfoArea mChassisArea;
     CBoardInfoArea mBoardArea;

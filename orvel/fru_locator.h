@@ -7,15 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "include/orvel_interface.h"
+
 namespace Orvel_Private {
 
-enum FRU_TYPE : std::uint32_t {
-    FRU_NVS_AT24CO2 = 0,
-    FRU_NVS_DS1624S = 1,
-    FRU_NVS_IMBDEVICE = 2,
-    FRU_NVS_MBMC = 3,
-    FRU_NVS_NONE = 4,
-};
+using ::FRU_TYPE;
 
 struct FRU_LOCATOR {
     std::uint8_t mSlaveAddress = 0x20;

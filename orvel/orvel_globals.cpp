@@ -1,0 +1,11 @@
+#include "orvel/orvel_globals.h"
+
+namespace Orvel_Private {
+
+bool g_fInitialized = false;
+int g_fdPlatform = 0;
+int g_BMCType = 0;
+std::unique_ptr<BMC_MESSAGE> ReqMsg;
+std::unique_ptr<BMC_MESSAGE> RespMsg;
+
+}  // namespace Orvel_Private

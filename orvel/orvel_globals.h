@@ -1,0 +1,26 @@
+// The library-wide state that the interface entries and the device access
+// share.
+#ifndef SRVFW_ORVEL_ORVEL_GLOBALS_H
+#define SRVFW_ORVEL_ORVEL_GLOBALS_H
+
+#include <memory>
+
+#include "bmc/message.h"
+
+namespace Orvel_Private {
+
+// Set by a successful Initialize, cleared by DeInitialize.
+extern bool g_fInitialized;
+// The platform code Initialize was given; platform 3 reads FRU_NVS_MBMC
+// devices with Read FRU Data and may need the second write routine.
+extern int g_fdPlatform;
+// The BMC type WriteToSystem asked for last; it chooses the write routine.
+extern int g_BMCType;
+// The request and response of every exchange with the BMC; allocated by
+// Initialize, each large enough for any IPMI message.
+extern std::unique_ptr<BMC_MESSAGE> ReqMsg;
+extern std::unique_ptr<BMC_MESSAGE> RespMsg;
+
+}  // namespace Orvel_Private
+
+#endif
