@@ -59,12 +59,22 @@ function(srvfw_add_program name)
   endif()
 endfunction()
 
-# srvfw_add_library(<name> OUTPUT <file name> EXPORTS <list> SOURCES ...
+# srvfw_add_library(<name> OUTPUT <file name> EXPORTS <export lists> SOURCES ...
 #                   [LIBS ...] [PCI])
 #   build/<preset>/lib/<file name> and build/<preset>/sim/lib/<file name>
 function(srvfw_add_library name)
-  cmake_parse_arguments(ARG "PCI" "OUTPUT;EXPORTS" "SOURCES;LIBS" ${ARGN})
-  set(exports ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_EXPORTS})
+  cmake_parse_arguments(ARG "PCI" "OUTPUT" "EXPORTS;SOURCES;LIBS" ${ARGN})
+  # The list is the library's own names followed by the fragments of the
+  # shared pieces it carries, put together in the build tree.
+  set(exports ${CMAKE_CURRENT_BINARY_DIR}/${name}.exports)
+  set(merged "")
+  foreach(fragment IN LISTS ARG_EXPORTS)
+    get_filename_component(fragment ${fragment} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    file(READ ${fragment} text)
+    string(APPEND merged "${text}\n")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${fragment})
+  endforeach()
+  file(WRITE ${exports} "${merged}")
   set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}.map)
   srvfw_version_script(${exports} ${script})
 

@@ -119,11 +119,14 @@ class CFru {
     void SetAreaError(unsigned number) const;
 
     // Reads the bytes of the area section whose token is on line `line`
-    // into `bytes`, their count into `length`.
-    static std::uint32_t ParseArea(const char* token, CFile& file, std::uint32_t line,
+    // into `bytes`, their count into `length`, and moves `line` to the line
+    // that ends the section (or past the last line).
+    static std::uint32_t ParseArea(const char* token, CFile& file, std::uint32_t& line,
                                    std::span<std::uint8_t, 512> bytes, std::uint32_t& length);
-    static void SetParseAreaErrorMessage(std::uint32_t status, unsigned areaName,
-                                         const char* path);
+    // Sets the last-error text for a failed ParseArea (or a section the
+    // reader cannot use), naming the area by its text number and the file.
+    static void SetParseAreaErrorMessage(std::uint32_t status, unsigned areaName, const char* path);
+    // Writes a field's data line; false when the file refuses it.
     static bool WriteDataToFRUFile(std::FILE* file, std::span<const std::uint8_t> bytes,
                                    std::uint8_t typeLength);
 

@@ -1,1 +1,334 @@
-// Being written.
+// Chunked reads and writes of a FRU's storage through the BMC.
+//
+// What a controller hands back is checked before a byte of it is used: a
+// Read FRU Data answer gives its bytes as a count byte and that many bytes,
+// and an answer whose count is 0, larger than what was asked or larger than
+// the bytes that came gives nothing and fails the read. A short count is
+// taken as it is (a controller may return less than asked, at the end of a
+// device for instance): the next chunk continues after the bytes returned.
+//
+// Writes to serial EEPROMs never cross an 8-byte boundary: such a part
+// programs one page per write and wraps inside the page, so a chunk that
+// crossed would overwrite the start of its page with its tail. Logical FRU
+// devices are written in plain chunks; the controller behind them decides
+// how its storage is programmed.
+#include "orvel/fru_device_access.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <initializer_list>
+
+#include "bmc/message.h"
+#include "orvel/fru.h"
+#include "orvel/orvel_globals.h"
+#include "orvel/orvel_status.h"
+#include "orvel/trace.h"
+
+namespace Orvel_Private {
+
+namespace {
+
+constexpr const wchar_t* kClass = L"CFru";
+
+constexpr std::uint8_t kNetFnApp = 0x06;
+constexpr std::uint8_t kNetFnStorage = 0x0A;
+constexpr std::uint8_t kReadFruData = 0x11;
+constexpr std::uint8_t kWriteFruData = 0x12;
+constexpr std::uint8_t kMasterWriteRead = 0x52;
+// A DS1624S takes this command byte, then a one-byte address.
+constexpr std::uint8_t kAccessMemory = 0x17;
+constexpr std::uint8_t kNoBus = 0xFF;
+
+constexpr std::uint8_t kCompletionOk = 0x00;
+constexpr std::uint8_t kNodeBusy = 0xC0;
+constexpr std::uint8_t kRequestLengthInvalid = 0xC7;
+constexpr std::uint8_t kRequestFieldLengthExceeded = 0xC8;
+constexpr std::uint8_t kCannotReturnBytes = 0xCA;
+constexpr std::array<std::uint8_t, 2> kReadLengthComplaints = {kRequestFieldLengthExceeded,
+                                                               kCannotReturnBytes};
+constexpr std::array<std::uint8_t, 1> kWriteLengthComplaints = {kRequestLengthInvalid};
+// The largest chunk a request carries; a length complaint shortens the
+// chunks by kChunkStep: 8, 4, then 1 byte.
+constexpr std::size_t kMaxChunkBytes = 8;
+constexpr std::size_t kChunkStep = 4;
+// The write page of the serial EEPROMs on private buses (an AT24C02
+// programs 8-byte pages).
+constexpr std::size_t kEepromPageBytes = 8;
+
+constexpr unsigned kRequestTimeoutMs = 5000;
+
+// The time-out argument of bridged requests, as each routine passes it.
+constexpr unsigned kBridgeTimeout = 5;
+constexpr unsigned kMbmcBridgeTimeout = 3;
+// The platform whose mBMC serves FRU_NVS_MBMC devices as logical devices.
+constexpr int kMbmcPlatform = 3;
+
+struct FruDevice {
+    FRU_TYPE type;
+    std::uint8_t lun;
+    std::uint8_t bus;
+    std::uint8_t slaveAddress;
+    std::uint8_t controllerAddress;
+    std::uint8_t fruDeviceId;
+};
+
+// How a device's bytes are reached.
+enum class Access { kFruData, kMasterWriteRead, kNone };
+
+Access ReadAccess(FRU_TYPE type) {
+    if (type == FRU_NVS_NONE) return Access::kNone;
+    if (type == FRU_NVS_IMBDEVICE || (type == FRU_NVS_MBMC && g_fdPlatform == kMbmcPlatform)) {
+        return Access::kFruData;
+    }
+    return Access::kMasterWriteRead;
+}
+
+// The first write routine; the second also writes FRU_NVS_MBMC devices as
+// logical devices.
+Access WriteAccess(FRU_TYPE type, bool mbmcIsLogical) {
+    if (type == FRU_NVS_NONE) return Access::kNone;
+    if (type == FRU_NVS_IMBDEVICE || (type == FRU_NVS_MBMC && mbmcIsLogical)) {
+        return Access::kFruData;
+    }
+    return Access::kMasterWriteRead;
+}
+
+std::uint8_t Low(std::uint16_t offset) {
+    return static_cast<std::uint8_t>(offset);
+}
+
+std::uint8_t High(std::uint16_t offset) {
+    return static_cast<std::uint8_t>(offset >> 8);
+}
+
+// The bytes that give a serial EEPROM its address: 17h and the low byte for
+// a DS1624S, the high and the low byte for the others.
+std::array<std::uint8_t, 2> MemoryAddress(FRU_TYPE type, std::uint16_t offset) {
+    return {type == FRU_NVS_DS1624S ? kAccessMemory : High(offset), Low(offset)};
+}
+
+void Prepare(std::uint8_t slaveAddress, std::uint8_t netFn, std::uint8_t lun, std::uint8_t cmd,
+             std::initializer_list<std::uint8_t> head, std::span<const std::uint8_t> payload) {
+    BMC_MESSAGE& request = *ReqMsg;
+    request.slaveAddress = slaveAddress;
+    request.netFn = netFn;
+    request.lun = lun;
+    request.cmd = cmd;
+    std::ranges::copy(payload, std::ranges::copy(head, request.data).out);
+    request.dataLength = static_cast<std::uint32_t>(head.size() + payload.size());
+}
+
+// Sends ReqMsg; the answer lands in RespMsg. A logical device behind the
+// BMC's bus with device ID 0 belongs to the satellite controller at the
+// slave address and is reached by bridging on that channel.
+int Send(const FruDevice& device, unsigned bridgeTimeout) {
+    if (device.type == FRU_NVS_IMBDEVICE && device.controllerAddress == kBmcSlaveAddress &&
+        device.bus != kNoBus && device.fruDeviceId == 0) {
+        return ProcessSendMessage(ReqMsg.get(), RespMsg.get(), device.bus, device.slaveAddress,
+                                  bridgeTimeout);
+    }
+    return ProcessMessage(ReqMsg.get(), RespMsg.get(), kRequestTimeoutMs);
+}
+
+// What came of one chunk's request.
+struct ChunkReply {
+    int exchange = 0;  // the message layer's result; non-zero: no response
+    std::uint8_t completionCode = 0;
+    // With completion code 00h, the bytes the chunk moved; 0 when the answer
+    // does not hold what it claims.
+    std::size_t moved = 0;
+};
+
+struct ChunkRules {
+    std::span<const std::uint8_t> lengthComplaints;
+    bool withinPages;
+    std::uint32_t failure;
+};
+
+// Moves `total` bytes from `offset` chunk by chunk; sendChunk(offset,
+// position, size) asks for `size` bytes at `offset`, `position` bytes into
+// the transfer. `done` receives the bytes moved.
+template <typename SendChunk>
+std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::size_t total,
+                         std::size_t& done, SendChunk sendChunk) {
+    std::size_t chunkSize = kMaxChunkBytes;
+    unsigned busyInARow = 0;
+    done = 0;
+    while (done < total) {
+        const std::size_t at = offset + done;
+        std::size_t size = std::min(chunkSize, total - done);
+        if (rules.withinPages) size = std::min(size, kEepromPageBytes - at % kEepromPageBytes);
+        const ChunkReply reply = sendChunk(static_cast<std::uint16_t>(at), done, size);
+        // No response at all: the message layer's own result ends it.
+        if (reply.exchange != 0) return static_cast<std::uint32_t>(reply.exchange);
+        // Busy: the same chunk again, at the same size.
+        if (reply.completionCode == kNodeBusy) {
+            if (++busyInARow == kMaxBusyAnswers) return rules.failure;
+            continue;
+        }
+        busyInARow = 0;
+        if (reply.completionCode == kCompletionOk) {
+            if (reply.moved == 0) return rules.failure;
+            done += reply.moved;
+            continue;
+        }
+        const bool lengthComplaint =
+            std::ranges::find(rules.lengthComplaints, reply.completionCode) !=
+            rules.lengthComplaints.end();
+        if (!lengthComplaint || chunkSize == 1) return rules.failure;
+        chunkSize = chunkSize > kChunkStep ? chunkSize - kChunkStep : 1;
+    }
+    return ORVEL_SUCCESS;
+}
+
+// Whether the transfer can start at all: a device, the message records,
+// and a range the 16-bit offsets reach without wrapping to the start.
+bool CanTransfer(Access access, std::uint16_t offset, std::size_t length) {
+    return access != Access::kNone && ReqMsg && RespMsg && offset + length <= kFruAddressSpace;
+}
+
+// Copies the bytes of a successful read answer to `out`; their number, or 0
+// when the answer does not hold what it claims.
+std::size_t TakeReadBytes(Access access, std::span<std::uint8_t> out) {
+    std::span<const std::uint8_t> answer(
+        RespMsg->data, std::min<std::size_t>(RespMsg->dataLength, kBmcMessageDataSize));
+    if (access == Access::kFruData) {
+        if (answer.empty()) return 0;
+        const std::size_t count = answer[0];
+        if (count == 0 || count > out.size() || answer.size() < 1 + count) return 0;
+        answer = answer.subspan(1, count);
+    } else {
+        if (answer.size() < out.size()) return 0;
+        answer = answer.first(out.size());
+    }
+    std::ranges::copy(answer, out.begin());
+    return answer.size();
+}
+
+ChunkReply ReadChunk(const FruDevice& device, Access access, std::uint16_t offset,
+                     std::span<std::uint8_t> out) {
+    const auto size = static_cast<std::uint8_t>(out.size());
+    if (access == Access::kFruData) {
+        Prepare(device.controllerAddress, kNetFnStorage, 0, kReadFruData,
+                {device.fruDeviceId, Low(offset), High(offset), size}, {});
+    } else {
+        const auto address = MemoryAddress(device.type, offset);
+        Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
+                {device.bus, device.slaveAddress, size, address[0], address[1]}, {});
+    }
+    ChunkReply reply{Send(device, kBridgeTimeout), RespMsg->completionCode, 0};
+    if (reply.exchange == 0 && reply.completionCode == kCompletionOk) {
+        reply.moved = TakeReadBytes(access, out);
+    }
+    return reply;
+}
+
+ChunkReply WriteChunk(const FruDevice& device, Access access, unsigned bridgeTimeout,
+                      std::uint16_t offset, std::span<const std::uint8_t> chunk) {
+    if (access == Access::kFruData) {
+        Prepare(device.controllerAddress, kNetFnStorage, 0, kWriteFruData,
+                {device.fruDeviceId, Low(offset), High(offset)}, chunk);
+    } else {
+        const auto address = MemoryAddress(device.type, offset);
+        Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
+                {device.bus, device.slaveAddress, 0, address[0], address[1]}, chunk);
+    }
+    return {Send(device, bridgeTimeout), RespMsg->completionCode, chunk.size()};
+}
+
+// One write routine; `name` names it in the debug lines.
+std::uint32_t WriteChunked(const wchar_t* name, const FruDevice& device, Access access,
+                           unsigned bridgeTimeout, std::uint16_t offset,
+                           std::span<const std::uint8_t> bytes) {
+    CTrace trace(kClass, name);
+    std::uint32_t status = ORVEL_ERROR_WRITING_FRU;
+    if (CanTransfer(access, offset, bytes.size())) {
+        const ChunkRules rules{kWriteLengthComplaints, access == Access::kMasterWriteRead,
+                               ORVEL_ERROR_WRITING_FRU};
+        std::size_t done = 0;
+        status = MoveChunks(rules, offset, bytes.size(), done,
+                            [&](std::uint16_t at, std::size_t position, std::size_t size) {
+                                return WriteChunk(device, access, bridgeTimeout, at,
+                                                  bytes.subspan(position, size));
+                            });
+    }
+    if (status != ORVEL_SUCCESS) trace.Failure(L"Error Writing FRU");
+    return status;
+}
+
+}  // namespace
+
+std::uint32_t ReadOrvelFromBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
+                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
+                               std::uint8_t fruDeviceId, std::uint16_t offset,
+                               std::span<std::uint8_t> buffer, std::uint32_t& count) {
+    CTrace trace(kClass, L"ReadOrvelFromBmc");
+    const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
+    const Access access = ReadAccess(type);
+    std::size_t done = 0;
+    std::uint32_t status = ORVEL_ERROR_READING_FRU;
+    if (CanTransfer(access, offset, buffer.size())) {
+        const ChunkRules rules{kReadLengthComplaints, false, ORVEL_ERROR_READING_FRU};
+        status =
+            MoveChunks(rules, offset, buffer.size(), done,
+                       [&](std::uint16_t at, std::size_t position, std::size_t size) {
+                           return ReadChunk(device, access, at, buffer.subspan(position, size));
+                       });
+    }
+    count = static_cast<std::uint32_t>(done);
+    if (status != ORVEL_SUCCESS) trace.Failure(L"Error Reading FRU");
+    return status;
+}
+
+std::uint32_t WriteOrvelToBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
+                              std::uint8_t slaveAddress, std::uint8_t controllerAddress,
+                              std::uint8_t fruDeviceId, std::uint16_t offset,
+                              std::span<const std::uint8_t> bytes) {
+    const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
+    return WriteChunked(L"WriteOrvelToBmc", device, WriteAccess(type, false), kBridgeTimeout,
+                        offset, bytes);
+}
+
+std::uint32_t WriteOrvelTomBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
+                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
+                               std::uint8_t fruDeviceId, std::uint16_t offset,
+                               std::span<const std::uint8_t> bytes, std::uint8_t /*mbmcSizeData*/,
+                               std::uint16_t /*mbmcSizeAddress*/) {
+    const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
+    return WriteChunked(L"WriteOrvelTomBmc", device, WriteAccess(type, true), kMbmcBridgeTimeout,
+                        offset, bytes);
+}
+
+std::uint32_t CFru::ReadDataFromFRU(const FRU_LOCATOR& locator, std::uint16_t offset,
+                                    std::span<std::uint8_t> bytes) {
+    CTrace trace(kClass, L"ReadDataFromFRU");
+    std::uint32_t count = 0;
+    return ReadOrvelFromBmc(locator.mType, locator.mLun, locator.mBus, locator.mSlaveAddress,
+                            locator.mControllerAddress, locator.mFruDeviceId, offset, bytes, count);
+}
+
+std::uint32_t CFru::LoadFromSystem() {
+    CTrace trace(kClass, L"LoadFromSystem");
+    return ReadFruFromSystem([this](std::uint16_t offset, std::span<std::uint8_t> bytes) {
+        return ReadDataFromFRU(mLocator, offset, bytes);
+    });
+}
+
+std::uint32_t CFru::WriteOrvel(std::uint16_t offset, std::span<const std::uint8_t> bytes) {
+    CTrace trace(kClass, L"WriteOrvel");
+    const FRU_LOCATOR& at = mLocator;
+    if (g_BMCType == BMC_TYPE_STANDARD || g_fdPlatform != kMbmcPlatform) {
+        return WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
+                               at.mFruDeviceId, offset, bytes);
+    }
+    return WriteOrvelTomBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
+                            at.mFruDeviceId, offset, bytes, at.mMbmcSizeData, at.mMbmcSizeAddress);
+}
+
+std::uint8_t CFru::CalculateChecksum(std::span<const std::uint8_t> bytes) {
+    CTrace trace(kClass, L"CalculateChecksum");
+    return ZeroChecksum(bytes);
+}
+
+}  // namespace Orvel_Private

@@ -1,1 +1,114 @@
-// Being written.
+// Writing a FRU back to its device: the common header, then the areas that
+// need it, each at the offset its header gives.
+//
+// The header is never rewritten by an edit, so the header offsets are where
+// the areas are and where every other reader of the device looks for them.
+// Writing each area there (rather than back to back after the header) is
+// the same for a FRU laid out back to back and the only way not to
+// overwrite one area with another for any other layout.
+//
+// An area's modified flag is cleared once the area has been written. An
+// area whose write failed keeps its flag, so that writing the FRU again
+// writes it again rather than leaving it half written on the device.
+#include <array>
+#include <string>
+
+#include "bmc/message.h"
+#include "orvel/fru.h"
+#include "orvel/last_error.h"
+#include "orvel/orvel_globals.h"
+#include "orvel/orvel_status.h"
+#include "orvel/orvel_strings.h"
+#include "orvel/orvel_text.h"
+#include "orvel/trace.h"
+
+namespace Orvel_Private {
+
+namespace {
+
+constexpr const wchar_t* kClass = L"CFru";
+constexpr std::size_t kIdentifierLength = 128;
+
+std::uint16_t AreaOffset(std::uint8_t units) {
+    return static_cast<std::uint16_t>(units * kFruAreaUnit);
+}
+
+// Writes an area the header announces (a non-zero offset) when it is
+// modified, or whenever `evenUnmodified`. False when the write failed.
+template <typename Area>
+bool WriteArea(CFru& fru, std::uint8_t units, Area& area, bool evenUnmodified) {
+    if (units == 0 || !(evenUnmodified || area.IsModified())) return true;
+    if (fru.WriteOrvel(AreaOffset(units), area.GetData()) != ORVEL_SUCCESS) return false;
+    area.ResetIsModified();
+    return true;
+}
+
+// Each record's five header bytes one request each, then its data in one
+// call. An area that would run past the last offset the device can address
+// is refused before any of it is written.
+bool WriteMultiRecords(CFru& fru, std::uint8_t units) {
+    std::size_t offset = AreaOffset(units);
+    std::size_t length = 0;
+    for (const FRUMultiRecord& record : fru.MultiRecords()) length += record.GetLength();
+    if (offset + length > kFruAddressSpace) return false;
+
+    for (const FRUMultiRecord& record : fru.MultiRecords()) {
+        const auto header = record.GetHeader();
+        for (std::size_t i = 0; i < header.size(); ++i) {
+            if (fru.WriteOrvel(static_cast<std::uint16_t>(offset++),
+                               std::span(header).subspan(i, 1)) != ORVEL_SUCCESS) {
+                return false;
+            }
+        }
+        const std::span<const std::uint8_t> data = record.GetRecordData();
+        if (fru.WriteOrvel(static_cast<std::uint16_t>(offset), data) != ORVEL_SUCCESS) {
+            return false;
+        }
+        offset += data.size();
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress) {
+    CTrace trace(kClass, L"WriteToSystem");
+    // The BMC's type chooses the write routine (WriteOrvel). A BMC that does
+    // not answer counts as type 0, as GetBmcType reports it.
+    GetBmcType(&g_BMCType);
+
+    std::array<wchar_t, kIdentifierLength> identifier;
+    GetFriendlyFruIdentifier(mLocator, identifier);
+    const auto report = [progress](const std::wstring& text) {
+        if (progress != nullptr) progress(PROGRESS_MESSAGE, text.c_str(), 0, 0);
+    };
+    const auto failed = [&] {
+        trace.Failure(L"Error Writing System");
+        SetLastErrorString(IDS_WRITE_SYSTEM_FAILED, identifier.data());
+        return ORVEL_ERROR_WRITING_SYSTEM;
+    };
+
+    report(FormatOrvelString(IDS_WRITING_FRU, identifier.data()));
+    if (WriteOrvel(0, mHeader.GetData()) != ORVEL_SUCCESS) return failed();
+
+    report(FormatOrvelString(IDS_WRITING_INTERNAL_AREA));
+    if (!WriteArea(*this, mHeader.GetInternalUseOffset(), mInternalUseArea, false)) {
+        return failed();
+    }
+    report(FormatOrvelString(IDS_WRITING_CHASSIS_AREA));
+    if (!WriteArea(*this, mHeader.GetChassisOffset(), mChassisArea, false)) return failed();
+    // The board area is written whether or not it was edited.
+    report(FormatOrvelString(IDS_WRITING_BOARD_AREA));
+    if (!WriteArea(*this, mHeader.GetBoardOffset(), mBoardArea, true)) return failed();
+    report(FormatOrvelString(IDS_WRITING_PRODUCT_AREA));
+    if (!WriteArea(*this, mHeader.GetProductOffset(), mProductArea, false)) return failed();
+
+    if (HasMultiRecArea() && mMultiRecModified) {
+        report(FormatOrvelString(IDS_WRITING_MULTIREC_AREA));
+        if (!WriteMultiRecords(*this, mHeader.GetMultiRecordOffset())) return failed();
+        mMultiRecModified = false;
+    }
+    return ORVEL_SUCCESS;
+}
+
+}  // namespace Orvel_Private

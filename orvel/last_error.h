@@ -1,6 +1,7 @@
 // The library's last-error text: what GetLastErrorMessage hands the host
-// after a failed call. Two buffers take turns, so that a text handed out
-// stays intact until the second hand-out after it.
+// after a failed call. Two buffers take turns: errors set after a hand-out
+// go to the other buffer, so the text a host holds stays intact until its
+// next hand-out.
 #ifndef SRVFW_ORVEL_LAST_ERROR_H
 #define SRVFW_ORVEL_LAST_ERROR_H
 

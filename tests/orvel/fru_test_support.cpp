@@ -20,11 +20,13 @@ constexpr unsigned kStringCount = 140;
 const std::map<unsigned, std::u16string> kFormats = {
     {35, u"#35 %d/%d/%d %02d:%02d:%02d"},
     {59, u"#59 %u"},
+    {64, u"#64 %ls"},
     {104, u"#104 %ls"},
     {106, u"#106 %ls"},
     {107, u"#107 %ls"},
     {108, u"#108 %ls"},
     {109, u"#109 %ls"},
+    {113, u"#113 %ls"},
     {134, u"#134 %02X %02X %02X %02X"},
     {137, u"#137 %ls"},
 };
