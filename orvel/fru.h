@@ -120,9 +120,10 @@ class CFru {
 
     // Reads the bytes of the area section whose token is on line `line`
     // into `bytes`, their count into `length`, and moves `line` to the line
-    // that ends the section (or past the last line).
+    // that ends the section (or past the last line). A section with more
+    // bytes than `bytes` holds is too big.
     static std::uint32_t ParseArea(const char* token, CFile& file, std::uint32_t& line,
-                                   std::span<std::uint8_t, 512> bytes, std::uint32_t& length);
+                                   std::span<std::uint8_t> bytes, std::uint32_t& length);
     // Sets the last-error text for a failed ParseArea (or a section the
     // reader cannot use), naming the area by its text number and the file.
     static void SetParseAreaErrorMessage(std::uint32_t status, unsigned areaName, const char* path);

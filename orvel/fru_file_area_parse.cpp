@@ -20,10 +20,6 @@ using namespace FruFileTokens;
 
 constexpr const wchar_t* kClass = L"CFru";
 
-// A section holds at most the image of the largest info area without its
-// checksum byte.
-constexpr std::size_t kMaxSectionBytes = kMaxInfoAreaLength - 1;
-
 // A line with a quoted text: the text between its first two single quotes,
 // and what stands before and after them.
 struct QuotedLine {
@@ -61,7 +57,7 @@ class SectionBytes {
     explicit SectionBytes(std::span<std::uint8_t> buffer) : mBuffer(buffer) {}
 
     std::uint32_t Append(std::uint8_t byte) {
-        if (mLength >= kMaxSectionBytes || mLength >= mBuffer.size()) {
+        if (mLength >= mBuffer.size()) {
             return ORVEL_ERROR_AREA_TOO_BIG;
         }
         mBuffer[mLength++] = byte;
@@ -111,7 +107,7 @@ std::string_view LineText(const CFile& file, std::uint32_t line) {
 }  // namespace
 
 std::uint32_t CFru::ParseArea(const char* token, CFile& file, std::uint32_t& line,
-                              std::span<std::uint8_t, 512> bytes, std::uint32_t& length) {
+                              std::span<std::uint8_t> bytes, std::uint32_t& length) {
     CTrace trace(kClass, L"ParseArea");
     length = 0;
     if (!file.LineContains(line, token)) return ORVEL_ERROR_AREA_MISSING_TAG;

@@ -12,6 +12,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "orvel/cfile.h"
 #include "orvel/fru.h"
@@ -338,6 +339,21 @@ class KeyReader {
     const CTrace& mTrace;
 };
 
+// The most bytes an area's section may hold: an info area's image without
+// its checksum, the whole internal use area, and for the multi-records what
+// the device's 64 KB leave after the header. Every FRU the library reads
+// from a device thus saves into a file it can load again.
+std::size_t SectionLimit(ReadState area) {
+    switch (area) {
+        case kInternalUse:
+            return kMaxInternalUseLength;
+        case kMultiRecords:
+            return kFruAddressSpace - FRU_HEADER_LENGTH;
+        default:
+            return kMaxInfoAreaLength - 1;
+    }
+}
+
 }  // namespace
 
 std::uint32_t CFru::ReadFRUFromFile(const char* path) {
@@ -357,7 +373,7 @@ std::uint32_t CFru::ReadFRUFromFile(const char* path) {
     file.Strip();
 
     KeyReader keys(*this, file, path, trace);
-    std::array<std::uint8_t, kMaxInfoAreaLength> buffer;
+    std::vector<std::uint8_t> buffer;
     ReadState state = kFileName;
     std::uint32_t line = 0;
     while (state != kDone) {
@@ -382,6 +398,7 @@ std::uint32_t CFru::ReadFRUFromFile(const char* path) {
 
         const StateKey& area = kStateKeys[*matched];
         std::uint32_t length = 0;
+        buffer.resize(SectionLimit(*matched));
         if (const std::uint32_t status = ParseArea(area.key, file, line, buffer, length)) {
             SetParseAreaErrorMessage(status, area.name, path);
             return ORVEL_ERROR_FILE_READ;

@@ -1,10 +1,6 @@
 #include "fru_file_fixture.h"
 
-#include <fstream>
 #include <iterator>
-#include <map>
-#include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,25 +8,10 @@
 #include "orvel/last_error.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_text.h"
-#include "strings/str_image.h"
 
 namespace fru_test {
 
 namespace {
-
-constexpr unsigned kStringCount = 140;
-
-// The path is narrow text; key and area names are texts of the table.
-const std::map<unsigned, std::u16string> kFormats = {
-    {89, u"#89 %s"},     {90, u"#90 %ls %s"}, {94, u"#94 %ls %s"}, {95, u"#95 %ls %s"},
-    {96, u"#96 %ls %s"}, {97, u"#97 %ls %s"}, {98, u"#98 %s"},     {100, u"#100 %s"},
-};
-
-std::u16string NumberedText(unsigned number) {
-    if (const auto format = kFormats.find(number); format != kFormats.end()) return format->second;
-    const std::string text = "#" + std::to_string(number);
-    return {text.begin(), text.end()};
-}
 
 Bytes Copy(std::span<const std::uint8_t> bytes) {
     return {bytes.begin(), bytes.end()};
@@ -55,29 +36,6 @@ Bytes MultiRecordBytes(const Orvel_Private::CFru& fru) {
 
 }  // namespace
 
-FileMessageStrings::FileMessageStrings() {
-    std::vector<std::u16string> texts;
-    for (unsigned number = 0; number < kStringCount; ++number) {
-        texts.push_back(NumberedText(number));
-    }
-    const std::vector<std::uint8_t> file = strc::BuildStringFile(texts);
-    const std::string path = mDir / "orvel.str";
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-
-    auto table = std::make_unique<CStringResource>();
-    const std::wstring widePath(path.begin(), path.end());
-    if (table->Initialize(widePath.c_str(), kStringCount) != STR_SUCCESS ||
-        table->CacheAll() != STR_SUCCESS) {
-        throw std::runtime_error("the file message string table cannot be loaded");
-    }
-    Orvel_Private::g_pStringResource = std::move(table);
-}
-
-FileMessageStrings::~FileMessageStrings() {
-    Orvel_Private::g_pStringResource.reset();
-}
 
 void FruFileTest::SetUp() {
     Orvel_Private::ClearLastError();

@@ -11,24 +11,11 @@
 #include <vector>
 
 #include "fru_image_builder.h"
+#include "fru_test_support.h"
 #include "orvel/fru.h"
 #include "tests/common/files.h"
 
 namespace fru_test {
-
-// Installs, for its lifetime, a string table in which text k reads "#k"
-// and the file messages carry their directives: "#90 %ls %s" shows
-// "#90 #78 " and the path.
-class FileMessageStrings {
-  public:
-    FileMessageStrings();
-    ~FileMessageStrings();
-    FileMessageStrings(const FileMessageStrings&) = delete;
-    FileMessageStrings& operator=(const FileMessageStrings&) = delete;
-
-  private:
-    test_support::TempDir mDir{"orvel-file-strings"};
-};
 
 class FruFileTest : public ::testing::Test {
   protected:
@@ -41,7 +28,7 @@ class FruFileTest : public ::testing::Test {
     static std::vector<std::string> SplitLines(const std::string& text);
 
     test_support::TempDir mDir{"orvel-fru-file"};
-    FileMessageStrings mStrings;
+    NumberedStrings mStrings;
 };
 
 // Reads the FRU from a device holding `image`; the read must succeed.

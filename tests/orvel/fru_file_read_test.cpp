@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AreaBytes{"CommentOnAHexLine", "01 02 // 03", {0x01, 0x02}},
                       AreaBytes{"CloseParenEndsTheSection", "01\n) 02", {0x01}},
                       AreaBytes{"Empty", "", {}},
-                      AreaBytes{"Largest", HexLine(511), Bytes(511, 0x5A)}),
+                      AreaBytes{"Largest", HexLine(512), Bytes(512, 0x5A)}),
     [](const auto& info) { return info.param.name; });
 
 // --------------------------------------------------------- area refusals
@@ -349,7 +349,7 @@ INSTANTIATE_TEST_SUITE_P(
         AreaRefusal{"OddNumberOfDigits", kInternalUseOnly, "_SEE_INTERNAL\n01 020\n", L"#97 #7 "},
         AreaRefusal{"HalfBytesDoNotPairAcrossLines", kInternalUseOnly, "_SEE_INTERNAL\n0\n1\n",
                     L"#97 #7 "},
-        AreaRefusal{"TooBig", kInternalUseOnly, "_SEE_INTERNAL\n" + HexLine(512) + "\n",
+        AreaRefusal{"TooBig", kInternalUseOnly, "_SEE_INTERNAL\n" + HexLine(513) + "\n",
                     L"#95 #7 "},
         AreaRefusal{"HeaderShort", "01 00 00 01 00 00 FE", kBoardSection, L"#97 #3 "},
         AreaRefusal{"HeaderLong", "01 00 00 01 00 00 00 FE 00", kBoardSection, L"#97 #3 "},
@@ -409,7 +409,7 @@ class FruFileDebugLines : public ScratchDirTest {
 
   private:
     unsigned mLevel = 1;
-    fru_test::FileMessageStrings mStrings;
+    fru_test::NumberedStrings mStrings;
 };
 
 TEST_F(FruFileDebugLines, NameWhatStoppedTheRead) {
@@ -418,7 +418,7 @@ TEST_F(FruFileDebugLines, NameWhatStoppedTheRead) {
 
     Read(HandFile(kInternalUseOnly, "_SEE_INTERNAL\n0G\n"));
     EXPECT_TRUE(Logged("CFru::SetParseAreaErrorMessage - Unexpected Character"));
-    Read(HandFile(kInternalUseOnly, "_SEE_INTERNAL\n" + HexLine(512) + "\n"));
+    Read(HandFile(kInternalUseOnly, "_SEE_INTERNAL\n" + HexLine(513) + "\n"));
     EXPECT_TRUE(Logged("CFru::SetParseAreaErrorMessage - Area Too Big"));
     Read(HandFile(kInternalUseOnly, "_SEE_INTERNAL\n012\n"));
     EXPECT_TRUE(Logged("CFru::SetParseAreaErrorMessage - Area Parse Error"));

@@ -107,6 +107,29 @@ INSTANTIATE_TEST_SUITE_P(DeviceTypes, FruFileRoundTrip,
                                                     0x02, 0xFF, 0x20, L"PSU 1"}),
                          [](const auto& info) { return info.param.name; });
 
+// Every FRU the library reads from a device must save into a file that
+// loads again: the largest internal use area and a multi-record area far
+// larger than one info area.
+TEST_F(FruFile, TheLargestAreasReadBack) {
+    fru_test::FruLayout layout = FullLayout();
+    layout.internalUse = CountingBytes(512, 0x00);
+    layout.multiRecords.clear();
+    for (std::uint8_t type = 0xC0; type < 0xC6; ++type) {
+        const Bytes record = MultiRecord(type, CountingBytes(200, type), type == 0xC5);
+        layout.multiRecords.insert(layout.multiRecords.end(), record.begin(), record.end());
+    }
+    CFru fru;
+    fru_test::LoadImage(fru, layout.Build());
+    ASSERT_EQ(fru.GetInternalAreaLength(), 512u);
+    ASSERT_GT(fru.GetMultiRecAreaLength(), 1000u);
+
+    const std::string path = PathOf("large.fru");
+    ASSERT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_SUCCESS);
+    CFru again;
+    ASSERT_EQ(again.ReadFRUFromFile(path.c_str()), ORVEL_SUCCESS) << TakeLastError();
+    fru_test::ExpectSameFru(fru, again);
+}
+
 // ------------------------------------------------------- one field's line
 
 struct FieldLine {

@@ -222,6 +222,37 @@ TEST_F(OrvelLoadTest, SelectFruByAddressWithoutAMatchSaysNotFoundAndLeavesNoFruS
     EXPECT_EQ(t.GetNumberOfAreas(&t, &areas), 0xC007000Cu);
 }
 
+TEST_F(OrvelLoadTest, AFileLoadSelectsTheFileListAndItsNewestFru) {
+    Boot();
+    ASSERT_EQ(t.LoadConfigurationFromSystem(&t), 0u);
+    ASSERT_EQ(t.SelectList(&t, FRU_LIST_SYSTEM), 0u);
+    ASSERT_EQ(t.SelectFru(&t, 0), 0u);
+    const std::wstring path = (mScratch.Path() / "baseboard.fru").wstring();
+    ASSERT_EQ(t.SaveConfigurationToFile(&t, path.c_str(), nullptr), 0u);
+    // The file names the FRU's location: no device is asked when it loads.
+    TakeAccesses();
+    ASSERT_EQ(t.LoadConfigurationFromFile(&t, path.c_str(), nullptr), 0u);
+    ASSERT_EQ(t.LoadConfigurationFromFile(&t, path.c_str(), nullptr), 0u);
+    EXPECT_TRUE(TakeAccesses().empty());
+    std::uint32_t first = 0, second = 0;
+    ASSERT_EQ(t.GetNumberOfFrus(&t, &first, &second), 0u);
+    EXPECT_EQ(std::make_pair(first, second), std::make_pair(2u, 2u)) << "the file list's count";
+    ASSERT_EQ(t.SelectAreaEnum(&t, FRU_AREA_BOARD), 0u) << "the newest FRU is selected";
+    ASSERT_EQ(t.SelectFieldEnum(&t, FRU_FIELD_BOARD_MANUFACTURER), 0u);
+    EXPECT_EQ(FieldText(), L"Kestrel Server Works");
+    EXPECT_EQ(t.SelectFru(&t, 2), 0xC007000Du);
+}
+
+TEST_F(OrvelLoadTest, AFileThatCannotBeReadAddsNothing) {
+    Boot();
+    EXPECT_EQ(t.LoadConfigurationFromFile(&t, L"no-such.fru", nullptr), 0xC0070007u);
+    EXPECT_EQ(LastError(), L"Cannot open the FRU file no-such.fru.");
+    bool loaded = true;
+    ASSERT_EQ(t.IsLoaded(&t, &loaded), 0u);
+    EXPECT_FALSE(loaded);
+    EXPECT_EQ(t.LoadConfigurationFromFile(&t, nullptr, nullptr), 0xC0070007u);
+}
+
 class OrvelSelectionTest : public OrvelLibraryTest {
   protected:
     void LoadImage(const Bytes& image) {
