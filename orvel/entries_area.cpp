@@ -1,7 +1,6 @@
 // Interface entries: choosing an area of the selected FRU and handing its
 // raw bytes in and out.
 #include <algorithm>
-#include <ranges>
 
 #include "orvel/entry_checks.h"
 #include "orvel/orvel_globals.h"
@@ -64,8 +63,8 @@ u32 SelectAreaInteger(Table, u32 index) {
     COrvel& state = *g_Orvel;
     state.ResetAreaSelection();
     const CFru& fru = *state.SelectedFru();
-    auto present = kAreaOrder | std::views::filter([&](FRU_AREA area) { return HasArea(fru, area); });
-    for (const FRU_AREA area : present) {
+    for (const FRU_AREA area : kAreaOrder) {
+        if (!HasArea(fru, area)) continue;
         if (index-- == 0) {
             state.mSelectedArea = area;
             return ORVEL_SUCCESS;

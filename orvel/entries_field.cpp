@@ -16,6 +16,14 @@ CFru& Fru() { return *g_Orvel->SelectedFru(); }
 // The header and the multi-record area have no fields.
 bool HasFields(FRU_AREA area) { return area != FRU_AREA_COMMON && area != FRU_AREA_MULTIREC; }
 
+// Calls `action` with the selected area, which has fields, as its own class.
+template <typename Action>
+decltype(auto) VisitFieldArea(Action&& action) {
+    const FRU_AREA area = SelectedAreaKind();
+    if (area == FRU_AREA_INTERNAL) return action(Fru().InternalUseArea());
+    return VisitInfoArea(Fru(), area, action);
+}
+
 std::uint32_t FieldCount(FRU_AREA area) {
     if (area == FRU_AREA_INTERNAL) return Fru().InternalUseArea().GetNumberOfFields();
     CFruInfoArea* info = InfoArea(Fru(), area);
@@ -77,9 +85,7 @@ u32 GetFieldTitle(Table, const wchar_t** title) {
     if (const u32 status = CheckEntry(Needs::Field, trace)) return status;
     if (title == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
     const u32 field = g_Orvel->mSelectedField;
-    CFruInfoArea* info = InfoArea(Fru(), SelectedAreaKind());
-    *title = info != nullptr ? info->GetFieldTitleFromIndex(field)
-                             : Fru().InternalUseArea().GetFieldTitleFromIndex(field);
+    *title = VisitFieldArea([field](auto& area) { return area.GetFieldTitleFromIndex(field); });
     return ORVEL_SUCCESS;
 }
 
@@ -106,9 +112,7 @@ u32 GetFieldStringValue(Table, const wchar_t** text) {
     if (const u32 status = CheckEntry(Needs::Field, trace)) return status;
     if (text == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
     const u32 field = g_Orvel->mSelectedField;
-    CFruInfoArea* info = InfoArea(Fru(), SelectedAreaKind());
-    *text = info != nullptr ? info->GetFieldValueFromIndex(field)
-                            : Fru().InternalUseArea().GetFieldValueFromIndex(field);
+    *text = VisitFieldArea([field](auto& area) { return area.GetFieldValueFromIndex(field); });
     if (*text == nullptr) {
         trace.Failure(L"Unexpected");
         return ORVEL_ERROR_GET_FIELD;
@@ -145,11 +149,13 @@ u32 SetFieldDataValue(Table, const u8* bytes, u32 length) {
     if (const u32 status = CheckEntry(Needs::Field, trace)) return status;
     const FRU_AREA area = SelectedAreaKind();
     if (area == FRU_AREA_COMMON) return ORVEL_SUCCESS;
-    CFruInfoArea* info = InfoArea(Fru(), area);
-    if (info == nullptr) {
+    if (InfoArea(Fru(), area) == nullptr) {
         return EntryFailure(trace, ORVEL_ERROR_UNSUPPORTED, IDS_UNSUPPORTED, L"Unsupported");
     }
-    if (!info->SetFieldData(g_Orvel->mSelectedField, bytes, length, FRU_FIELD_TYPE_TEXT)) {
+    const u32 field = g_Orvel->mSelectedField;
+    if (!VisitInfoArea(Fru(), area, [&](auto& info) {
+            return info.SetFieldData(field, bytes, length, FRU_FIELD_TYPE_TEXT);
+        })) {
         const InfoAreaTexts& texts = TextsOf(area);
         return EntryFailure(trace, ORVEL_ERROR_SET_FIELD, texts.setFailed, texts.setFailedWords);
     }

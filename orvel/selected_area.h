@@ -19,6 +19,17 @@ bool HasArea(const CFru& fru, FRU_AREA area);
 // The chassis, board or product area; null for the others.
 CFruInfoArea* InfoArea(CFru& fru, FRU_AREA area);
 
+// Calls `action` with the chassis, board or product area as its own class.
+// The area classes share no virtual operations, and the chassis and board
+// areas show and set their field 0 (the chassis type, the manufacturing
+// date) themselves, so a call through CFruInfoArea would miss them.
+template <typename Action>
+decltype(auto) VisitInfoArea(CFru& fru, FRU_AREA area, Action&& action) {
+    if (area == FRU_AREA_CHASSIS) return action(fru.ChassisInfoArea());
+    if (area == FRU_AREA_BOARD) return action(fru.BoardInfoArea());
+    return action(fru.ProductInfoArea());
+}
+
 // The texts and debug words of one info area's field failures.
 struct InfoAreaTexts {
     unsigned getFailed;

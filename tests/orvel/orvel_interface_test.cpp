@@ -329,6 +329,28 @@ TEST_F(OrvelSelectionTest, FieldsAreSelectedByEnumOrIndexWithinTheirArea) {
     EXPECT_EQ(LastError(), L"The operation is not supported for this area.");
 }
 
+// Field 0 of the chassis and board areas is no text field: the areas show
+// and set the chassis type and the manufacturing date themselves.
+TEST_F(OrvelSelectionTest, ChassisTypeAndManufacturingDateShowAndSetThroughTheirAreas) {
+    LoadImage(FruImageBuilder()
+                  .Chassis({.type = 0x17, .partNumber = Field::Text("CH-1")})
+                  .Board({.manufactured = 0, .manufacturer = Field::Text("Kestrel")})
+                  .Build());
+    SelectField(FRU_LIST_SYSTEM, 0, FRU_AREA_CHASSIS, FRU_FIELD_CHASSIS_TYPE);
+    EXPECT_EQ(FieldText(), L"Rack Mount Chassis");
+    const std::uint8_t tower = 0x07;
+    ASSERT_EQ(t.SetFieldDataValue(&t, &tower, 1), 0u);
+    EXPECT_EQ(FieldText(), L"Tower");
+
+    SelectField(FRU_LIST_SYSTEM, 0, FRU_AREA_BOARD, FRU_FIELD_BOARD_MFG_DATE_TIME);
+    EXPECT_EQ(FieldText(), L"01/01/1996 00:00:00");
+    const std::uint8_t oneDayLater[3] = {0xA0, 0x05, 0x00};  // 1440 minutes
+    ASSERT_EQ(t.SetFieldDataValue(&t, oneDayLater, 3), 0u);
+    EXPECT_EQ(FieldText(), L"01/02/1996 00:00:00");
+    EXPECT_EQ(t.SetFieldDataValue(&t, oneDayLater, 2), 0xC0070027u);
+    EXPECT_EQ(LastError(), L"The board field cannot be set.");
+}
+
 TEST_F(OrvelSelectionTest, ValuesAreSetWithinTheRoomOfTheArea) {
     LoadImage(ChassisAndProductOnly());
     SelectField(FRU_LIST_SYSTEM, 0, FRU_AREA_PRODUCT, FRU_FIELD_PRODUCT_ASSET_TAG);

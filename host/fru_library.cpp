@@ -1,0 +1,94 @@
+#include "host/fru_library.h"
+
+#include <system_error>
+
+#include "host/progress.h"
+#include "host/scoped_directory.h"
+#include "host/text.h"
+
+namespace srvfw {
+
+FruLibrary::FruLibrary(const LibraryPlaces& places, const FrameOptions& options)
+    : mLibrary(places.libraries / kFruLibraryFile) {
+    const auto get = reinterpret_cast<GET_ORVEL_INTERFACE>(mLibrary.Symbol("GetOrvelInterface"));
+    mTable = get();
+    if (mTable == nullptr || mTable->Revision != EFI_FRU_INTERFACE_REVISION) {
+        throw Failure(ExitCode::kNotLoadable,
+                      mLibrary.File().string() + " is not a FRU library srvfw knows (table " +
+                          (mTable == nullptr ? std::string("missing")
+                                             : "revision " + HexWord(mTable->Revision)) +
+                          ", expected revision " + HexWord(EFI_FRU_INTERFACE_REVISION) + ")");
+    }
+    Start(places, options);
+}
+
+FruLibrary::~FruLibrary() {
+    Stop();
+}
+
+void FruLibrary::Stop() noexcept {
+    if (mTable->DeInitialize != nullptr) mTable->DeInitialize(mTable);
+}
+
+void FruLibrary::Start(const LibraryPlaces& places, const FrameOptions& options) {
+    const std::string language = options.language.value_or("en");
+    const std::string country = options.country.value_or("us");
+    const std::filesystem::path strings =
+        std::filesystem::path(language + country) / "orvel" / "str" / "orvel.str";
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(places.resources / strings, error)) {
+        throw Failure(ExitCode::kNotLoadable, "the resource folder " + places.resources.string() +
+                                                  " holds no " + strings.string() +
+                                                  " (name the folder with --res-dir)");
+    }
+    {
+        ScopedDirectory resources(places.resources);
+        const std::uint32_t status =
+            Try("Initialize", &EFI_FRU_INTERFACE::Initialize, options.platform);
+        // Not initialized, the library has no message to give.
+        if (status != 0) {
+            throw Failure(ExitCode::kNotLoadable,
+                          "the FRU library " + mLibrary.File().string() + " did not start", status);
+        }
+        if (options.language) {
+            const std::wstring wideLanguage(language.begin(), language.end());
+            const std::wstring wideCountry(country.begin(), country.end());
+            const std::uint32_t locale =
+                Try("SetLanguageLocale", &EFI_FRU_INTERFACE::SetLanguageLocale,
+                    wideLanguage.c_str(), wideCountry.c_str());
+            if (locale != 0) {
+                const Failure failure =
+                    Fail(ExitCode::kNotLoadable, "setting the language " + language + "-" + country,
+                         locale);
+                Stop();
+                throw failure;
+            }
+        }
+    }
+    try {
+        Call("setting the debug level", &EFI_FRU_INTERFACE::SetDebugLevel, options.debugLevel);
+        Call("setting the progress callback", &EFI_FRU_INTERFACE::SetProgressCallback,
+             &ProgressCallback);
+    } catch (...) {
+        Stop();
+        throw;
+    }
+}
+
+Failure FruLibrary::Fail(ExitCode code, std::string_view what, std::uint32_t status) {
+    const std::string message = TakeLastError();
+    return Failure(
+        code,
+        std::string(what) + ": " + (message.empty() ? "the FRU library gave no reason" : message),
+        status);
+}
+
+std::string FruLibrary::TakeLastError() {
+    const wchar_t* text = nullptr;
+    if (Try("GetLastErrorMessage", &EFI_FRU_INTERFACE::GetLastErrorMessage, &text) != 0) {
+        return {};
+    }
+    return ToUtf8(text);
+}
+
+}  // namespace srvfw

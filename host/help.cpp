@@ -1,0 +1,59 @@
+#include "host/help.h"
+
+namespace srvfw {
+
+namespace {
+
+constexpr const char* kOptions = R"(
+Options (anywhere on the command line):
+  --sim DIR        run the simulated libraries (<bin>/../sim/lib) against the
+                   simulated server kept in DIR ("simctl DIR init" makes one)
+  --lib-dir DIR    load the libraries from DIR (default <bin>/../lib)
+  --res-dir DIR    the folder holding the string files (default <bin>/../res)
+  --platform N     the platform code handed to the libraries (default 0)
+  --debug LEVEL    the libraries' debug log, 1 (failures) to 3 (every call),
+                   written to DBGLOG.txt in the current directory (default 0:
+                   no log)
+  --locale LL-CC   the language of the libraries' texts (default en-us)
+  --json           results as one JSON document on standard output, progress
+                   as one JSON object a line on standard error, errors as
+                   {"error": ...}
+  -h, --help       this text; "srvfw GROUP --help" tells more of a group
+  --               every word after it is not an option
+
+Progress and notes go to standard error, results to standard output.
+
+Exit codes:
+  0  success
+  1  the command line is wrong (nothing was loaded or changed)
+  2  a library, its string files or the simulated server cannot be loaded
+  3  a library call failed: the library's message and status code say why
+  4  a file cannot be read or written (a backup included)
+  5  the request does not fit the FRU (no such area or field, a file of
+     another layout); nothing was written
+)";
+
+void PrintCommands(std::ostream& out, const CommandGroup& group) {
+    for (const Command& command : group.commands) {
+        out << "  srvfw [OPTIONS] " << group.name << ' ' << command.name << ' ' << command.usage
+            << "\n      " << command.summary << '\n';
+    }
+}
+
+}  // namespace
+
+void PrintHelp(std::ostream& out) {
+    out << "srvfw: the host utility of the server firmware tools. It loads their\n"
+           "libraries and works through them.\n\nCommands:\n";
+    for (const CommandGroup* group : CommandGroups()) PrintCommands(out, *group);
+    out << kOptions;
+}
+
+void PrintGroupHelp(std::ostream& out, const CommandGroup& group) {
+    out << "srvfw " << group.name << ": " << group.summary << "\n\nCommands:\n";
+    PrintCommands(out, group);
+    group.help(out);
+    out << "\nThe options of every command: srvfw --help\n";
+}
+
+}  // namespace srvfw

@@ -1,0 +1,480 @@
+// srvfw through its real entry point: the built program with argv and exit
+// codes, loading the simulated FRU library against a simulated server kept
+// in a state directory that simctl prepares and dumps. Each case works in a
+// scratch directory of its own, where srvfw's backups land.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+
+#include "tests/common/files.h"
+#include "tests/common/run_command.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using test_support::CommandOutcome;
+using test_support::RunCommand;
+
+bool Holds(const Bytes& image, const Bytes& part) {
+    return std::search(image.begin(), image.end(), part.begin(), part.end()) != image.end();
+}
+
+// A text field as a FRU stores it: the 8-bit text type/length byte, the text.
+Bytes TextField(const std::string& text) {
+    Bytes field(1 + text.size());
+    field[0] = static_cast<std::uint8_t>(0xC0 | text.size());
+    std::copy(text.begin(), text.end(), field.begin() + 1);
+    return field;
+}
+
+std::string ReadText(const std::filesystem::path& file) {
+    const Bytes bytes = test_support::ReadBytes(file);
+    return {bytes.begin(), bytes.end()};
+}
+
+class SrvfwOnSimulatedServer : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(Simctl("init").code, 0); }
+
+    CommandOutcome Simctl(const std::string& args) {
+        return RunCommand(std::string(SIMCTL_PATH) + " " + state + " " + args);
+    }
+    // srvfw run from the scratch directory; standard output and error together.
+    CommandOutcome Srvfw(const std::string& args) {
+        return RunCommand("cd " + dir.Path().string() + " && " + SRVFW_PATH + " --sim " + state +
+                          " " + args);
+    }
+    // Standard output alone; standard error goes to the file "stderr".
+    CommandOutcome SrvfwResult(const std::string& args) {
+        return RunCommand("(cd " + dir.Path().string() + " && " + SRVFW_PATH + " --sim " + state +
+                          " " + args + " 2>" + (dir / "stderr") + ")");
+    }
+    Bytes Dump(const std::string& device = "baseboard") {
+        const std::string file = dir / ("dump-" + device);
+        EXPECT_EQ(Simctl("dump-fru " + device + " " + file).code, 0);
+        return test_support::ReadBytes(file);
+    }
+    std::vector<std::filesystem::path> Backups() {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+            if (entry.path().filename().string().starts_with("fru-backup-20-00-")) {
+                found.push_back(entry.path());
+            }
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    test_support::TempDir dir{"srvfwbin"};
+    std::string state = dir / "server";
+};
+
+TEST_F(SrvfwOnSimulatedServer, ShowsEveryAreaAndFieldOfTheServersFru) {
+    const CommandOutcome shown = SrvfwResult("fru show");
+    ASSERT_EQ(shown.code, 0) << shown.output;
+    const Bytes image = Dump();
+    char header[32];
+    std::snprintf(header, sizeof header, "%02X %02X %02X %02X %02X %02X %02X %02X", image[0],
+                  image[1], image[2], image[3], image[4], image[5], image[6], image[7]);
+    for (const std::string& line :
+         {std::string("FRU: IMBDEVICE FRU device 00h at controller 20h\n"),
+          "Common Header: " + std::string(header) + "\n",
+          std::string("Internal Use Area (internal)\n"),
+          std::string("  chassis.part_number      Chassis Part Number          KS-CH1U-01\n"),
+          std::string("  board.manufacturer       Board Manufacturer           Kestrel Server "
+                      "Works\n"),
+          std::string("  board.custom.0           Board Custom Field           REV A03\n"),
+          // A binary field: the text would hide its bytes.
+          std::string("[hex 00 1E 67 4A 10 02]\n"),
+          std::string("  product.asset_tag        Asset Tag                    \n"),
+          std::string("MultiRecord Area (multirecord, 64 bytes)\n  00 02 18 ")}) {
+        EXPECT_TRUE(shown.Shows(line)) << line << "\n" << shown.output;
+    }
+    // The load count reaches the user as progress, beside the result.
+    EXPECT_EQ(ReadText(dir / "stderr"),
+              "Loaded 1 FRU(s) from the system; 0 known FRU location(s).\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, ShowsTheFruAsJsonForScripts) {
+    const CommandOutcome shown = SrvfwResult("--json fru show");
+    ASSERT_EQ(shown.code, 0) << shown.output;
+    for (const char* part :
+         {"{\n  \"source\": \"system\",\n  \"locator\": {\n    \"type\": \"IMBDEVICE\",\n"
+          "    \"controller\": 32,\n    \"device_id\": 0,\n    \"bus\": 255,",
+          "\"area\": \"board\",\n      \"name\": \"Board Info Area\",\n      \"free_bytes\": ",
+          "{\n          \"field\": \"board.custom.1\",\n          \"title\": \"Board Custom "
+          "Field\",\n          \"text\": \"\",\n          \"hex\": \"00 1E 67 4A 10 02\"\n",
+          "\"field\": \"product.name\",\n          \"title\": \"Product Name\",\n"
+          "          \"text\": \"KS2200 Rack Server\",",
+          "\"area\": \"multirecord\",\n      \"name\": \"MultiRecord Area\",\n      \"hex\": "
+          "\"00 02 18 "}) {
+        EXPECT_TRUE(shown.Shows(part)) << part << "\n" << shown.output;
+    }
+    EXPECT_EQ(shown.output.back(), '\n');
+    EXPECT_EQ(shown.output.substr(shown.output.size() - 3), "\n}\n");
+    EXPECT_EQ(ReadText(dir / "stderr"),
+              "{\"progress\":\"load\",\"text\":\"Loaded 1 FRU(s) from the system; 0 known FRU "
+              "location(s).\",\"counts\":[1,0]}\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, GetPrintsOneValue) {
+    EXPECT_EQ(SrvfwResult("fru get product.name").output, "KS2200 Rack Server\n");
+    EXPECT_EQ(SrvfwResult("fru get board.custom.0").output, "REV A03\n");
+    EXPECT_EQ(SrvfwResult("--locale en_US fru get product.name").output, "KS2200 Rack Server\n");
+    const CommandOutcome json = SrvfwResult("--json fru get product.asset_tag");
+    EXPECT_EQ(json.code, 0);
+    EXPECT_TRUE(
+        json.Shows("\"field\": \"product.asset_tag\",\n  \"title\": \"Asset Tag\",\n  "
+                   "\"text\": \"\",\n  \"hex\": \"\"\n}\n"))
+        << json.output;
+}
+
+TEST_F(SrvfwOnSimulatedServer, SetBacksUpWritesAndAWriteOfTheBackupRestoresEveryByte) {
+    const Bytes original = Dump();
+    const CommandOutcome set = SrvfwResult(
+        "fru set product.asset_tag=ASSET-0042 "
+        "'board.manufacturer=ACME Corp'");
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(
+        set.Shows("board.manufacturer (Board Manufacturer): \"Kestrel Server Works\" -> "
+                  "\"ACME Corp\"\nproduct.asset_tag (Asset Tag): \"\" -> "
+                  "\"ASSET-0042\"\n"))
+        << set.output;
+    EXPECT_TRUE(set.Shows("Written and read back: IMBDEVICE FRU device 00h at controller 20h\n"));
+
+    // The backup is the FRU as it was, in the scratch directory.
+    ASSERT_EQ(Backups().size(), 1u);
+    const std::filesystem::path backup = Backups()[0];
+    EXPECT_TRUE(set.Shows("Backup of the FRU as it was: " + backup.string() + "\n"));
+    EXPECT_NE(ReadText(backup).find("'Kestrel Server Works'\nD0\n'KS2200 baseboard'"),
+              std::string::npos);
+    EXPECT_EQ(ReadText(backup).find("ASSET-0042"), std::string::npos);
+
+    // The FRU holds the new values and nothing else moved: the header and
+    // the areas before the board area and after the product area are as
+    // they were.
+    const Bytes changed = Dump();
+    ASSERT_EQ(changed.size(), original.size());
+    EXPECT_TRUE(Holds(changed, TextField("ASSET-0042")));
+    EXPECT_TRUE(Holds(changed, TextField("ACME Corp")));
+    EXPECT_TRUE(Holds(changed, TextField("Kestrel Server Works")));  // the product's manufacturer
+    const std::size_t board = original[3] * 8u;
+    const std::size_t multiRecord = original[5] * 8u;
+    EXPECT_TRUE(std::equal(original.begin(), original.begin() + board, changed.begin()));
+    EXPECT_TRUE(
+        std::equal(original.begin() + multiRecord, original.end(), changed.begin() + multiRecord));
+    EXPECT_EQ(SrvfwResult("fru get product.asset_tag").output, "ASSET-0042\n");
+
+    const CommandOutcome restore = SrvfwResult("fru write " + backup.string());
+    ASSERT_EQ(restore.code, 0) << restore.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(restore.Shows("product.asset_tag (Asset Tag): \"ASSET-0042\" -> \"\"\n"));
+    EXPECT_EQ(Dump(), original);
+    // Writing the backup back made a backup of its own.
+    EXPECT_EQ(Backups().size(), 2u);
+    // A second write has nothing left to change, and writes nothing.
+    const CommandOutcome again = SrvfwResult("fru write " + backup.string());
+    EXPECT_EQ(again.code, 0);
+    EXPECT_EQ(again.output,
+              "No change: the FRU holds these values already; nothing was written.\n");
+    EXPECT_EQ(Backups().size(), 2u);
+}
+
+TEST_F(SrvfwOnSimulatedServer, DryRunShowsTheChangesAndWritesNothing) {
+    const Bytes original = Dump();
+    const CommandOutcome dry = SrvfwResult("fru set --dry-run product.asset_tag=ASSET-0042");
+    ASSERT_EQ(dry.code, 0) << dry.output;
+    EXPECT_EQ(dry.output,
+              "product.asset_tag (Asset Tag): \"\" -> \"ASSET-0042\"\n"
+              "Dry run: nothing was written (IMBDEVICE FRU device 00h at controller 20h).\n");
+    EXPECT_EQ(ReadText(dir / "stderr").find("Writing"), std::string::npos);
+
+    const CommandOutcome json = SrvfwResult("--json fru set product.asset_tag=X1 --dry-run");
+    ASSERT_EQ(json.code, 0) << json.output;
+    EXPECT_TRUE(
+        json.Shows("\"dry_run\": true,\n  \"written\": false,\n  \"backup\": null,\n"
+                   "  \"changes\": [\n    {\n      \"field\": \"product.asset_tag\",\n"
+                   "      \"title\": \"Asset Tag\",\n      \"old\": {\n        \"text\": "
+                   "\"\",\n        \"hex\": \"\"\n      },\n      \"new\": {\n        "
+                   "\"text\": \"X1\",\n        \"hex\": \"58 31\"\n      }\n"))
+        << json.output;
+    EXPECT_EQ(Dump(), original);
+    EXPECT_TRUE(Backups().empty());
+}
+
+TEST_F(SrvfwOnSimulatedServer, ShrinkingValuesMakeRoomForGrowingOnes) {
+    // The product area has fewer free bytes than the longer asset tag needs,
+    // until the shorter name has freed its room; the order on the command
+    // line does not matter.
+    const std::string tag(30, 'T');
+    const CommandOutcome set = SrvfwResult("fru set product.asset_tag=" + tag + " product.name=KS");
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    const Bytes image = Dump();
+    EXPECT_TRUE(Holds(image, TextField(tag)));
+    EXPECT_TRUE(Holds(image, TextField("KS")));
+
+    const CommandOutcome alone = Srvfw("fru set product.asset_tag=" + tag + "UUUUUUUUUUUUUUUUUUUU");
+    EXPECT_EQ(alone.code, 3);
+    EXPECT_EQ(Dump(), image);
+}
+
+TEST_F(SrvfwOnSimulatedServer, CustomFieldsAreSetInTheOrderTheAreaStoresThem) {
+    // The board area stores "REV A03" and then six binary bytes; the first
+    // is board.custom.0 for showing and for setting alike.
+    const CommandOutcome set = SrvfwResult("fru set 'board.custom.0=REV B01'");
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    const Bytes image = Dump();
+    EXPECT_TRUE(Holds(image, TextField("REV B01")));
+    EXPECT_TRUE(Holds(image, {0x06, 0x00, 0x1E, 0x67, 0x4A, 0x10, 0x02}));
+    EXPECT_EQ(SrvfwResult("fru get board.custom.0").output, "REV B01\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, DateAndChassisTypeTakeTheirOwnForms) {
+    const Bytes original = Dump();
+    const CommandOutcome set =
+        SrvfwResult("fru set 'board.mfg_date=2024-01-02 03:04' chassis.type=17");
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    const Bytes image = Dump();
+    const std::size_t chassis = original[2] * 8u;
+    const std::size_t board = original[3] * 8u;
+    EXPECT_EQ(image[chassis + 2], 17);
+    // 2024-01-02 03:04 UTC is 14728504 minutes after 1996-01-01.
+    EXPECT_EQ(Bytes(image.begin() + board + 3, image.begin() + board + 6),
+              (Bytes{0x38, 0xBD, 0xE0}));
+    EXPECT_EQ(SrvfwResult("fru get chassis.type").output, "Main Server Chassis (17)\n");
+    EXPECT_EQ(SrvfwResult("fru get board.mfg_date").output, "01/02/2024 03:04:00\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, InternalUseBytesAreReplacedWhole) {
+    const Bytes original = Dump();
+    const std::size_t internal = original[1] * 8u;
+    Bytes bytes(original.begin() + internal, original.begin() + original[2] * 8u);
+    bytes[3] = 0x5A;
+    std::string hex;
+    for (const std::uint8_t b : bytes) {
+        char pair[4];
+        std::snprintf(pair, sizeof pair, "%02X ", b);
+        hex += pair;
+    }
+    const CommandOutcome set = SrvfwResult("fru set 'internal.data=" + hex + "'");
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    const Bytes image = Dump();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), image.begin() + internal));
+
+    const CommandOutcome shorter = Srvfw("fru set 'internal.data=01 02'");
+    EXPECT_EQ(shorter.code, 5);
+    EXPECT_TRUE(shorter.Shows("internal.data: the internal use area holds " +
+                              std::to_string(bytes.size()) + " bytes; give exactly that many"));
+    EXPECT_EQ(Dump(), image);
+}
+
+TEST_F(SrvfwOnSimulatedServer, AnEditedFileIsWrittenFieldByField) {
+    const std::string file = dir / "edited.fru";
+    ASSERT_EQ(SrvfwResult("fru save " + file).code, 0);
+    std::string text = ReadText(file);
+    const std::string name = "'KS2200 Rack Server'";
+    ASSERT_NE(text.find(name), std::string::npos);
+    text.replace(text.find(name), name.size(), "'KS2200 Edge Server'");
+    std::ofstream(file, std::ios::trunc) << text;
+
+    const CommandOutcome write = SrvfwResult("fru write " + file);
+    ASSERT_EQ(write.code, 0) << write.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(write.output.starts_with(
+        "product.name (Product Name): \"KS2200 Rack Server\" -> \"KS2200 Edge Server\"\n"
+        "Backup of the FRU as it was: "))
+        << write.output;
+    EXPECT_TRUE(Holds(Dump(), TextField("KS2200 Edge Server")));
+}
+
+TEST_F(SrvfwOnSimulatedServer, EepromsAreReachedThroughTheirLocator) {
+    const Bytes baseboard = Dump();
+    const std::string backplane = "--type AT24CO2 --bus 3 --slave 0xA8";
+    const CommandOutcome set = SrvfwResult("fru set product.asset_tag=BP-0001 " + backplane);
+    ASSERT_EQ(set.code, 0) << set.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(
+        set.Shows("Written and read back: AT24CO2 at slave address A8h on bus 03h of "
+                  "controller 20h, LUN 0, FRU device 00h\n"));
+    EXPECT_TRUE(Holds(Dump("backplane"), TextField("BP-0001")));
+    EXPECT_EQ(Dump(), baseboard);
+    EXPECT_EQ(SrvfwResult("fru get product.asset_tag " + backplane).output, "BP-0001\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, SaveThenLoadShowsTheSameFru) {
+    const std::string file = dir / "saved.fru";
+    const CommandOutcome saved = SrvfwResult("fru save " + file);
+    ASSERT_EQ(saved.code, 0) << saved.output;
+    EXPECT_EQ(saved.output, "Saved IMBDEVICE FRU device 00h at controller 20h to " + file + "\n");
+
+    const CommandOutcome shown = SrvfwResult("fru show");
+    const CommandOutcome loaded = SrvfwResult("fru load " + file);
+    ASSERT_EQ(loaded.code, 0) << loaded.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(loaded.output.starts_with(
+        "FRU: IMBDEVICE FRU device 00h at controller 20h, from the file " + file + "\n"));
+    const auto rest = [](const std::string& text) { return text.substr(text.find('\n')); };
+    EXPECT_EQ(rest(loaded.output), rest(shown.output));
+}
+
+TEST_F(SrvfwOnSimulatedServer, WriteRefusesAFileOfAnotherLayoutAndWritesNothing) {
+    // The front panel's FRU has board and product areas only.
+    const std::string panel = dir / "panel.fru";
+    ASSERT_EQ(SrvfwResult("fru save " + panel + " --controller 0x22").code, 0);
+    const Bytes original = Dump();
+    const CommandOutcome write = SrvfwResult("fru write " + panel + " --controller 0x20");
+    EXPECT_EQ(write.code, 5);
+    const std::string error = ReadText(dir / "stderr");
+    EXPECT_NE(error.find("srvfw: the file's FRU does not fit the FRU on the server: the FRU has "
+                         "an internal use area and the file has none; the FRU has a chassis area "
+                         "and the file has none;"),
+              std::string::npos)
+        << error;
+    EXPECT_NE(error.find("the FRU has a multi-record area and the file has none"),
+              std::string::npos);
+    EXPECT_EQ(Dump(), original);
+    EXPECT_TRUE(Backups().empty());
+}
+
+TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
+    std::ofstream(dir / "taken.fru") << "a backup from before";
+    struct Case {
+        std::string setting;  // for simctl set, if any
+        std::string args;     // "DIR" stands for the scratch directory
+        int code;
+        std::vector<std::string> shows;
+    };
+    const Case cases[] = {
+        {"",
+         "fru get board.colour",
+         1,
+         {"srvfw: no FRU field is named \"board.colour\"", "\"srvfw --help\" shows the commands"}},
+        {"", "fru set product.asset_tag", 1, {"\"product.asset_tag\" is not FIELD=VALUE"}},
+        {"", "fru set chassis.type=rack", 1, {"chassis.type takes a chassis type number"}},
+        {"", "fru flash", 1, {"unknown command \"fru flash\""}},
+        {"",
+         "fru set product.asset_tag=" + std::string(40, 'x'),
+         3,
+         {"srvfw: setting product.asset_tag: The product field cannot be set. The value has 40 "
+          "bytes and product.asset_tag can take ",
+          "Nothing was written to the FRU. (status 0xC0070027)"}},
+        {"", "fru get board.custom.2", 5, {"board.custom.2: the board area has 2 custom fields"}},
+        {"",
+         "--lib-dir DIR/nolib fru show",
+         2,
+         {"cannot load the library DIR/nolib/liborvel.so.9: ", "No such file"}},
+        {"",
+         "--res-dir DIR/nores fru show",
+         2,
+         {"the resource folder DIR/nores holds no enus/orvel/str/orvel.str"}},
+        {"",
+         "fru write DIR/missing.fru",
+         4,
+         {"reading the FRU file DIR/missing.fru: Cannot open the FRU file DIR/missing.fru."}},
+        {"",
+         "fru set --backup DIR/taken.fru product.asset_tag=ABC",
+         4,
+         {"the backup file DIR/taken.fru exists already"}},
+        {"",
+         "fru set --backup DIR/nodir/backup.fru product.asset_tag=ABC",
+         4,
+         {"srvfw: saving the FRU to DIR/nodir/backup.fru: Cannot write the FRU file "
+          "DIR/nodir/backup.fru. That was the backup: nothing was written to the FRU."}},
+        {"",
+         "fru save DIR/nodir/saved.fru",
+         4,
+         {"saving the FRU to DIR/nodir/saved.fru: Cannot write the FRU file"}},
+        {"", "--locale de-de fru show", 2, {"holds no dede/orvel/str/orvel.str"}},
+        // LoadConfigurationFromSystem reports success for a FRU it could not
+        // read; its reason still reaches the user.
+        {"fru.baseboard.fault.read_fail=0",
+         "fru show",
+         3,
+         {"srvfw: reading the FRU (IMBDEVICE FRU device 00h at controller 20h): The common "
+          "header of FRU device 0 at controller 20h (slave address 20h, bus FFh) is invalid.\n"}},
+        {"fru.baseboard.fault.write_fail=0xA8",
+         "fru set product.asset_tag=ABC",
+         3,
+         {"srvfw: writing the FRU (IMBDEVICE FRU device 00h at controller 20h): ",
+          "The FRU may be partly written. The FRU as it was is saved in DIR/fru-backup-20-00-",
+          "\" puts it back. (status 0xC0070029)"}},
+        // The server answers every write and keeps none of the product area.
+        {"fru.baseboard.fault.lost_write=0xA8:112",
+         "fru set product.asset_tag=ABC",
+         3,
+         {"srvfw: the FRU read back after writing differs from what was written in "
+          "product.asset_tag. The FRU as it was is saved in DIR/fru-backup-20-00-"}},
+    };
+    const std::string scratch = dir.Path().string();
+    const auto expand = [&](std::string text) {
+        for (std::size_t at; (at = text.find("DIR")) != std::string::npos;) {
+            text.replace(at, 3, scratch);
+        }
+        return text;
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Simctl("init" + (c.setting.empty() ? "" : " " + c.setting)).code, 0);
+        const Bytes original = Dump();
+        const CommandOutcome outcome = Srvfw(expand(c.args));
+        EXPECT_EQ(outcome.code, c.code) << c.args << "\n" << outcome.output;
+        for (const std::string& text : c.shows) {
+            EXPECT_TRUE(outcome.Shows(expand(text))) << expand(text) << "\n" << outcome.output;
+        }
+        EXPECT_EQ(Dump(), original) << c.args;
+    }
+}
+
+TEST_F(SrvfwOnSimulatedServer, JsonModeReportsFailuresAsJson) {
+    const CommandOutcome failed =
+        SrvfwResult("--json fru set product.asset_tag=" + std::string(40, 'x'));
+    EXPECT_EQ(failed.code, 3);
+    EXPECT_TRUE(
+        failed.output.starts_with("{\n  \"error\": {\n    \"message\": \"setting "
+                                  "product.asset_tag: The product field cannot be set."))
+        << failed.output;
+    EXPECT_TRUE(
+        failed.Shows("\",\n    \"status\": \"0xC0070027\",\n    \"exit_code\": 3\n  }\n}\n"));
+    const CommandOutcome usage = SrvfwResult("fru get --json board.colour");
+    EXPECT_EQ(usage.code, 1);
+    EXPECT_TRUE(usage.Shows("\"status\": null,\n    \"exit_code\": 1\n")) << usage.output;
+}
+
+TEST_F(SrvfwOnSimulatedServer, ValuesReachJsonEscaped) {
+    ASSERT_EQ(SrvfwResult("fru set 'product.asset_tag=Rack \"7\\A'").code, 0);
+    const CommandOutcome json = SrvfwResult("--json fru get product.asset_tag");
+    EXPECT_TRUE(json.Shows("\"text\": \"Rack \\\"7\\\\A\",")) << json.output;
+    EXPECT_EQ(SrvfwResult("fru get product.asset_tag").output, "Rack \"7\\\\A\n");
+}
+
+TEST_F(SrvfwOnSimulatedServer, TheDebugLogIsWrittenInTheUsersDirectoryWhenAskedFor) {
+    ASSERT_EQ(SrvfwResult("fru show").code, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "DBGLOG.txt"));
+    ASSERT_EQ(SrvfwResult("--debug 3 fru show").code, 0);
+    EXPECT_NE(ReadText(dir / "DBGLOG.txt").find("LoadConfigurationFromSystem"), std::string::npos);
+}
+
+TEST(Srvfw, HelpAndUsage) {
+    const CommandOutcome help = RunCommand(std::string(SRVFW_PATH) + " --help");
+    EXPECT_EQ(help.code, 0);
+    for (const char* part : {"srvfw [OPTIONS] fru set FIELD=VALUE... [--dry-run] [--backup FILE]",
+                             "--sim DIR", "Exit codes:", "5  the request does not fit the FRU"}) {
+        EXPECT_TRUE(help.Shows(part)) << part;
+    }
+    const CommandOutcome fru = RunCommand(std::string(SRVFW_PATH) + " fru --help");
+    EXPECT_EQ(fru.code, 0);
+    for (const char* part : {"product.asset_tag", "board.custom.N", "YYYY-MM-DD HH:MM",
+                             "--device-id ID", "fru-backup-"}) {
+        EXPECT_TRUE(fru.Shows(part)) << part;
+    }
+    EXPECT_EQ(RunCommand(std::string(SRVFW_PATH)).code, 1);
+    EXPECT_EQ(RunCommand(std::string(SRVFW_PATH) + " fru").code, 1);
+}
+
+TEST(Srvfw, TheSimulatedServerMustExist) {
+    test_support::TempDir dir("srvfwnosim");
+    const CommandOutcome outcome =
+        RunCommand(std::string(SRVFW_PATH) + " --sim " + (dir / "none") + " fru show");
+    EXPECT_EQ(outcome.code, 2);
+    EXPECT_TRUE(outcome.Shows(dir / "none" + " holds no simulated server")) << outcome.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "none"));
+}
+
+}  // namespace
