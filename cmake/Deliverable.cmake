@@ -60,10 +60,10 @@ function(srvfw_add_program name)
 endfunction()
 
 # srvfw_add_library(<name> OUTPUT <file name> EXPORTS <export lists> SOURCES ...
-#                   [LIBS ...] [PCI])
+#                   [LIBS ...] [WHOLE <static libraries>] [PCI])
 #   build/<preset>/lib/<file name> and build/<preset>/sim/lib/<file name>
 function(srvfw_add_library name)
-  cmake_parse_arguments(ARG "PCI" "OUTPUT" "EXPORTS;SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "PCI" "OUTPUT" "EXPORTS;SOURCES;LIBS;WHOLE" ${ARGN})
   # The list is the library's own names followed by the fragments of the
   # shared pieces it carries, put together in the build tree.
   set(exports ${CMAKE_CURRENT_BINARY_DIR}/${name}.exports)
@@ -99,6 +99,13 @@ function(srvfw_add_library name)
     if(ARG_PCI AND variant STREQUAL "real")
       target_link_libraries(${target} PRIVATE hw_linux_pci)
     endif()
+    # The shared pieces whose functions the library exports go in whole:
+    # the linker would leave out a piece that nothing inside calls.
+    foreach(whole IN LISTS ARG_WHOLE)
+      target_link_options(${target} PRIVATE
+        "SHELL:-Wl,--whole-archive $<TARGET_FILE:${whole}> -Wl,--no-whole-archive")
+      add_dependencies(${target} ${whole})
+    endforeach()
     target_link_options(${target} PRIVATE "LINKER:--version-script=${script}")
     # Every name a library needs must be found when it is linked, not when a
     # host loads it; clang's sanitizer runtimes are left for the executable
