@@ -1,10 +1,6 @@
 #include "bmc/wide_file.h"
 
 #include <cstdlib>
-#include <optional>
-#include <string>
-
-namespace {
 
 // A wide character may take several bytes in the locale's encoding (up to
 // four in UTF-8), so the buffer is sized by a measuring pass rather than by
@@ -17,7 +13,13 @@ std::optional<std::string> ToMultibyte(const wchar_t* text) {
     return converted;
 }
 
-}  // namespace
+std::optional<std::wstring> ToWide(const char* text) {
+    const std::size_t length = std::mbstowcs(nullptr, text, 0);
+    if (length == static_cast<std::size_t>(-1)) return std::nullopt;
+    std::wstring converted(length, L'\0');
+    if (std::mbstowcs(converted.data(), text, length + 1) != length) return std::nullopt;
+    return converted;
+}
 
 std::FILE* wfopen(const wchar_t* path, const wchar_t* mode) {
     if (path == nullptr || mode == nullptr) return nullptr;

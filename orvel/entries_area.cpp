@@ -159,11 +159,8 @@ u32 GetAreaSize(Table table, u32* size) {
 }
 
 u32 GetAssetTagLength(Table, u32* length) {
-    CTrace trace = EntryTrace(L"GetAssetTagLength");
-    if (const u32 status = CheckEntry(Needs::Loaded, trace)) return status;
-    if (length == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *length = nTotalAssetTagLength;
-    return ORVEL_SUCCESS;
+    return AnswerEntry(L"GetAssetTagLength", Needs::Loaded, length,
+                       [] { return nTotalAssetTagLength; });
 }
 
 }  // namespace Orvel_Public

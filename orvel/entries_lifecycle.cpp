@@ -59,19 +59,11 @@ u32 DeInitialize(Table) {
 }
 
 u32 IsLoaded(Table, bool* loaded) {
-    CTrace trace = EntryTrace(L"IsLoaded");
-    if (const u32 status = CheckEntry(Needs::Initialized, trace)) return status;
-    if (loaded == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *loaded = g_Orvel->mLoaded;
-    return ORVEL_SUCCESS;
+    return AnswerEntry(L"IsLoaded", Needs::Initialized, loaded, [] { return g_Orvel->mLoaded; });
 }
 
 u32 IsModified(Table, bool* modified) {
-    CTrace trace = EntryTrace(L"IsModified");
-    if (const u32 status = CheckEntry(Needs::Loaded, trace)) return status;
-    if (modified == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *modified = g_Orvel->mModified;
-    return ORVEL_SUCCESS;
+    return AnswerEntry(L"IsModified", Needs::Loaded, modified, [] { return g_Orvel->mModified; });
 }
 
 // The text handed out stays intact until the second call after this one.

@@ -1,12 +1,12 @@
 // Interface entries: reading FRUs from the BMC and from configuration
 // files, writing a FRU back and saving it.
 #include <array>
-#include <cwchar>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "bmc/wide_file.h"
 #include "orvel/entry_checks.h"
 #include "orvel/fru_format.h"
 #include "orvel/last_error.h"
@@ -17,20 +17,6 @@
 
 namespace Orvel_Private {
 namespace {
-
-// The host's wide file name in the host's multibyte encoding; none when it
-// cannot be converted.
-std::optional<std::string> MultibyteName(const wchar_t* name) {
-    std::mbstate_t state{};
-    const wchar_t* source = name;
-    const std::size_t length = std::wcsrtombs(nullptr, &source, 0, &state);
-    if (length == static_cast<std::size_t>(-1)) return std::nullopt;
-    std::string converted(length, '\0');
-    source = name;
-    state = {};
-    std::wcsrtombs(converted.data(), &source, length + 1, &state);
-    return converted;
-}
 
 FRU_LOCATOR MakeLocator(FRU_TYPE type, std::uint8_t lun, std::uint8_t slaveAddress,
                         std::uint8_t bus, std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
@@ -104,7 +90,7 @@ u32 LoadConfigurationFromFile(Table table, const wchar_t* file, const wchar_t*) 
     if (const u32 status = CheckEntry(Needs::Initialized, trace)) return status;
     std::optional<std::string> path;
     if (file != nullptr) {
-        path = MultibyteName(file);
+        path = ToMultibyte(file);
         if (!path) return EntryFailure(trace, ORVEL_ERROR_FILE_READ, IDS_UNEXPECTED);
     }
     std::unique_ptr<CFru> fru(new (std::nothrow) CFru);
@@ -148,7 +134,7 @@ u32 SaveConfigurationToFile(Table, const wchar_t* file, const wchar_t* auxiliary
     if (file == nullptr || auxiliary != nullptr) {
         return EntryFailure(trace, ORVEL_ERROR_UNEXPECTED, IDS_UNEXPECTED);
     }
-    const std::optional<std::string> path = MultibyteName(file);
+    const std::optional<std::string> path = ToMultibyte(file);
     if (!path) return EntryFailure(trace, ORVEL_ERROR_UNEXPECTED, IDS_UNEXPECTED);
     return g_Orvel->SelectedFru()->SaveFRUToFile(path->c_str());
 }

@@ -16,13 +16,11 @@ bool Matches(const FRU_LOCATOR& locator, FRU_TYPE type, std::uint8_t lun,
            locator.mFruDeviceId == fruDeviceId;
 }
 
-// Answers one yes/no question about the selected FRU.
-std::uint32_t AskFru(const wchar_t* entry, bool* answer, bool (CFru::*question)() const) {
-    CTrace trace = EntryTrace(entry);
-    if (const std::uint32_t status = CheckEntry(Needs::Fru, trace)) return status;
-    if (answer == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *answer = (g_Orvel->SelectedFru()->*question)();
-    return ORVEL_SUCCESS;
+// Answers a question about the selected FRU.
+template <typename T, typename Question>
+std::uint32_t AskFru(const wchar_t* entry, T* answer, Question question) {
+    return AnswerEntry(entry, Needs::Fru, answer,
+                       [question] { return (g_Orvel->SelectedFru()->*question)(); });
 }
 
 }  // namespace
@@ -100,11 +98,7 @@ u32 SelectFruByAddress(Table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus,
 }
 
 u32 GetFruName(Table, const wchar_t** name) {
-    CTrace trace = EntryTrace(L"GetFruName");
-    if (const u32 status = CheckEntry(Needs::Fru, trace)) return status;
-    if (name == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *name = g_Orvel->SelectedFru()->GetFruNameString();
-    return ORVEL_SUCCESS;
+    return AskFru(L"GetFruName", name, &CFru::GetFruNameString);
 }
 
 u32 GetFruAddress(Table, FRU_TYPE* type, u8* lun, u8* slaveAddress, u8* bus,
@@ -147,11 +141,7 @@ u32 HasMultiRecordArea(Table, bool* has) {
 }
 
 u32 GetNumberOfAreas(Table, u32* count) {
-    CTrace trace = EntryTrace(L"GetNumberOfAreas");
-    if (const u32 status = CheckEntry(Needs::Fru, trace)) return status;
-    if (count == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
-    *count = g_Orvel->SelectedFru()->GetNumberOfAreas();
-    return ORVEL_SUCCESS;
+    return AskFru(L"GetNumberOfAreas", count, &CFru::GetNumberOfAreas);
 }
 
 }  // namespace Orvel_Public

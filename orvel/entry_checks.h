@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "orvel/orvel_state.h"
+#include "orvel/orvel_status.h"
 #include "orvel/trace.h"
 
 namespace Orvel_Private {
@@ -26,6 +27,17 @@ std::uint32_t EntryFailure(const CTrace& trace, std::uint32_t status, unsigned n
 
 // The trace of entry `name`: debug lines "Orvel::<name> ...".
 inline CTrace EntryTrace(const wchar_t* name) { return CTrace(L"Orvel", name); }
+
+// An entry that only answers a question: after the checks up to `needs`,
+// the answer goes to `out`, which the host must give.
+template <typename T, typename Answer>
+std::uint32_t AnswerEntry(const wchar_t* name, Needs needs, T* out, Answer answer) {
+    CTrace trace = EntryTrace(name);
+    if (const std::uint32_t status = CheckEntry(needs, trace)) return status;
+    if (out == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
+    *out = answer();
+    return ORVEL_SUCCESS;
+}
 
 }  // namespace Orvel_Private
 

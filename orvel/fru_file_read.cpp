@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
 #include <new>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "bmc/wide_file.h"
 #include "orvel/cfile.h"
 #include "orvel/fru.h"
 #include "orvel/fru_file_tokens.h"
@@ -192,20 +192,6 @@ std::optional<unsigned long> ScanHexValue(const char* line, const char* key) {
     return value;
 }
 
-// The text in the host's multibyte encoding as wide text; none when it is
-// not valid in that encoding.
-std::optional<std::wstring> WideText(const char* text) {
-    std::mbstate_t state{};
-    const char* source = text;
-    const std::size_t length = std::mbsrtowcs(nullptr, &source, 0, &state);
-    if (length == static_cast<std::size_t>(-1)) return std::nullopt;
-    std::wstring wide(length, L'\0');
-    source = text;
-    state = std::mbstate_t{};
-    std::mbsrtowcs(wide.data(), &source, length, &state);
-    return wide;
-}
-
 // Reads the values of the keys before the common header.
 class KeyReader {
   public:
@@ -291,7 +277,7 @@ class KeyReader {
         const char* value = mFile.GetDelimitedString(line, FRU_SINGLE_QUOTE);
         if (value == nullptr) return BadValue(IDS_KEY_FRU_TITLE);
         try {
-            const std::optional<std::wstring> name = WideText(value);
+            const std::optional<std::wstring> name = ToWide(value);
             if (!name) return BadValue(IDS_KEY_FRU_TITLE);
             if (name->empty()) {
                 mFru.GetDevLocator().mName.reset();
