@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace hw {
 
@@ -84,6 +85,34 @@ std::uint16_t PciRead16(PciDevice* device, int reg);
 std::uint32_t PciRead32(PciDevice* device, int reg);
 int PciWrite8(PciDevice* device, int reg, std::uint8_t value);
 int PciWrite16(PciDevice* device, int reg, std::uint16_t value);
+
+// ------------------------------------------------- firmware tables (sysfs)
+// The SMBIOS tables as the kernel copied them at boot
+// (/sys/firmware/dmi/tables/smbios_entry_point and .../DMI). Current
+// kernels offer them on every machine, and on many UEFI servers they are
+// the only way to the tables: strict /dev/mem refuses the RAM they lie in.
+
+enum class DmiTable { kEntryPoint, kStructureTable };
+
+// Fills `bytes` with the whole file and returns 0, or returns -1 with errno
+// set (ENOENT where the kernel offers no such table).
+int ReadDmiTable(DmiTable which, std::vector<std::uint8_t>& bytes);
+
+// --------------------------------------------------- kernel IPMI driver
+// The kernel's IPMI device (ipmi_devintf) is opened with OpenDevice and
+// driven with IoctlDevice and the IPMICTL_* requests of <linux/ipmi.h>;
+// responses are waited for with WaitReadable. The node names are the ones
+// udev, devfs and older distributions give it, in the order to try them.
+
+inline constexpr const char* kIpmiDeviceNodes[] = {"/dev/ipmi0", "/dev/ipmi/0", "/dev/ipmidev/0"};
+
+// poll() for input on a device: 1 readable, 0 the time ran out, -1 with
+// errno set.
+int WaitReadable(int fd, int timeoutMs);
+
+// Whether the kernel has a module (or built-in driver) of this name:
+// /sys/module/<name> exists. ipmi_si, for one, owns the KCS ports.
+bool KernelModulePresent(const char* name);
 
 // ------------------------------------------------------- processor, time
 

@@ -44,11 +44,17 @@ PciDevice* PciGetDevice(PciAccess* access, int domain, int bus, int device, int 
     return access->devices.back().get();
 }
 
-std::uint8_t PciRead8(PciDevice* device, int reg) { return pci_read_byte(device->lib, reg); }
+std::uint8_t PciRead8(PciDevice* device, int reg) {
+    return pci_read_byte(device->lib, reg);
+}
 
-std::uint16_t PciRead16(PciDevice* device, int reg) { return pci_read_word(device->lib, reg); }
+std::uint16_t PciRead16(PciDevice* device, int reg) {
+    return pci_read_word(device->lib, reg);
+}
 
-std::uint32_t PciRead32(PciDevice* device, int reg) { return pci_read_long(device->lib, reg); }
+std::uint32_t PciRead32(PciDevice* device, int reg) {
+    return pci_read_long(device->lib, reg);
+}
 
 int PciWrite8(PciDevice* device, int reg, std::uint8_t value) {
     return pci_write_byte(device->lib, reg, value);

@@ -9,12 +9,20 @@ int SetAffinity(pid_t pid, std::size_t maskBytes, const void* mask) {
     return ::sched_setaffinity(pid, maskBytes, static_cast<const cpu_set_t*>(mask));
 }
 
-unsigned SleepSeconds(unsigned seconds) { return ::sleep(seconds); }
+unsigned SleepSeconds(unsigned seconds) {
+    return ::sleep(seconds);
+}
 
-int SleepMicroseconds(useconds_t microseconds) { return ::usleep(microseconds); }
+int SleepMicroseconds(useconds_t microseconds) {
+    return ::usleep(microseconds);
+}
 
-int GetTimeOfDay(struct timeval* now) { return ::gettimeofday(now, nullptr); }
+int GetTimeOfDay(struct timeval* now) {
+    return ::gettimeofday(now, nullptr);
+}
 
-unsigned Alarm(unsigned seconds) { return ::alarm(seconds); }
+unsigned Alarm(unsigned seconds) {
+    return ::alarm(seconds);
+}
 
 }  // namespace hw
