@@ -318,7 +318,8 @@ class Guest:
         self.memory_mb = memory_mb
         self.console = work / "console.log"
         self.control = work / "control.sock"
-        self.sync_handlers = {}
+        self.sync_handlers = {}   # tag -> function run before the guest goes on
+        self.sync_default = None  # function(tag) for tags without a handler
         self.sync_log = []
 
     def command(self) -> list[str]:
@@ -364,7 +365,12 @@ class Guest:
                     if len(words) == 2 and words[0] == "SYNC":
                         tag = words[1]
                         handler = self.sync_handlers.get(tag)
-                        result = handler() if handler else "no handler"
+                        if handler:
+                            result = handler()
+                        elif self.sync_default:
+                            result = self.sync_default(tag)
+                        else:
+                            result = "no handler"
                         self.sync_log.append((tag, result))
                         sock.sendall(f"DONE {tag}\n".encode())
 

@@ -244,14 +244,35 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
 
     check_smbios(check, blocks, sc)
 
+    # The peers read the same FRU in the same guest; ipmitool needs
+    # /dev/ipmi0, FreeIPMI reads over the driver and, where its in-band KCS
+    # driver works, over the ports. The FRU does not change between the
+    # phases (a write is restored before the next phase), so srvfw over the
+    # ports is compared with every peer.
+    ipmitool = check_peer_reads(check, blocks, "driver.ipmitool", go.parse_ipmitool,
+                                "ipmitool -I open", want,
+                                # ipmitool 1.8.19 does not print the FRU file IDs.
+                                not_shown=("board.fru_file_id", "product.fru_file_id"))
+    freeipmi = check_peer_reads(check, blocks, "driver.ipmi-fru", go.parse_ipmi_fru,
+                                "ipmi-fru over /dev/ipmi0", want)
+    peers = {"ipmitool": ipmitool, "ipmi-fru": freeipmi}
+    kcs_peer = blocks.get("ports.ipmi-fru")
+    if kcs_peer is not None and kcs_peer.rc == 0:
+        peers["ipmi-fru over KCS"] = check_peer_reads(
+            check, blocks, "ports.ipmi-fru", go.parse_ipmi_fru, f"ipmi-fru over KCS {sc.kcs:#x}",
+            want)
+    else:
+        # FreeIPMI 1.6's in-band KCS driver gives up on its first request in
+        # this guest ("internal IPMI error") with either BMC, where the kernel's
+        # ipmi_si and srvfw talk to the same ports; it is not a peer here.
+        print(f"  note: ipmi-fru over KCS could not read: {short(kcs_peer)}")
+
     # Ports: no IPMI module loaded.
     mods = blocks.get("ports.modules")
     check(mods is not None and "ipmi" not in mods.text, "ports phase: no IPMI module loaded",
           short(mods))
-    freeipmi_kcs = check_peer_reads(check, blocks, "ports.ipmi-fru", go.parse_ipmi_fru,
-                                    f"ipmi-fru over KCS {sc.kcs:#x}", want)
     for prefix in ("ports.auto", "ports.kcs"):
-        check_srvfw_reads(check, blocks, prefix, want, header, {"ipmi-fru": freeipmi_kcs})
+        check_srvfw_reads(check, blocks, prefix, want, header, peers)
 
     # ipmi_si without ipmi_devintf: the kernel owns the interface and there
     # is no device to talk to it through.
@@ -269,15 +290,9 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
     # The driver.
     d = blocks.get("driver.dev")
     check(d is not None and d.rc == 0, "/dev/ipmi0 exists with ipmi_devintf", short(d))
-    ipmitool = check_peer_reads(check, blocks, "driver.ipmitool", go.parse_ipmitool,
-                                "ipmitool -I open", want,
-                                # ipmitool 1.8.19 does not print the FRU file IDs.
-                                not_shown=("board.fru_file_id", "product.fru_file_id"))
-    freeipmi = check_peer_reads(check, blocks, "driver.ipmi-fru", go.parse_ipmi_fru,
-                                "ipmi-fru over /dev/ipmi0", want)
     for prefix in ("driver.auto", "driver.driver"):
         check_srvfw_reads(check, blocks, prefix, want, header,
-                          {"ipmitool": ipmitool, "ipmi-fru": freeipmi})
+                          {k: v for k, v in peers.items() if k != "ipmi-fru over KCS"})
 
     if sc.write_over:
         prefix = "ports.write" if sc.write_over == "kcs" else "driver.write"
