@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -34,7 +35,12 @@ struct DriverBuffer {
 };
 
 constexpr std::uint64_t kBiosSegment = 0xF0000;
+// What is mapped of a segment; less of the information segment when it
+// would run past the first megabyte.
 constexpr std::size_t kSegmentMapping = 0xFFFF;
+// A distribution kernel's /dev/mem maps the first megabyte but refuses the
+// System RAM above it, so no mapping of the firmware's segments goes past.
+constexpr std::uint64_t kFirstMegabyte = 0x100000;
 constexpr std::size_t kLastAnchorOffset = 65530;
 constexpr std::uint16_t kDelayPort = 0x80;
 
@@ -119,8 +125,7 @@ bool FlashLayout::IsBootBlock(std::uint32_t address) const {
 }
 
 bool FlashLayout::IsNvram(std::uint32_t address) const {
-    return std::find(nvramAddresses.begin(), nvramAddresses.end(), address) !=
-           nvramAddresses.end();
+    return std::find(nvramAddresses.begin(), nvramAddresses.end(), address) != nvramAddresses.end();
 }
 
 std::uint32_t FlashLayout::LargestBlock() const {
@@ -202,16 +207,10 @@ int BiosFlash::CloseMemory() {
 
 namespace {
 
-volatile std::uint8_t* MapPhysical(std::FILE* memory, std::uint64_t address) {
-    void* view = hw::MapDevice(fileno(memory), address, kSegmentMapping, PROT_READ | PROT_WRITE,
-                               MAP_SHARED);
-    return view == MAP_FAILED ? nullptr : static_cast<volatile std::uint8_t*>(view);
-}
-
 // Everything read from BIOS memory is checked before it is used: a table
-// that claims more than its segment holds is refused, not followed.
-bool InsideSegment(std::uint64_t offset, std::uint64_t length) {
-    return offset + length <= kSegmentMapping;
+// that claims more than was mapped of its segment is refused, not followed.
+bool Inside(std::uint64_t offset, std::uint64_t length, std::size_t mapped) {
+    return offset + length <= mapped;
 }
 
 int InvalidFlashInfo(const char* what) {
@@ -221,30 +220,56 @@ int InvalidFlashInfo(const char* what) {
 
 }  // namespace
 
+// The mapping starts at the page that holds the address: mmap of /dev/mem
+// takes page-aligned offsets only, and a segment (paragraphs × 16) may begin
+// inside a page, as E004h does. It ends after length bytes or at the first
+// megabyte, whichever comes first.
+bool BiosFlash::MapPhysical(std::uint64_t address, std::size_t length, PhysicalView& view) {
+    if (address >= kFirstMegabyte) return false;
+    const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t start = address / page * page;
+    const std::uint64_t end = std::min<std::uint64_t>(address + length, kFirstMegabyte);
+    void* mapping =
+        hw::MapDevice(fileno(mMemory), start, end - start, PROT_READ | PROT_WRITE, MAP_SHARED);
+    if (mapping == MAP_FAILED) return false;
+    view.mapping = mapping;
+    view.mappedLength = end - start;
+    view.data = static_cast<volatile std::uint8_t*>(mapping) + (address - start);
+    view.length = end - address;
+    return true;
+}
+
+// 0, or -1 when the system would not unmap it; the view is gone either way.
+int BiosFlash::Unmap(PhysicalView& view) {
+    if (view.mapping == nullptr) return 0;
+    const int result = hw::UnmapDevice(view.mapping, view.mappedLength);
+    view = PhysicalView{};
+    return result;
+}
+
 // ------------------------------------------------ finding the interface
 
 int BiosFlash::FindInterface() {
-    mBiosSegment = MapPhysical(mMemory, kBiosSegment);
-    if (mBiosSegment == nullptr) {
+    if (!MapPhysical(kBiosSegment, kSegmentMapping, mBiosSegment)) {
         std::printf(" error mapping physical memory!\n");
         return kExitMapBiosSegment;
     }
-    std::vector<std::uint8_t> segment(kSegmentMapping);
-    hw::CopyFromMapped(segment.data(), mBiosSegment, segment.size());
+    std::vector<std::uint8_t> segment(mBiosSegment.length);
+    hw::CopyFromMapped(segment.data(), mBiosSegment.data, segment.size());
     std::size_t anchor = 0;
     while (anchor <= kLastAnchorOffset && std::memcmp(&segment[anchor], "$ASF", 4) != 0) ++anchor;
     if (anchor > kLastAnchorOffset) {
         ReportError("ASF Signature not found");
         return kExitAnchorNotFound;
     }
-    if (!InsideSegment(anchor, kAnchorLength)) {
+    if (!Inside(anchor, kAnchorLength, segment.size())) {
         return InvalidFlashInfo("the $ASF anchor runs past the F0000h segment");
     }
     const std::size_t request = anchor + segment[anchor + kAnchorRequestDistance];
-    if (!InsideSegment(request, kRequestLengthBytes)) {
+    if (!Inside(request, kRequestLengthBytes, segment.size())) {
         return InvalidFlashInfo("the flash request block runs past the F0000h segment");
     }
-    mRequest = mBiosSegment + request;
+    mRequest = mBiosSegment.data + request;
     std::memcpy(&mSmiPort, &segment[anchor + kAnchorSmiPort], 2);
     std::uint16_t infoPointer = 0;
     std::uint16_t infoSegment = 0;
@@ -254,12 +279,11 @@ int BiosFlash::FindInterface() {
     if (CallBios(kFlashOpen) == kOpenRefused) return kExitOpenRefused;
     if (const int result = SetUpTransferBuffer(); result != kExitOk) return result;
 
-    mInfoSegment = MapPhysical(mMemory, std::uint64_t{infoSegment} * 16);
-    if (mInfoSegment == nullptr) {
+    if (!MapPhysical(std::uint64_t{infoSegment} * 16, kSegmentMapping, mInfoSegment)) {
         std::printf(" error mapping physical memory, %X!\n", infoSegment);
         return kExitMapInfoSegment;
     }
-    if (!InsideSegment(infoPointer, 4)) {
+    if (!Inside(infoPointer, 4, mInfoSegment.length)) {
         return InvalidFlashInfo("the FlashInfo pointer lies outside the information segment");
     }
     if (const int result = ReadTables(infoPointer); result != kExitOk) return result;
@@ -282,29 +306,31 @@ int BiosFlash::SetUpTransferBuffer() {
 }
 
 int BiosFlash::ReadTables(std::uint16_t infoPointer) {
-    const std::uint32_t info = hw::Read32(mInfoSegment + infoPointer);
-    if (!InsideSegment(info, kInfoLength)) {
+    const volatile std::uint8_t* segment = mInfoSegment.data;
+    const std::size_t mapped = mInfoSegment.length;
+    const std::uint32_t info = hw::Read32(segment + infoPointer);
+    if (!Inside(info, kInfoLength, mapped)) {
         return InvalidFlashInfo("FlashInfo lies outside the information segment");
     }
     FlashLayout layout;
-    layout.romSize = std::uint32_t{hw::Read16(mInfoSegment + info + kInfoRomSizeKb)} * kKilobyte;
+    layout.romSize = std::uint32_t{hw::Read16(segment + info + kInfoRomSizeKb)} * kKilobyte;
     if (layout.romSize == 0) return InvalidFlashInfo("the ROM size is 0");
     layout.baseOffset = layout.romSize <= 0x100000 ? 0x100000 - layout.romSize : 0;
 
-    const std::uint16_t blockTable = hw::Read16(mInfoSegment + info + kInfoBlockTable);
-    if (!InsideSegment(blockTable, 4)) {
+    const std::uint16_t blockTable = hw::Read16(segment + info + kInfoBlockTable);
+    if (!Inside(blockTable, 4, mapped)) {
         return InvalidFlashInfo("the BlockTable lies outside the information segment");
     }
-    const std::uint16_t count = hw::Read16(mInfoSegment + blockTable);
-    layout.bootBlockCount = hw::Read16(mInfoSegment + blockTable + 2);
-    if (!InsideSegment(blockTable + 4, std::uint64_t{count} * kTableEntry)) {
+    const std::uint16_t count = hw::Read16(segment + blockTable);
+    layout.bootBlockCount = hw::Read16(segment + blockTable + 2);
+    if (!Inside(blockTable + 4, std::uint64_t{count} * kTableEntry, mapped)) {
         return InvalidFlashInfo("the BlockTable runs past the information segment");
     }
     if (layout.bootBlockCount > count) {
         return InvalidFlashInfo("the BlockTable has more boot blocks than blocks");
     }
     for (std::uint32_t i = 0; i < count; ++i) {
-        const volatile std::uint8_t* entry = mInfoSegment + blockTable + 4 + i * kTableEntry;
+        const volatile std::uint8_t* entry = segment + blockTable + 4 + i * kTableEntry;
         const FlashBlock block{hw::Read32(entry), hw::Read32(entry + 4)};
         if (block.address < layout.baseOffset ||
             std::uint64_t{block.address - layout.baseOffset} + block.size > layout.romSize) {
@@ -313,16 +339,16 @@ int BiosFlash::ReadTables(std::uint16_t infoPointer) {
         layout.blocks.push_back(block);
     }
 
-    const std::uint16_t nvramTable = hw::Read16(mInfoSegment + info + kInfoNvramTable);
-    if (!InsideSegment(nvramTable, 2)) {
+    const std::uint16_t nvramTable = hw::Read16(segment + info + kInfoNvramTable);
+    if (!Inside(nvramTable, 2, mapped)) {
         return InvalidFlashInfo("the NvramTable lies outside the information segment");
     }
-    const std::uint16_t nvramCount = hw::Read16(mInfoSegment + nvramTable);
-    if (!InsideSegment(nvramTable + 2, std::uint64_t{nvramCount} * kTableEntry)) {
+    const std::uint16_t nvramCount = hw::Read16(segment + nvramTable);
+    if (!Inside(nvramTable + 2, std::uint64_t{nvramCount} * kTableEntry, mapped)) {
         return InvalidFlashInfo("the NvramTable runs past the information segment");
     }
     for (std::uint32_t i = 0; i < nvramCount; ++i) {
-        layout.nvramAddresses.push_back(hw::Read32(mInfoSegment + nvramTable + 2 + i * kTableEntry));
+        layout.nvramAddresses.push_back(hw::Read32(segment + nvramTable + 2 + i * kTableEntry));
     }
     mLayout = std::move(layout);
     return kExitOk;
@@ -345,7 +371,8 @@ int BiosFlash::CloseInterface() {
     if (mTransferBuffer == nullptr) return kExitOk;
     if (CallBios(kFlashClose) != 0) return kExitCloseFailed;
     DriverBuffer record{kKilobyte, 0, mTransferBufferAddress};
-    const bool unmapped = hw::UnmapDevice(const_cast<std::uint8_t*>(mTransferBuffer), kKilobyte) == 0;
+    const bool unmapped =
+        hw::UnmapDevice(const_cast<std::uint8_t*>(mTransferBuffer), kKilobyte) == 0;
     mTransferBuffer = nullptr;
     const bool freed = hw::IoctlDevice(mDeviceFd, kQuorzFree, &record) == 0;
     mTransferBufferAddress = 0;
@@ -354,20 +381,9 @@ int BiosFlash::CloseInterface() {
 
 int BiosFlash::UnmapBios() {
     int result = kExitOk;
-    if (mBiosSegment != nullptr) {
-        if (hw::UnmapDevice(const_cast<std::uint8_t*>(mBiosSegment), kSegmentMapping) != 0) {
-            result = kExitUnmapBiosSegment;
-        }
-        mBiosSegment = nullptr;
-        mRequest = nullptr;
-    }
-    if (mInfoSegment != nullptr) {
-        if (hw::UnmapDevice(const_cast<std::uint8_t*>(mInfoSegment), kSegmentMapping) != 0 &&
-            result == kExitOk) {
-            result = kExitUnmapInfoSegment;
-        }
-        mInfoSegment = nullptr;
-    }
+    mRequest = nullptr;
+    if (Unmap(mBiosSegment) != 0) result = kExitUnmapBiosSegment;
+    if (Unmap(mInfoSegment) != 0 && result == kExitOk) result = kExitUnmapInfoSegment;
     return result;
 }
 
@@ -394,8 +410,7 @@ void BiosFlash::SetRequest(std::uint32_t address, std::uint32_t length) {
     hw::Write32(mRequest + kRequestLength, length);
 }
 
-bool BiosFlash::ReadKilobyte(std::uint32_t address, std::uint8_t* destination,
-                             Progress* progress) {
+bool BiosFlash::ReadKilobyte(std::uint32_t address, std::uint8_t* destination, Progress* progress) {
     SetRequest(address, kKilobyte);
     if (progress != nullptr) progress->Show(address, mLayout.romSize);
     if (CallBios(kFlashRead) != 0) return false;

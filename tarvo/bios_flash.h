@@ -29,8 +29,8 @@ struct FlashBlock {
 // been checked.
 struct FlashLayout {
     std::uint32_t romSize = 0;
-    std::uint32_t baseOffset = 0;  // flash address of file offset 0
-    std::vector<FlashBlock> blocks;  // in processing order
+    std::uint32_t baseOffset = 0;      // flash address of file offset 0
+    std::vector<FlashBlock> blocks;    // in processing order
     std::uint16_t bootBlockCount = 0;  // the last entries of blocks
     std::vector<std::uint32_t> nvramAddresses;
 
@@ -63,7 +63,7 @@ enum ExitCode : int {
 };
 
 class BiosFlash {
-public:
+  public:
     BiosFlash() = default;
     BiosFlash(const BiosFlash&) = delete;
     BiosFlash& operator=(const BiosFlash&) = delete;
@@ -98,7 +98,19 @@ public:
     // The 8 characters of the BIOS's ROM ID as a C string.
     const char* RomId() const { return mRomId.data(); }
 
-private:
+  private:
+    // A window on physical memory. /dev/mem maps whole pages only, so the
+    // mapping may begin below the address asked for; data points at that
+    // address and length counts the bytes from there that were mapped.
+    struct PhysicalView {
+        void* mapping = nullptr;  // as mapped, for the unmap
+        std::size_t mappedLength = 0;
+        volatile std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+    };
+    bool MapPhysical(std::uint64_t address, std::size_t length, PhysicalView& view);
+    static int Unmap(PhysicalView& view);
+
     bool OpenNodeOfRegisteredDriver();
     int SetUpTransferBuffer();
     int ReadTables(std::uint16_t infoPointer);
@@ -111,8 +123,8 @@ private:
     // Resources, released in reverse order by the clean-up.
     int mDeviceFd = -1;
     std::FILE* mMemory = nullptr;
-    volatile std::uint8_t* mBiosSegment = nullptr;
-    volatile std::uint8_t* mInfoSegment = nullptr;
+    PhysicalView mBiosSegment;
+    PhysicalView mInfoSegment;
     volatile std::uint8_t* mTransferBuffer = nullptr;
     std::uint32_t mTransferBufferAddress = 0;
 

@@ -7,7 +7,8 @@
 namespace tarvo_test {
 namespace {
 
-constexpr const char* kBanner = "NAL Firmware Update Utility - Version 1.40 (for linux with driver)\n";
+constexpr const char* kBanner =
+    "NAL Firmware Update Utility - Version 1.40 (for linux with driver)\n";
 constexpr const char* kUsageStart = " Usage: tarvolnx2 /i<ROM filename>";
 constexpr const char* kNoFlashInfo = "BIOS has no flash information available";
 
@@ -18,8 +19,11 @@ bool Contains(const std::vector<std::string>& all, const std::string& one) {
 using Startup = TarvoTest;
 
 TEST_F(Startup, InvalidCommandLinesPrintTheUsageWithoutBanner) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"/x"}, {"/I"}, {"/pbnx"}, {"/t", "/i" + std::string(128, 'r')}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{},
+                                                 {"/x"},
+                                                 {"/I"},
+                                                 {"/pbnx"},
+                                                 {"/t", "/i" + std::string(128, 'r')}}) {
         Boot();
         const Outcome run = Tarvo(args);
         EXPECT_EQ(run.code, 1);
@@ -66,9 +70,9 @@ TEST_F(Startup, ShowRomIdLoadsReadsAndReleasesEverything) {
     ASSERT_EQ(run.code, 0) << run.output;
     EXPECT_TRUE(run.Shows("\n ROM ID = SRVBD010\n"));
     EXPECT_EQ(HostOperations(),
-              (std::vector<std::string>{"iopl:3", "shell:insmod ./quorzel_mod.o 2> /dev/null > /dev/null",
-                                        "mknod:quorz", "unlink:quorz", "shell:rmmod quorzel_mod",
-                                        "iopl:0"}));
+              (std::vector<std::string>{
+                  "iopl:3", "shell:insmod ./quorzel_mod.o 2> /dev/null > /dev/null", "mknod:quorz",
+                  "unlink:quorz", "shell:rmmod quorzel_mod", "iopl:0"}));
     const auto calls = BiosCalls();
     ASSERT_EQ(calls.size(), 3u);
     EXPECT_EQ(calls[0].operation, "FLASH_OPEN");
@@ -117,8 +121,9 @@ TEST_F(Startup, DriverLoadedWithoutNodeGetsANode) {
     EXPECT_EQ(run.code, 0) << run.output;
     const auto operations = HostOperations();
     EXPECT_TRUE(Contains(operations, "mknod:quorz"));
-    EXPECT_FALSE(std::any_of(operations.begin(), operations.end(),
-                             [](const std::string& op) { return op.find("insmod") != std::string::npos; }));
+    EXPECT_FALSE(std::any_of(operations.begin(), operations.end(), [](const std::string& op) {
+        return op.find("insmod") != std::string::npos;
+    }));
 }
 
 TEST_F(Startup, DriverLoadFailures) {
@@ -130,12 +135,16 @@ TEST_F(Startup, DriverLoadFailures) {
     } cases[] = {
         {"second insmod form", {{"quorzel.insmod_accepts", "quorzel_mod"}}, "", {}},
         {"no insmod form", {{"quorzel.insmod_accepts", ""}}, "error loading driver\n", {}},
-        {"major 0", {{"quorzel.major", "0"}}, "error driver quorzel not found\n",
+        {"major 0",
+         {{"quorzel.major", "0"}},
+         "error driver quorzel not found\n",
          {"shell:rmmod quorzel_mod"}},
-        {"mknod refused", {{"host.fault.mknod", "1"}},
+        {"mknod refused",
+         {{"host.fault.mknod", "1"}},
          "error 1 creating node quorz: Operation not permitted\n",
          {"unlink:quorz", "shell:rmmod quorzel_mod"}},
-        {"open refused", {{"host.fault.open", "quorz:13"}},
+        {"open refused",
+         {{"host.fault.open", "quorz:13"}},
          "error 13 opening driver: Permission denied\n",
          {"unlink:quorz", "shell:rmmod quorzel_mod"}},
     };
@@ -147,12 +156,13 @@ TEST_F(Startup, DriverLoadFailures) {
             continue;
         }
         EXPECT_EQ(run.code, 16) << c.name;
-        EXPECT_TRUE(run.Shows(c.printed + Error("Unable to load driver\n"))) << c.name << run.output;
+        EXPECT_TRUE(run.Shows(c.printed + Error("Unable to load driver\n")))
+            << c.name << run.output;
         std::vector<std::string> operations = HostOperations();
         // Past the two insmod attempts, only the load's own undoing and iopl(0).
-        const auto lastInsmod = std::find_if(operations.rbegin(), operations.rend(), [](const auto& op) {
-            return op.find("insmod") != std::string::npos;
-        });
+        const auto lastInsmod =
+            std::find_if(operations.rbegin(), operations.rend(),
+                         [](const auto& op) { return op.find("insmod") != std::string::npos; });
         std::vector<std::string> after(lastInsmod.base(), operations.end());
         after.erase(std::remove(after.begin(), after.end(), "mknod:quorz"), after.end());
         std::vector<std::string> expected = c.undo;
@@ -169,15 +179,24 @@ TEST_F(Startup, MemoryAndInterfaceFailures) {
         int code;
         std::string printed;
     } cases[] = {
-        {"no /dev/mem", {{"host.fault.open", "/dev/mem:13"}}, 32,
+        {"no /dev/mem",
+         {{"host.fault.open", "/dev/mem:13"}},
+         32,
          " error opening /dev/mem!\n" + Error("Unable to initialize memory manager\n")},
-        {"F0000h refused", {{"host.fault.mmap", "0xF0000:0x10000:1"}}, 38,
+        {"F0000h refused",
+         {{"host.fault.mmap", "0xF0000:0x10000:1"}},
+         38,
          " error mapping physical memory!\n" + Error(kNoFlashInfo)},
-        {"no anchor", {{"bios.anchor", "0"}}, 2, Error("ASF Signature not found") + Error(kNoFlashInfo)},
+        {"no anchor",
+         {{"bios.anchor", "0"}},
+         2,
+         Error("ASF Signature not found") + Error(kNoFlashInfo)},
         {"open refused", {{"bios.open_status", "1"}}, 64, Error(kNoFlashInfo)},
         {"no transfer buffer", {{"quorzel.fault.alloc", "12"}}, 36, Error(kNoFlashInfo)},
         {"buffer not mappable", {{"quorzel.fault.mmap", "11"}}, 36, Error(kNoFlashInfo)},
-        {"segment refused", {{"host.fault.mmap", "0xE0000:0x10000:1"}}, 40,
+        {"segment refused",
+         {{"host.fault.mmap", "0xE0000:0x10000:1"}},
+         40,
          " error mapping physical memory, E000!\n" + Error(kNoFlashInfo)},
         {"ROM ID unreadable", {{"bios.fault.read", "0xFFC00"}}, 66, Error(kNoFlashInfo)},
         {"ROM ID checksum", {{"bios.fault.read_checksum", "0xFFC00"}}, 66, Error(kNoFlashInfo)},
@@ -217,6 +236,67 @@ TEST_F(Startup, AnchorPlacementAtTheSegmentsEnd) {
         const Outcome run = Tarvo({"/t"});
         EXPECT_EQ(run.code, c.code) << run.output;
         EXPECT_TRUE(run.Shows(c.message)) << run.output;
+    }
+}
+
+// mmap of /dev/mem takes page-aligned offsets only, and a strict /dev/mem
+// refuses the RAM above the first megabyte: the information segment is
+// mapped from the page that holds it and no further than 1 MiB, and exactly
+// that is unmapped again.
+TEST_F(Startup, InformationSegmentMappedFromItsPageAndNotPastTheFirstMegabyte) {
+    struct Case {
+        const char* segment;
+        std::uint64_t mapOffset;
+        std::uint64_t mapLength;
+    } cases[] = {
+        {"0xE000", 0xE0000, 0xFFFF},
+        {"0xE004", 0xE0000, 0x40 + 0xFFFF},  // E0040h lies inside a page
+        {"0xFF00", 0xFF000, 0x1000},         // would run 0xEFFF bytes past 1 MiB
+        {"0xFFF0", 0xFF000, 0x1000},         // 100h bytes of segment below 1 MiB
+    };
+    for (const Case& c : cases) {
+        sim::Machine& machine = Boot({{"bios.info_segment", c.segment}});
+        const Outcome run = Tarvo({"/t"});
+        ASSERT_EQ(run.code, 0) << c.segment << run.output;
+        EXPECT_TRUE(run.Shows("\n ROM ID = SRVBD010\n")) << c.segment;
+
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> mapped;
+        std::vector<std::uint64_t> unmapped;
+        for (const sim::LogEntry& entry : machine.Log().Of("host")) {
+            if (entry.operation == "mmap" && entry.detail == "/dev/mem") {
+                mapped.emplace_back(entry.address, entry.value);
+            }
+            if (entry.operation == "munmap") unmapped.push_back(entry.value);
+        }
+        EXPECT_EQ(mapped, (std::vector<std::pair<std::uint64_t, std::uint64_t>>{
+                              {0xF0000, 0xFFFF}, {c.mapOffset, c.mapLength}}))
+            << c.segment;
+        EXPECT_EQ(unmapped, (std::vector<std::uint64_t>{1024, 0xFFFF, c.mapLength})) << c.segment;
+        EXPECT_EQ(machine.Views().Count(), 0u) << c.segment;
+    }
+}
+
+// Near the top of the first megabyte only part of the information segment
+// is mapped; a table reaching beyond that part is refused, not read from
+// memory the program never mapped.
+TEST_F(Startup, TablesPastTheMappedPartOfTheSegmentAreRefused) {
+    struct Case {
+        const char* poke;
+        const char* what;
+    } cases[] = {
+        // Segment FFF0h: 100h bytes from FFF00h. The FlashInfo pointer at
+        // FFF40h, FlashInfo at FFF80h, the BlockTable right after it.
+        {"0xFFF40:F8000000", "FlashInfo lies outside the information segment"},
+        {"0xFFF90:1000", "the BlockTable runs past the information segment"},
+    };
+    for (const Case& c : cases) {
+        Boot({{"bios.info_segment", "0xFFF0"}, {"memory.poke", c.poke}});
+        const Outcome run = Tarvo({"/t"});
+        EXPECT_EQ(run.code, 42) << c.what << run.output;
+        EXPECT_TRUE(run.Shows(Error(std::string("BIOS flash information is invalid: ") + c.what)))
+            << c.what << run.output;
+        EXPECT_TRUE(BiosCalls("FLASH_READ").empty()) << c.what;
+        EXPECT_EQ(Machine().Views().Count(), 0u) << c.what;
     }
 }
 
