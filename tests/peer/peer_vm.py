@@ -285,7 +285,10 @@ mc_enable 0x20
     def lan_read_fru(self, out: Path) -> str:
         """FRU device 0 read over RMCP+ from the host, as an administrator
         would from a management station."""
-        args = [find_tool("ipmitool"), "-I", "lanplus", "-H", "127.0.0.1", "-p",
+        # Cipher suite 3 (HMAC-SHA1, AES-128) named: without -C, ipmitool
+        # first asks for the channel's suites, which ipmi_sim does not
+        # answer, and waits 10 s for it.
+        args = [find_tool("ipmitool"), "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p",
                 str(self.lan_port), "-U", LAN_USER, "-P", LAN_PASSWORD, "fru", "read", "0",
                 str(out)]
         r = subprocess.run(args, capture_output=True, text=True, timeout=60)

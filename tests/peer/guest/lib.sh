@@ -39,7 +39,7 @@ dump_file() {
 }
 
 note() {
-  echo "@@@ NOTE $*"
+  echo "@@@ NOTE $* (at $(cut -d' ' -f1 /proc/uptime) s)"
 }
 
 # The host listens on the second serial port (ttyS1): "SYNC <tag>" asks it

@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""The peer harness's own pieces, without a guest: the FRU image it gives
+the BMCs (judged by FreeIPMI's reader of FRU files), the reader that judges
+what srvfw wrote, and the parsing of the guest's console."""
+
+import base64
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import fru_image  # noqa: E402
+import guest_output as go  # noqa: E402
+
+
+class FruImageTest(unittest.TestCase):
+    def setUp(self):
+        self.image, self.layout = fru_image.build_fru(1024)
+
+    @unittest.skipUnless(shutil.which("ipmi-fru", path="/usr/sbin:/usr/bin"), "no ipmi-fru")
+    def test_freeipmi_reads_every_field_we_meant(self):
+        with tempfile.NamedTemporaryFile(suffix=".bin") as f:
+            f.write(self.image)
+            f.flush()
+            out = subprocess.run([shutil.which("ipmi-fru", path="/usr/sbin:/usr/bin"),
+                                  f"--fru-file={f.name}"], capture_output=True, text=True,
+                                 check=True).stdout
+        want = {k: go.normalize(k, v) for k, v in fru_image.expected_fields().items()}
+        want["chassis.type"] = "Rack Mount Chassis"
+        want["board.mfg_date"] = "2024-03-15T08:30:00"
+        got = {k: go.normalize(k, v) for k, v in go.parse_ipmi_fru(out).items()}
+        self.assertEqual(got, want)
+
+    def test_reader_checks_every_checksum(self):
+        self.assertEqual(set(fru_image.parse_areas(self.image)),
+                         {"internal", "chassis", "board", "product", "multirecord"})
+        cases = [("header", 7), ("chassis", None), ("board", None), ("product", None),
+                 ("multi-record header", self.layout.areas["multirecord"][0] + 4),
+                 ("multi-record data", self.layout.areas["multirecord"][0] + 6)]
+        for name, pos in cases:
+            with self.subTest(name):
+                if pos is None:
+                    start, length = self.layout.areas[name]
+                    pos = start + length - 3  # a field byte, not the checksum
+                bad = bytearray(self.image)
+                bad[pos] ^= 0x01
+                with self.assertRaises(fru_image.FruError):
+                    fru_image.parse_areas(bytes(bad))
+
+    def test_changed_areas_names_what_moved(self):
+        start, length = self.layout.areas["product"]
+        edited = bytearray(self.image)
+        edited[start + 10] ^= 0x20
+        edited[start + length - 1] = fru_image.zero_checksum(edited[start:start + length - 1])
+        self.assertEqual(fru_image.changed_areas(self.image, bytes(edited)), {"product"})
+        past_the_end = bytearray(self.image)
+        past_the_end[900] = 0x00
+        self.assertEqual(fru_image.changed_areas(self.image, bytes(past_the_end)), {"outside"})
+        self.assertEqual(fru_image.changed_areas(self.image, self.image), set())
+
+
+class ConsoleTest(unittest.TestCase):
+    def test_blocks_keep_exact_bytes_past_stray_kernel_lines(self):
+        out = b'{"a": 1}\n'
+        err = b"note\n"
+        console = "\n".join([
+            "[    3.1] boot noise", "@@@ BEGIN x.json rc=0", "@@@ ARGV srvfw --json fru show",
+            "@@@ STDOUT", base64.b64encode(out).decode(), "[    3.2] ipmi_si: stray line",
+            "@@@ STDERR", base64.b64encode(err).decode(), "@@@ END x.json",
+            "@@@ BEGIN cut rc=1", "@@@ STDOUT"])
+        blocks = go.parse_blocks(console)
+        self.assertEqual(list(blocks), ["x.json"])  # the unfinished block is not one
+        self.assertEqual((blocks["x.json"].rc, blocks["x.json"].out, blocks["x.json"].err),
+                         (0, out, err))
+
+    def test_tool_listings_in_our_field_names(self):
+        ipmitool = (" Chassis Type          : Rack Mount Chassis\n"
+                    " Board Mfg Date        : Fri Mar 15 08:30:00 2024 UTC\n"
+                    " Board Extra           : REV 03\n Board Extra           : B\n"
+                    " Product Asset Tag     : ASSET-00417\n")
+        self.assertEqual(go.parse_ipmitool(ipmitool), {
+            "chassis.type": "Rack Mount Chassis", "board.mfg_date": "Fri Mar 15 08:30:00 2024 UTC",
+            "board.custom.0": "REV 03", "board.custom.1": "B", "product.asset_tag": "ASSET-00417"})
+        freeipmi = ("  FRU Board Manufacturer: K\n  FRU FRU File ID: B-ID\n"
+                    "  FRU Product Name: P\n  FRU FRU File ID: P-ID\n")
+        self.assertEqual(go.parse_ipmi_fru(freeipmi), {
+            "board.manufacturer": "K", "board.fru_file_id": "B-ID", "product.name": "P",
+            "product.fru_file_id": "P-ID"})
+        show = ("Common Header: 01 01 03 08 13 20 00 C0\n"
+                "  chassis.type             Chassis Type                 Rack Mount Chassis (23)\n"
+                "  product.asset_tag        Asset Tag                    \n")
+        self.assertEqual(go.parse_srvfw_show(show), {"chassis.type": "Rack Mount Chassis (23)",
+                                                     "product.asset_tag": ""})
+        self.assertEqual(go.srvfw_header(show), "01 01 03 08 13 20 00 C0")
+        for value in ("03/15/2024 08:30:00", "Fri Mar 15 08:30:00 2024 UTC", "03/15/24 - 08:30:00"):
+            self.assertEqual(go.normalize("board.mfg_date", value), "2024-03-15T08:30:00")
+
+
+if __name__ == "__main__":
+    unittest.main()
