@@ -16,6 +16,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
+import run_scenario  # noqa: E402
 
 
 class FruImageTest(unittest.TestCase):
@@ -99,6 +100,22 @@ class ConsoleTest(unittest.TestCase):
         self.assertEqual(go.srvfw_header(show), "01 01 03 08 13 20 00 C0")
         for value in ("03/15/2024 08:30:00", "Fri Mar 15 08:30:00 2024 UTC", "03/15/24 - 08:30:00"):
             self.assertEqual(go.normalize("board.mfg_date", value), "2024-03-15T08:30:00")
+
+    def test_traces_tell_ports_from_driver(self):
+        cases = [
+            ("ports", b"iopl(3) = 0\n", (True, False)),
+            ("refused iopl", b"iopl(3) = -1 EPERM (Operation not permitted)\n", (False, False)),
+            ("driver", b'openat(AT_FDCWD, "/dev/ipmi0", O_RDWR) = 4\n'
+                       b"ioctl(4, IPMICTL_SEND_COMMAND, 0x7ffd) = 0\n", (False, True)),
+            ("no device", b'openat(AT_FDCWD, "/dev/ipmi0", O_RDWR) = -1 ENOENT (No such file)\n'
+                          b"ioctl(1, TCGETS, 0x7ffd) = 0\n", (False, False)),
+            ("both", b'[pid 9] ioperm(0xca2, 2, 1) = 0\nopen("/dev/ipmi0", O_RDWR) = 3\n'
+                     b"ioctl(3, IPMICTL_RECEIVE_MSG_TRUNC, 0x1) = 0\n", (True, True)),
+        ]
+        for name, trace, want in cases:
+            with self.subTest(name):
+                block = go.Block("t", 0, "", b"", trace)
+                self.assertEqual(run_scenario.paths_used(block), want)
 
 
 if __name__ == "__main__":

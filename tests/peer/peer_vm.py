@@ -183,6 +183,10 @@ def build_initramfs(out: Path, build_dir: Path, modules: Path, script: str,
 
     image.add_elf("usr/bin/ipmitool", Path(find_tool("ipmitool")))
     image.add_elf("usr/sbin/ipmi-fru", Path(find_tool("ipmi-fru")))
+    # strace shows which way a command reached the BMC (ports or driver);
+    # the checks that need it say so when it is missing.
+    if shutil.which("strace"):
+        image.add_elf("usr/bin/strace", Path(shutil.which("strace")))
     # ipmitool names vendors of OEM records from the IANA list; FreeIPMI
     # reads its configuration file, and its in-band KCS driver takes the
     # SysV semaphore key of its lock from the ipckey file (without it:

@@ -11,6 +11,7 @@ Exit 0: every check passed; 1: a check failed or the boot timed out;
 
 import argparse
 import json
+import re
 import shutil
 import sys
 from dataclasses import dataclass, field
@@ -120,10 +121,37 @@ def check_smbios(check: Checks, blocks, sc: Scenario):
           f"SMBIOS type 38 describes KCS at {sc.kcs:#x}", f"type 38 records: {found}")
 
 
+def paths_used(block) -> tuple[bool, bool]:
+    """(ports, driver): whether a traced command was granted the I/O ports
+    or opened /dev/ipmi0 and sent it requests."""
+    trace = block.err.decode("utf-8", "replace")
+    ports = re.search(r"\b(iopl|ioperm)\([^)]*\)\s*= 0", trace) is not None
+    m = re.search(r'open(?:at)?\([^"]*"/dev/ipmi0"[^)]*\)\s*= (\d+)', trace)
+    driver = m is not None and re.search(rf"ioctl\({m.group(1)},", trace) is not None
+    return ports, driver
+
+
+def check_path(check: Checks, blocks, block_id: str, expect: str):
+    """expect: "ports", "driver" or "none" (srvfw must keep off the ports
+    the kernel's driver owns)."""
+    b = blocks.get(block_id)
+    if b is None:
+        print(f"  note: {block_id} not traced (no strace in the guest)")
+        return
+    ports, driver = paths_used(b)
+    seen = f"ports {'used' if ports else 'not used'}, /dev/ipmi0 {'used' if driver else 'not used'}"
+    if expect == "none":
+        check(not ports, f"{block_id}: srvfw keeps off the KCS ports ipmi_si owns", seen)
+    else:
+        check(ports == (expect == "ports") and driver == (expect == "driver"),
+              f"{block_id}: srvfw reached the BMC through the {expect} only", seen)
+
+
 def check_srvfw_reads(check: Checks, blocks, prefix: str, want: dict, header: str,
-                      peers: dict[str, dict]):
+                      peers: dict[str, dict], path: str):
     """show, --json show and get over one path, against the FRU we made and
     against the peers that read the same BMC."""
+    check_path(check, blocks, f"{prefix}.trace", path)
     show = blocks.get(f"{prefix}.show")
     if check(show is not None and show.rc == 0, f"{prefix}: srvfw fru show succeeds", short(show)):
         fields = go.parse_srvfw_show(show.text)
@@ -271,7 +299,7 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
     check(mods is not None and "ipmi" not in mods.text, "ports phase: no IPMI module loaded",
           short(mods))
     for prefix in ("ports.auto", "ports.kcs"):
-        check_srvfw_reads(check, blocks, prefix, want, header, peers)
+        check_srvfw_reads(check, blocks, prefix, want, header, peers, "ports")
 
     # ipmi_si without ipmi_devintf: the kernel owns the interface and there
     # is no device to talk to it through.
@@ -285,13 +313,14 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
           short(si))
     check("ipmi_devintf" in msg and "--interface kcs" in msg,
           "the refusal says to load ipmi_devintf or use --interface kcs", short(si))
+    check_path(check, blocks, "si.auto.trace", "none")
 
     # The driver.
     d = blocks.get("driver.dev")
     check(d is not None and d.rc == 0, "/dev/ipmi0 exists with ipmi_devintf", short(d))
     for prefix in ("driver.auto", "driver.driver"):
         check_srvfw_reads(check, blocks, prefix, want, header,
-                          {k: v for k, v in peers.items() if k != "ipmi-fru over KCS"})
+                          {k: v for k, v in peers.items() if k != "ipmi-fru over KCS"}, "driver")
 
     if sc.write_over:
         prefix = "ports.write" if sc.write_over == "kcs" else "driver.write"

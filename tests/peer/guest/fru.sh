@@ -22,6 +22,20 @@ srvfw_reads() {
   for f in $PEER_FIELDS; do
     run "$prefix.get.$f" $SRVFW "$@" fru get "$f"
   done
+  traced "$prefix.trace" $SRVFW "$@" fru get product.name
+}
+
+# Which way a command reached the BMC, as the kernel saw it: the ports
+# (iopl/ioperm) or the driver (open and ioctl of /dev/ipmi0). strace's
+# lines go to the block's stderr.
+traced() {
+  id=$1
+  shift
+  if command -v strace >/dev/null; then
+    run "$id" strace -f -qq -e trace=iopl,ioperm,open,openat,ioctl "$@"
+  else
+    note "no strace: $id not traced"
+  fi
 }
 
 # set, its backup, restore from the backup; the host reads the FRU over
@@ -60,6 +74,7 @@ wait_for_bmc 30 || note "ipmi_si brought up no BMC"
 run si.devices ls /sys/bus/platform/devices
 run si.dev ls /dev
 run si.auto.show $SRVFW fru show
+traced si.auto.trace $SRVFW fru show
 
 note "phase driver"
 load_module ipmi_devintf
