@@ -12,6 +12,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import tempfile
 import threading
 import time
 from pathlib import Path
@@ -324,7 +325,7 @@ class Guest:
         self.smbios_entry = smbios_entry
         self.memory_mb = memory_mb
         self.console = work / "console.log"
-        self.control = work / "control.sock"
+        self.control = None  # the control socket, made by run()
         self.sync_handlers = {}   # tag -> function run before the guest goes on
         self.sync_default = None  # function(tag) for tags without a handler
         self.sync_log = []
@@ -384,6 +385,9 @@ class Guest:
     def run(self, timeout_s: float) -> tuple[bool, float]:
         """Boots and waits for power-off. Returns (finished in time, seconds)."""
         self.console.unlink(missing_ok=True)
+        # A socket's path is limited to 107 bytes; a deep build folder
+        # would not fit, so the control socket lives in a short temp folder.
+        self.control = Path(tempfile.mkdtemp(prefix="peer-")) / "control.sock"
         stop = threading.Event()
         server = threading.Thread(target=self._serve_control, args=(stop,), daemon=True)
         start = time.monotonic()
@@ -400,6 +404,7 @@ class Guest:
                 proc.wait()
         stop.set()
         server.join(2)
+        shutil.rmtree(self.control.parent, ignore_errors=True)
         return finished, time.monotonic() - start
 
     def console_text(self) -> str:
