@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""srvfw against ipmitool and FreeIPMI in one QEMU guest on one BMC
-(OpenIPMI's ipmi_sim): wall time of reading the whole FRU, min and median
-of N runs, and the IPMI requests each run sent, counted by a proxy between
-QEMU's ipmi-bmc-extern chardev and ipmi_sim. Not a test: it prints a table.
+"""srvfw against ipmitool and FreeIPMI in one QEMU guest on one BMC:
+wall time of reading the whole FRU, min and median of N runs, and the IPMI
+requests each run sent. On OpenIPMI's ipmi_sim (the default) a proxy
+between QEMU's ipmi-bmc-extern chardev and ipmi_sim counts the requests;
+QEMU's own BMC (--bmc qemu) answers at once but cannot be counted. Not a
+test: it prints a table.
 
-    bench/peer/bench.py [--build-dir build/default] [--runs 5] [--kcs 0xca2]
+    bench/peer/bench.py [--build-dir build/default] [--runs 5] [--kcs 0xca2] [--bmc qemu]
 
 Figures are guest wall times under TCG (no KVM), so they compare the tools
 with each other, not with a real server.
@@ -125,6 +127,8 @@ def main() -> int:
     ap.add_argument("--build-dir", type=Path, default=ROOT / "build" / "default")
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--kcs", default="0xca2")
+    ap.add_argument("--bmc", choices=("ipmi_sim", "qemu"), default="ipmi_sim",
+                    help="qemu: QEMU's own BMC (answers at once; no request counts)")
     ap.add_argument("--work-dir", type=Path)
     a = ap.parse_args()
     build = a.build_dir.resolve()
@@ -147,20 +151,29 @@ def main() -> int:
                             {"PEER_KCS": a.kcs, "PEER_RUNS": str(a.runs)},
                             {"peer/bench.sh": script})
 
-    sim = peer_vm.IpmiSim(work, fru_file, 1024)
-    sim.start()
-    proxy = CountingProxy(sim.serial_port)
+    sim = proxy = None
     marks = {}
-    opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
-            "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc1",
-            "-device", f"isa-ipmi-kcs,bmc=bmc1,ioport={a.kcs}"]
+    if a.bmc == "ipmi_sim":
+        sim = peer_vm.IpmiSim(work, fru_file, 1024)
+        sim.start()
+        proxy = CountingProxy(sim.serial_port)
+        opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
+                "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc1",
+                "-device", f"isa-ipmi-kcs,bmc=bmc1,ioport={a.kcs}"]
+    else:
+        opts = ["-device", f"ipmi-bmc-sim,id=bmc0,frudatafile={fru_file},fruareasize=1024",
+                "-device", f"isa-ipmi-kcs,bmc=bmc0,ioport={a.kcs}"]
     guest = peer_vm.Guest(work, kernel, initrd, opts, "32")
-    guest.sync_default = lambda tag: marks.__setitem__(tag, proxy.mark()) or "marked"
+    if proxy:
+        guest.sync_default = lambda tag: marks.__setitem__(tag, proxy.mark()) or "marked"
+    else:
+        guest.sync_default = lambda tag: "no proxy"
     started = time.monotonic()
     try:
         finished, seconds = guest.run(1200)
     finally:
-        sim.stop()
+        if sim:
+            sim.stop()
     console = guest.console_text()
     (work / "console.txt").write_text(console)
     if not finished:
@@ -174,8 +187,10 @@ def main() -> int:
             _, _, label, n, secs, rc = line.split()
             times.setdefault(label, []).append((int(n), float(secs), rc))
 
-    print(f"\nOne guest (TCG, 1 vCPU), OpenIPMI ipmi_sim through QEMU's ipmi-bmc-extern, "
-          f"KCS {a.kcs}; {a.runs} runs each; boot and all runs {time.monotonic() - started:.0f} s")
+    bmc = ("OpenIPMI ipmi_sim through QEMU's ipmi-bmc-extern" if proxy
+           else "QEMU's ipmi-bmc-sim")
+    print(f"\nOne guest (TCG, 1 vCPU), {bmc}, KCS {a.kcs}; {a.runs} runs each; "
+          f"boot and all runs {time.monotonic() - started:.0f} s")
     print(f"{'command':44} {'min s':>6} {'median s':>8} {'requests':>9}  exit  requests by command")
     for label, title in ROWS:
         runs = times.get(label, [])
@@ -186,13 +201,13 @@ def main() -> int:
         counts, kinds = [], Counter()
         for n, _, _ in runs:
             b, e = marks.get(f"b.{label}.{n}"), marks.get(f"e.{label}.{n}")
-            if b is not None and e is not None:
+            if proxy and b is not None and e is not None:
                 reqs = proxy.since(b, e)
                 counts.append(len(reqs))
                 if n == runs[-1][0]:
                     kinds = Counter(reqs)
         rcs = sorted({rc.split("=")[1] for _, _, rc in runs})
-        req = f"{statistics.median(counts):.0f}" if counts else "?"
+        req = f"{statistics.median(counts):.0f}" if counts else ("?" if proxy else "n/a")
         if counts and min(counts) != max(counts):
             req += f" ({min(counts)}-{max(counts)})"
         by = ", ".join(f"{COMMAND_NAMES.get(k, f'{k[0]:02X}h/{k[1]:02X}h')} x{v}"
