@@ -15,6 +15,13 @@ constexpr std::uint8_t kChannelMask = 0x0F;
 constexpr unsigned kTrackingShift = 6;
 constexpr unsigned kTrackRequest = 1;  // 00b no tracking, 01b track request
 constexpr std::uint8_t kReceiveMessageAvailable = 0x01;
+constexpr std::uint8_t kThisChannel = 0x0E;
+constexpr std::uint8_t kSystemInterfaceChannel = 0x0F;
+constexpr std::uint8_t kMediumIpmb = 0x01;
+constexpr std::uint8_t kMediumSystemInterface = 0x0C;
+constexpr std::uint8_t kProtocolIpmb = 0x01;
+constexpr std::uint8_t kProtocolKcs = 0x05;
+constexpr std::uint8_t kIpmiForumIana[] = {0xF2, 0x1B, 0x00};  // 7154, LS byte first
 
 std::string RequestText(const ipmb::Message& message) {
     char head[48];
@@ -60,6 +67,8 @@ void Bmc::RegisterMessaging() {
                       [this](const ipmi::Request& request) { return GetMessageFlags(request); });
     commands.Register(ipmi::kNetFnApp, ipmi::kClearMessageFlags,
                       [this](const ipmi::Request& request) { return ClearMessageFlags(request); });
+    commands.Register(ipmi::kNetFnApp, ipmi::kGetChannelInfo,
+                      [this](const ipmi::Request& request) { return GetChannelInfo(request); });
 }
 
 ipmi::Response Bmc::Process(const ipmi::Request& request) {
@@ -150,6 +159,30 @@ ipmi::Response Bmc::ClearMessageFlags(const ipmi::Request& request) {
     if (request.data.size() != 1) return ipmi::Response::Code(ipmi::kInvalidLength);
     if (request.data[0] & kReceiveMessageAvailable) mQueue.Clear();
     return ipmi::Response::Code(ipmi::kOk);
+}
+
+ipmi::Response Bmc::GetChannelInfo(const ipmi::Request& request) {
+    if (request.data.size() != 1) return ipmi::Response::Code(ipmi::kInvalidLength);
+    std::uint8_t channel = request.data[0] & kChannelMask;
+    // Only the system interface reaches this BMC's command table directly
+    // with a channel of its own; a LAN session asks about channels by
+    // number.
+    if (channel == kThisChannel) channel = kSystemInterfaceChannel;
+    std::uint8_t medium = 0;
+    std::uint8_t protocol = 0;
+    if (channel == kSystemInterfaceChannel) {
+        medium = kMediumSystemInterface;
+        protocol = kProtocolKcs;
+    } else if (mBus.HasChannel(channel)) {
+        medium = kMediumIpmb;
+        protocol = kProtocolIpmb;
+    } else {
+        return ipmi::Response::Code(ipmi::kInvalidDataField);
+    }
+    // Session-less channels: session support 00b, no active sessions.
+    return {ipmi::kOk,
+            {channel, medium, protocol, 0x00, kIpmiForumIana[0], kIpmiForumIana[1],
+             kIpmiForumIana[2], 0x00, 0x00}};
 }
 
 void Bmc::Describe(std::ostream& out) const {

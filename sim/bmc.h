@@ -21,6 +21,13 @@
 //     response frame.
 //   Get Message Flags (31h): bit 0 set while the queue holds a message.
 //   Clear Message Flags (30h): bit 0 of its byte empties the queue.
+//   Get Channel Info (42h): data = channel (bits 3:0; Eh the channel the
+//     request came in on); else C7h. Answers channel, medium type, protocol
+//     type, session support, IANA 7154 (the IPMI forum's), auxiliary info
+//     00 00: 01h IPMB / 01h IPMB-1.0 for a channel with satellites, 0Ch
+//     system interface / 05h KCS for Fh; CCh for any other channel. The
+//     kernel's message handler asks it for every channel when the system
+//     interface driver registers, to learn which channels it may bridge to.
 // The KCS interface's SMS_ATN bit is set while the queue holds a message.
 //
 // Settings: the controller's under "bmc." (sim/ipmi_controller.h), with
@@ -75,6 +82,7 @@ class Bmc : public Device {
     ipmi::Response GetMessage(const ipmi::Request& request);
     ipmi::Response GetMessageFlags(const ipmi::Request& request);
     ipmi::Response ClearMessageFlags(const ipmi::Request& request);
+    ipmi::Response GetChannelInfo(const ipmi::Request& request);
     ipmi::Response Refuse(std::uint8_t completionCode, const std::string& reason);
 
     Machine& mMachine;

@@ -5,6 +5,8 @@
 #include "sim/fru_storage.h"
 #include "sim/host_fault_settings.h"
 #include "sim/kcs_interface.h"
+#include "sim/kernel_dmi_sysfs.h"
+#include "sim/kernel_ipmi_device.h"
 #include "sim/legacy_devices.h"
 #include "sim/libipmi_endpoint.h"
 #include "sim/machine.h"
@@ -31,9 +33,9 @@ void AddMemory(Machine& machine) {
 
 void AddChipset(Machine& machine) {
     PciBus& pci = machine.Pci();
-    pci.Add({0, 0, 0}, 0x8086, 0x29C0);  // host bridge
+    pci.Add({0, 0, 0}, 0x8086, 0x29C0);                      // host bridge
     PciFunction& lpc = pci.Add({0, 31, 0}, 0x8086, 0x3A18);  // LPC bridge
-    lpc.Preset(0x08, 4, 0x06010000);  // class: ISA bridge
+    lpc.Preset(0x08, 4, 0x06010000);                         // class: ISA bridge
     // The chipset's own registers (base addresses, decode ranges, BIOS
     // control) lie from 40h on and are writable.
     for (int reg = 0x40; reg < 0x100; reg += 4) lpc.MakeWritable(reg, 4);
@@ -55,8 +57,13 @@ void BuildMachine(Machine& machine) {
     // The BIOS describes what it found: the BMC's interface and its own ROM.
     machine.Add<SmbiosTables>(SmbiosConfig::FromMachine(machine));
     ApplyHostFaultSettings(machine);
-    // Last, so that they change what the components laid out.
+    // Last of the firmware's work, so that they change what the components
+    // laid out.
     ApplyMemoryPokes(machine);
+    // Then the kernel boots: it copies the SMBIOS tables it finds and loads
+    // its modules, the IPMI driver looking for the BMC where SMBIOS says.
+    machine.Add<DmiSysfs>();
+    machine.Add<KernelIpmi>(bmc);
     // Building the machine (a driver registered at start, a node in place)
     // is not something a program asked of it.
     machine.Log().Clear();

@@ -18,6 +18,7 @@ int Errno(const Settings& settings, const std::string& key) {
 
 void ApplyHostFaultSettings(Machine& machine) {
     const Settings& settings = machine.Config();
+    machine.Host().SetStrictDevmem(SettingNumber(settings, "host.strict_devmem", 1, 1) != 0);
     HostFaults& faults = machine.Host().Faults();
     faults.ioplErrno = Errno(settings, "host.fault.iopl");
     faults.affinityErrno = Errno(settings, "host.fault.affinity");

@@ -7,6 +7,8 @@
 //                                           touching the range fail
 //   host.fault.iopl=ERRNO    host.fault.affinity=ERRNO
 //   host.fault.mknod=ERRNO   host.fault.unmap=ERRNO
+// and the one setting of the kernel's memory device that is not a fault:
+//   host.strict_devmem=1     0: no System RAM check (sim/host_os.h)
 #ifndef SRVFW_SIM_HOST_FAULT_SETTINGS_H
 #define SRVFW_SIM_HOST_FAULT_SETTINGS_H
 

@@ -5,20 +5,28 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <sstream>
 
+#include "sim/clock.h"
+#include "sim/memory_map.h"
 #include "sim/request_log.h"
 
 namespace sim {
 
 namespace {
 
+constexpr std::uint64_t kPageBytes = 4096;
+constexpr std::uint64_t kFirstMiB = 0x100000;
+constexpr std::uint64_t kNsPerMs = 1'000'000;
+
 // The fixed part of a Linux /proc/devices; registered drivers are added to
 // the character devices.
 constexpr const char* kFixedCharDevices[][2] = {
-    {"1", "mem"}, {"4", "/dev/vc/0"}, {"4", "tty"}, {"5", "/dev/tty"}, {"5", "/dev/console"},
-    {"7", "vcs"}, {"10", "misc"},     {"13", "input"}, {"89", "i2c"}, {"180", "usb"},
+    {"1", "mem"}, {"4", "/dev/vc/0"}, {"4", "tty"},    {"5", "/dev/tty"}, {"5", "/dev/console"},
+    {"7", "vcs"}, {"10", "misc"},     {"13", "input"}, {"89", "i2c"},     {"180", "usb"},
 };
 
 bool IsRedirection(const std::string& word) {
@@ -60,7 +68,17 @@ void HostOs::UnregisterDriver(const std::string& name) {
     mLog.Add({"host", "unregister-driver", 0, 0, 0, name});
 }
 
-bool HostOs::DriverRegistered(const std::string& name) const { return mDrivers.count(name) != 0; }
+void HostOs::LoadModule(const std::string& name) {
+    if (mModules.insert(name).second) mLog.Add({"host", "module-load", 0, 0, 0, name});
+}
+
+void HostOs::UnloadModule(const std::string& name) {
+    if (mModules.erase(name) != 0) mLog.Add({"host", "module-unload", 0, 0, 0, name});
+}
+
+bool HostOs::DriverRegistered(const std::string& name) const {
+    return mDrivers.count(name) != 0;
+}
 
 std::string HostOs::ProcDevicesText() const {
     std::map<unsigned, std::vector<std::string>> byMajor;
@@ -132,10 +150,6 @@ int HostOs::Attach(const std::string& path, int* error, CharDriver** driver) {
         *error = ENXIO;
         return -1;
     }
-    if (const int refused = (*driver)->Open(); refused != 0) {
-        *error = refused;
-        return -1;
-    }
     return 0;
 }
 
@@ -148,6 +162,14 @@ int HostOs::Open(const std::string& path) {
         return -1;
     }
     const int fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (fd >= 0 && driver != nullptr) {
+        if (const int refused = driver->OpenFile(fd); refused != 0) {
+            ::close(fd);
+            mLog.Add({"host", "open", 0, static_cast<std::uint64_t>(refused), 0, path});
+            errno = refused;
+            return -1;
+        }
+    }
     if (fd >= 0) mOpen[fd] = OpenFile{path, driver};
     mLog.Add({"host", "open", static_cast<std::uint64_t>(fd), 0, 0, path});
     return fd;
@@ -178,7 +200,7 @@ int HostOs::Release(int fd) {
         return -1;
     }
     mLog.Add({"host", "close", static_cast<std::uint64_t>(fd), 0, 0, found->second.path});
-    if (found->second.driver != nullptr) found->second.driver->Close();
+    if (found->second.driver != nullptr) found->second.driver->CloseFile(fd);
     mOpen.erase(found);
     return 0;
 }
@@ -194,7 +216,7 @@ int HostOs::Ioctl(int fd, unsigned long request, void* argument) {
     // The memory device answers no requests of its own.
     const int error = found->second.driver == nullptr
                           ? ENOTTY
-                          : found->second.driver->Ioctl(request, argument);
+                          : found->second.driver->IoctlFile(fd, request, argument);
     if (error != 0) {
         errno = error;
         return -1;
@@ -202,16 +224,39 @@ int HostOs::Ioctl(int fd, unsigned long request, void* argument) {
     return 0;
 }
 
-std::optional<std::uint64_t> HostOs::MapPhysical(int fd, std::uint64_t offset,
-                                                 std::uint64_t length, int* error) {
+int HostOs::RefuseMapping(std::uint64_t offset, int error, const std::string& why) {
+    mLog.Add({"host", "mmap-refused", offset, static_cast<std::uint64_t>(error), 0, why});
+    return error;
+}
+
+std::optional<std::uint64_t> HostOs::SystemRamAboveFirstMiB(std::uint64_t offset,
+                                                            std::uint64_t length) const {
+    // The kernel asks page by page (devmem_is_allowed), so a range is
+    // refused as soon as one of its pages touches System RAM.
+    const std::uint64_t end = offset + length;
+    for (const auto& [base, region] : mMemory.Regions()) {
+        if (region.kind != MemoryRegion::Kind::kRam) continue;
+        const std::uint64_t from = std::max({offset, base, kFirstMiB});
+        const std::uint64_t to = std::min(end, base + region.size);
+        if (from < to) return from / kPageBytes * kPageBytes;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::uint64_t> HostOs::MapPhysical(int fd, std::uint64_t offset, std::uint64_t length,
+                                                 int* error) {
     const auto found = mOpen.find(fd);
     mLog.Add({"host", "mmap", offset, length, 0, found == mOpen.end() ? "" : found->second.path});
     if (found == mOpen.end()) {
         *error = EBADF;
         return std::nullopt;
     }
-    if (offset % static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) != 0 || length == 0) {
-        *error = EINVAL;
+    if (offset % kPageBytes != 0) {
+        *error = RefuseMapping(offset, EINVAL, "offset not page-aligned");
+        return std::nullopt;
+    }
+    if (length == 0) {
+        *error = RefuseMapping(offset, EINVAL, "length 0");
         return std::nullopt;
     }
     if (found->second.driver != nullptr) {
@@ -222,11 +267,54 @@ std::optional<std::uint64_t> HostOs::MapPhysical(int fd, std::uint64_t offset,
     }
     for (const auto& refused : mFaults.refusedMappings) {
         if (offset < refused.address + refused.length && refused.address < offset + length) {
-            *error = refused.error;
+            *error = RefuseMapping(offset, refused.error, "injected");
+            return std::nullopt;
+        }
+    }
+    if (mStrictDevmem) {
+        if (const auto ram = SystemRamAboveFirstMiB(offset, length)) {
+            char why[64];
+            std::snprintf(why, sizeof why, "strict /dev/mem: System RAM at %08llXh",
+                          static_cast<unsigned long long>(*ram));
+            *error = RefuseMapping(offset, EPERM, why);
             return std::nullopt;
         }
     }
     return offset;
+}
+
+int HostOs::WaitReadable(int fd, int timeoutMs) {
+    const auto found = mOpen.find(fd);
+    const std::string path = found == mOpen.end() ? "" : found->second.path;
+    auto logged = [&](int result, int error, const char* outcome) {
+        mLog.Add({"host", "poll", static_cast<std::uint64_t>(fd),
+                  static_cast<std::uint64_t>(static_cast<std::int64_t>(timeoutMs)), 0,
+                  path + (path.empty() ? "" : ": ") + outcome});
+        if (result < 0) errno = error;
+        return result;
+    };
+    if (found == mOpen.end()) return logged(-1, EBADF, "bad descriptor");
+    CharDriver* driver = found->second.driver;
+    // The memory device has no poll of its own: the kernel's default says
+    // always readable.
+    if (driver == nullptr || driver->Readable(fd)) return logged(1, 0, "readable");
+    const bool endless = timeoutMs < 0;
+    const std::uint64_t deadline =
+        endless ? UINT64_MAX : mClock.NowNs() + static_cast<std::uint64_t>(timeoutMs) * kNsPerMs;
+    for (;;) {
+        const auto at = driver->NextEventNs(fd);
+        const std::uint64_t until = at && *at < deadline ? std::max(*at, mClock.NowNs()) : deadline;
+        if (until == UINT64_MAX && !mClock.AlarmPending()) {
+            return logged(-1, EINTR, "would wait forever");
+        }
+        // At least a nanosecond, so that a driver whose time has come but
+        // which is still not readable cannot hold the wait in place.
+        const std::uint64_t wanted = std::max<std::uint64_t>(
+            1, until == UINT64_MAX ? UINT64_MAX - mClock.NowNs() : until - mClock.NowNs());
+        if (mClock.Sleep(wanted) != 0) return logged(-1, EINTR, "interrupted");
+        if (driver->Readable(fd)) return logged(1, 0, "readable");
+        if (mClock.NowNs() >= deadline) return logged(0, 0, "timed out");
+    }
 }
 
 }  // namespace sim

@@ -45,6 +45,8 @@ enum AppCommand : std::uint8_t {
     kGetMessageFlags = 0x31,
     kGetMessage = 0x33,
     kSendMessage = 0x34,
+    kReadEventMessageBuffer = 0x35,
+    kGetChannelInfo = 0x42,
 };
 
 enum CompletionCode : std::uint8_t {

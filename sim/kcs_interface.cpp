@@ -47,7 +47,12 @@ std::string Hex(const char* format, unsigned value) {
 KcsConfig KcsConfig::FromSettings(const Settings& settings) {
     KcsConfig config;
     config.present = SettingNumber(settings, "kcs.present", 1, 1) != 0;
-    config.base = static_cast<std::uint16_t>(SettingNumber(settings, "kcs.base", 0xCA2, 0xFFFE));
+    config.spacing = static_cast<unsigned>(SettingNumber(settings, "kcs.spacing", 1, 16));
+    if (config.spacing != 1 && config.spacing != 4 && config.spacing != 16) {
+        throw std::invalid_argument("kcs.spacing: 1, 4 or 16 bytes");
+    }
+    config.base = static_cast<std::uint16_t>(
+        SettingNumber(settings, "kcs.base", 0xCA2, 0xFFFF - config.spacing));
     config.maxRequest = SettingNumber(settings, "kcs.max_request", 256, 0xFFFF);
     if (config.maxRequest < kFrameHeader) {
         throw std::invalid_argument("kcs.max_request: a request holds at least 2 bytes");
@@ -67,7 +72,10 @@ KcsConfig KcsConfig::FromSettings(const Settings& settings) {
 
 KcsInterface::KcsInterface(Machine& machine, Bmc& bmc)
     : mMachine(machine), mBmc(bmc), mConfig(KcsConfig::FromSettings(machine.Config())) {
-    if (mConfig.present) machine.Ports().Claim(mConfig.base, 2, *this);
+    if (mConfig.present) {
+        machine.Ports().Claim(mConfig.base, 1, *this);
+        machine.Ports().Claim(static_cast<std::uint16_t>(mConfig.base + mConfig.spacing), 1, *this);
+    }
     mInputFull = mConfig.ibfStuck;
 }
 
@@ -79,11 +87,21 @@ std::uint8_t KcsInterface::Status() const {
                                      (mInputFull ? kcs::kIbf : 0) | (mOutputFull ? kcs::kObf : 0));
 }
 
+void KcsInterface::NoteUnderDriver(std::uint16_t port, std::uint8_t value, bool write) {
+    if (!mMachine.Host().ModuleLoaded("ipmi_si")) return;
+    if (!write && mLastReadUnderDriver == port) return;
+    mLastReadUnderDriver = write ? std::nullopt : std::optional<std::uint16_t>(port);
+    mMachine.Log().Add({"kcs", "ports used under the kernel driver", port, value, write ? 1u : 0u,
+                        write ? "write" : "read"});
+}
+
 std::uint8_t KcsInterface::PortIn(std::uint16_t port) {
     if (port == mConfig.base) {
         mOutputFull = false;
+        NoteUnderDriver(port, mOutput, false);
         return mOutput;
     }
+    NoteUnderDriver(port, Status(), false);
     // The slow BMC notices the byte once the host has seen IBF set often
     // enough.
     if (mAwaitingTake) {
@@ -98,6 +116,7 @@ std::uint8_t KcsInterface::PortIn(std::uint16_t port) {
 }
 
 void KcsInterface::PortOut(std::uint16_t port, std::uint8_t value) {
+    NoteUnderDriver(port, value, true);
     HostWrite(value, port != mConfig.base);
 }
 
@@ -296,7 +315,7 @@ void KcsInterface::Describe(std::ostream& out) const {
     char line[128];
     std::snprintf(line, sizeof line,
                   "    ports %04Xh (data) and %04Xh (status/command), state %s, status %02Xh\n",
-                  mConfig.base, mConfig.base + 1, kcs::StateName(mState), Status());
+                  mConfig.base, mConfig.base + mConfig.spacing, kcs::StateName(mState), Status());
     out << line;
     out << "    input buffer " << mConfig.maxRequest << " bytes; takes a byte after "
         << mConfig.ibfPolls << " status polls\n";

@@ -1,7 +1,9 @@
 // The BMC's side of the IPMI KCS (keyboard controller style) system
 // interface: two I/O ports, the data register at the base and the
-// command/status register at base + 1, and the KCS state machine of IPMI
-// v2.0 behind them.
+// command/status register at base + spacing (1 by default; boards that
+// decode the registers on 32-bit or 16-byte boundaries put it at base + 4
+// or base + 16, and say so in SMBIOS type 38), and the KCS state machine
+// of IPMI v2.0 behind them.
 //
 // What the host sees:
 //   - a write to the data or command register fills the input buffer: IBF
@@ -56,7 +58,8 @@
 // Settings:
 //   kcs.present=1          0: nothing answers at the ports (they read FFh),
 //                          as with the KCS interface disabled
-//   kcs.base=0xCA2         data register; status/command at base + 1
+//   kcs.base=0xCA2         data register; status/command at base + spacing
+//   kcs.spacing=1          1, 4 or 16: the register spacing
 //   kcs.max_request=256    the BMC's input buffer, in bytes of the frame
 //   kcs.ibf_polls=0        status reads that still show IBF set after
 //                          each write; the next one finds the byte taken
@@ -88,6 +91,12 @@
 //   "stopped"  the stop_after fault took effect: value = bytes taken
 //   "state"    with kcs.log_states=1: address = old state bits, value =
 //              new state bits, detail "IDLE -> WRITE"
+//   "ports used under the kernel driver"
+//              a program touched the registers while the kernel's ipmi_si
+//              owns the interface (sim/kernel_ipmi_device.h): address = the
+//              port, value = the byte written or read, width = 1 for a
+//              write, 0 for a read; a run of reads of one port (a status
+//              poll) is logged once
 #ifndef SRVFW_SIM_KCS_INTERFACE_H
 #define SRVFW_SIM_KCS_INTERFACE_H
 
@@ -141,6 +150,7 @@ const char* StateName(std::uint8_t state);  // "IDLE", "READ", "WRITE", "ERROR"
 struct KcsConfig {
     bool present = true;
     std::uint16_t base = 0xCA2;
+    unsigned spacing = 1;
     std::size_t maxRequest = 256;
     unsigned ibfPolls = 0;
     bool logStates = false;
@@ -184,6 +194,7 @@ class KcsInterface : public Device, public PortHandler {
     void SetState(std::uint8_t state);
     void Output(std::uint8_t value);
     void EnterError(std::uint8_t code, const std::string& reason);
+    void NoteUnderDriver(std::uint16_t port, std::uint8_t value, bool write);
 
     Machine& mMachine;
     Bmc& mBmc;
@@ -204,6 +215,7 @@ class KcsInterface : public Device, public PortHandler {
     std::vector<std::uint8_t> mRequest;
     std::vector<std::uint8_t> mResponse;
     std::size_t mNextResponseByte = 0;
+    std::optional<std::uint16_t> mLastReadUnderDriver;
 };
 
 }  // namespace sim

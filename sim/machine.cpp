@@ -16,7 +16,8 @@ std::filesystem::path RegionFile(const std::filesystem::path& dir, const MemoryR
 
 }  // namespace
 
-Machine::Machine(Settings settings) : mSettings(std::move(settings)), mHost(mLog) {}
+Machine::Machine(Settings settings)
+    : mSettings(std::move(settings)), mHost(mLog, mMemory, mClock) {}
 
 Machine::~Machine() = default;
 

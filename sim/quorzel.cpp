@@ -134,9 +134,11 @@ void QuorzelModule::SetLoaded(bool loaded) {
     if (loaded == mLoaded) return;
     mLoaded = loaded;
     if (loaded) {
+        mMachine.Host().LoadModule(quorzel::kModuleName);
         mMachine.Host().RegisterDriver(quorzel::kDriverName, mMajor, *this);
     } else {
         mMachine.Host().UnregisterDriver(quorzel::kDriverName);
+        mMachine.Host().UnloadModule(quorzel::kModuleName);
         mAllocated = false;
     }
 }

@@ -1,23 +1,38 @@
-// The simulated kernel's sysfs tables, module list and IPMI device wait.
-// Placeholders until the simulated server models them: no tables, no
-// modules, nothing ever readable.
+// The simulated kernel's sysfs tables, module list and poll() on a device:
+// the SMBIOS copies the kernel made at boot (sim/kernel_dmi_sysfs.h), the
+// modules it has loaded (sim/kernel_modules.h, /sys/module), and waiting
+// for a device such as the IPMI driver's to have input, which lets virtual
+// time pass (sim/host_os.h).
 #include <cerrno>
+#include <string>
 
 #include "hw/hw.h"
+#include "sim/kernel_dmi_sysfs.h"
+#include "sim/machine.h"
 
 namespace hw {
 
-int ReadDmiTable(DmiTable, std::vector<std::uint8_t>&) {
-    errno = ENOENT;
-    return -1;
-}
-
-bool KernelModulePresent(const char*) {
-    return false;
-}
-
-int WaitReadable(int, int) {
+int ReadDmiTable(DmiTable which, std::vector<std::uint8_t>& bytes) {
+    sim::Machine& machine = sim::TheMachine();
+    auto* tables = machine.Find<sim::DmiSysfs>();
+    const int error = tables == nullptr ? ENOENT : tables->Read(which, bytes);
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
     return 0;
+}
+
+bool KernelModulePresent(const char* name) {
+    if (name == nullptr) return false;
+    sim::Machine& machine = sim::TheMachine();
+    const bool present = machine.Host().ModuleLoaded(name);
+    machine.Log().Add({"host", "sys-module", 0, present ? 1u : 0u, 0, name});
+    return present;
+}
+
+int WaitReadable(int fd, int timeoutMs) {
+    return sim::TheMachine().Host().WaitReadable(fd, timeoutMs);
 }
 
 }  // namespace hw

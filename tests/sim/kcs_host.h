@@ -24,7 +24,8 @@ class KcsHost {
     enum class Result { kOk, kIbfNeverClear, kObfNeverSet, kWrongState };
     static constexpr unsigned kPollLimit = 1000;
 
-    explicit KcsHost(std::uint16_t base = 0xCA2) : mData(base), mStatus(base + 1) {}
+    explicit KcsHost(std::uint16_t base = 0xCA2, unsigned spacing = 1)
+        : mData(base), mStatus(static_cast<std::uint16_t>(base + spacing)) {}
 
     std::uint8_t Status() { return hw::InByte(mStatus); }
     std::uint8_t ReadData() { return hw::InByte(mData); }
