@@ -13,10 +13,8 @@ with each other, not with a real server.
 """
 
 import argparse
-import socket
 import statistics
 import sys
-import threading
 import time
 from collections import Counter
 from pathlib import Path
@@ -29,11 +27,6 @@ import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
 import peer_vm  # noqa: E402
 
-# QEMU's ipmi-bmc-extern speaks OpenIPMI's VM protocol: a message is
-# seq, netFn/LUN, cmd, data, checksum, then A0h; a control command ends
-# with A1h; AAh escapes the next byte, which has bit 4 set.
-VM_MSG_CHAR, VM_CMD_CHAR, VM_ESCAPE_CHAR = 0xA0, 0xA1, 0xAA
-
 COMMAND_NAMES = {(0x06, 0x01): "Get Device ID", (0x0A, 0x10): "Get FRU Inventory Area Info",
                  (0x0A, 0x11): "Read FRU Data", (0x0A, 0x20): "Get SDR Repository Info",
                  (0x0A, 0x22): "Reserve SDR Repository", (0x0A, 0x23): "Get SDR",
@@ -42,72 +35,6 @@ COMMAND_NAMES = {(0x06, 0x01): "Get Device ID", (0x0A, 0x10): "Get FRU Inventory
                  (0x06, 0x34): "Send Message", (0x06, 0x33): "Get Message",
                  (0x06, 0x36): "Get BT Interface Capabilities",
                  (0x06, 0x57): "Get System Interface Capabilities"}
-
-
-class CountingProxy:
-    """Listens on 127.0.0.1 for QEMU, connects each connection through to
-    ipmi_sim, and counts the requests going to the BMC."""
-
-    def __init__(self, target_port: int):
-        self.target_port = target_port
-        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.listener.bind(("127.0.0.1", 0))
-        self.listener.listen(1)
-        self.port = self.listener.getsockname()[1]
-        self.lock = threading.Lock()
-        self.requests = []  # (netFn, cmd) in order
-        threading.Thread(target=self._accept, daemon=True).start()
-
-    def _accept(self):
-        while True:
-            try:
-                guest, _ = self.listener.accept()
-            except OSError:
-                return
-            bmc = socket.create_connection(("127.0.0.1", self.target_port))
-            threading.Thread(target=self._pump, args=(guest, bmc, True), daemon=True).start()
-            threading.Thread(target=self._pump, args=(bmc, guest, False), daemon=True).start()
-
-    def _pump(self, src, dst, count):
-        frame, escape = bytearray(), False
-        while True:
-            try:
-                data = src.recv(4096)
-            except OSError:
-                data = b""
-            if not data:
-                for s in (src, dst):
-                    try:
-                        s.shutdown(socket.SHUT_RDWR)
-                    except OSError:
-                        pass
-                return
-            if count:
-                for b in data:
-                    if escape:
-                        frame.append(b & ~0x10)
-                        escape = False
-                    elif b == VM_ESCAPE_CHAR:
-                        escape = True
-                    elif b == VM_MSG_CHAR:
-                        if len(frame) >= 3:
-                            with self.lock:
-                                self.requests.append((frame[1] >> 2, frame[2]))
-                        frame.clear()
-                    elif b == VM_CMD_CHAR:
-                        frame.clear()
-                    else:
-                        frame.append(b)
-            dst.sendall(data)
-
-    def mark(self) -> int:
-        with self.lock:
-            return len(self.requests)
-
-    def since(self, start: int, end: int) -> list:
-        with self.lock:
-            return self.requests[start:end]
 
 
 ROWS = [  # label in the guest script, what it is
@@ -156,7 +83,7 @@ def main() -> int:
     if a.bmc == "ipmi_sim":
         sim = peer_vm.IpmiSim(work, fru_file, 1024)
         sim.start()
-        proxy = CountingProxy(sim.serial_port)
+        proxy = peer_vm.RecordingProxy(sim.serial_port)
         opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
                 "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc1",
                 "-device", f"isa-ipmi-kcs,bmc=bmc1,ioport={a.kcs}"]
@@ -202,7 +129,7 @@ def main() -> int:
         for n, _, _ in runs:
             b, e = marks.get(f"b.{label}.{n}"), marks.get(f"e.{label}.{n}")
             if proxy and b is not None and e is not None:
-                reqs = proxy.since(b, e)
+                reqs = [(r.netfn, r.cmd) for r in proxy.since(b, e)]
                 counts.append(len(reqs))
                 if n == runs[-1][0]:
                     kinds = Counter(reqs)

@@ -5,6 +5,7 @@ what srvfw wrote, and the parsing of the guest's console."""
 
 import base64
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
@@ -16,6 +17,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
+import peer_vm  # noqa: E402
 import run_scenario  # noqa: E402
 
 
@@ -116,6 +118,32 @@ class ConsoleTest(unittest.TestCase):
             with self.subTest(name):
                 block = go.Block("t", 0, "", b"", trace)
                 self.assertEqual(run_scenario.paths_used(block), want)
+
+
+class RecordingProxyTest(unittest.TestCase):
+    def test_requests_unescaped_and_bytes_passed_through(self):
+        bmc = socket.socket()
+        bmc.bind(("127.0.0.1", 0))
+        bmc.listen(1)
+        proxy = peer_vm.RecordingProxy(bmc.getsockname()[1])
+        # Write FRU Data to device 0 at offset 00A0h (escaped: AAh B0h) of
+        # the bytes AAh A1h, then a control command (version, ends A1h).
+        frame = bytes([0x05, 0x0A << 2, 0x12, 0x00, 0xAA, 0xB0, 0x00, 0xAA, 0xBA, 0xAA, 0xB1,
+                       0x42, 0xA0])
+        control = bytes([0xFF, 0x01, 0xA1])
+        with socket.create_connection(("127.0.0.1", proxy.port)) as qemu:
+            conn, _ = bmc.accept()
+            qemu.sendall(frame + control)
+            got = b""
+            conn.settimeout(5)
+            while len(got) < len(frame + control):
+                got += conn.recv(100)
+            conn.close()
+        bmc.close()
+        self.assertEqual(got, frame + control)
+        self.assertEqual(proxy.since(0, proxy.mark()),
+                         [peer_vm.Request(0x0A, 0x12, bytes([0x00, 0xA0, 0x00, 0xAA, 0xA1]))])
+        self.assertEqual(run_scenario.write_requests(proxy.since(0, 1)), [(0, 0xA0, 2)])
 
 
 if __name__ == "__main__":

@@ -15,6 +15,7 @@ import subprocess
 import tempfile
 import threading
 import time
+from dataclasses import dataclass
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -307,6 +308,90 @@ mc_enable 0x20
             except subprocess.TimeoutExpired:
                 os.killpg(self.proc.pid, signal.SIGKILL)
                 self.proc.wait()
+
+
+# --- what the BMC was asked ---------------------------------------------
+
+# QEMU's ipmi-bmc-extern speaks OpenIPMI's VM protocol: a message is
+# seq, netFn/LUN, cmd, data, checksum, then A0h; a control command ends
+# with A1h; AAh escapes the next byte, which has bit 4 set.
+VM_MSG_CHAR, VM_CMD_CHAR, VM_ESCAPE_CHAR = 0xA0, 0xA1, 0xAA
+
+
+@dataclass
+class Request:
+    netfn: int
+    cmd: int
+    data: bytes
+
+
+class RecordingProxy:
+    """Listens on 127.0.0.1 for QEMU, connects each connection through to
+    ipmi_sim, and records the requests going to the BMC: what the BMC was
+    asked, whoever in the guest asked it."""
+
+    def __init__(self, target_port: int):
+        self.target_port = target_port
+        self.listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self.listener.bind(("127.0.0.1", 0))
+        self.listener.listen(1)
+        self.port = self.listener.getsockname()[1]
+        self.lock = threading.Lock()
+        self.requests = []  # Request, in order
+        threading.Thread(target=self._accept, daemon=True).start()
+
+    def _accept(self):
+        while True:
+            try:
+                guest, _ = self.listener.accept()
+            except OSError:
+                return
+            bmc = socket.create_connection(("127.0.0.1", self.target_port))
+            threading.Thread(target=self._pump, args=(guest, bmc, True), daemon=True).start()
+            threading.Thread(target=self._pump, args=(bmc, guest, False), daemon=True).start()
+
+    def _pump(self, src, dst, count):
+        frame, escape = bytearray(), False
+        while True:
+            try:
+                data = src.recv(4096)
+            except OSError:
+                data = b""
+            if not data:
+                for s in (src, dst):
+                    try:
+                        s.shutdown(socket.SHUT_RDWR)
+                    except OSError:
+                        pass
+                return
+            if count:
+                for b in data:
+                    if escape:
+                        frame.append(b & ~0x10)
+                        escape = False
+                    elif b == VM_ESCAPE_CHAR:
+                        escape = True
+                    elif b == VM_MSG_CHAR:
+                        if len(frame) >= 4:
+                            with self.lock:
+                                self.requests.append(
+                                    Request(frame[1] >> 2, frame[2], bytes(frame[3:-1])))
+                        frame.clear()
+                    elif b == VM_CMD_CHAR:
+                        frame.clear()
+                    else:
+                        frame.append(b)
+            dst.sendall(data)
+
+    def mark(self) -> int:
+        with self.lock:
+            return len(self.requests)
+
+    def since(self, start: int, end: int) -> list:
+        with self.lock:
+            return self.requests[start:end]
+
 
 
 # --- one boot -------------------------------------------------------------

@@ -262,7 +262,7 @@ def check_write(check: Checks, blocks, prefix: str, sim_dir: Path, sync_log, ori
 
 
 def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, original=b"",
-                       sync_log=()):
+                       sync_log=(), writes=None):
     blocks = go.parse_blocks(console)
     want = truth()
     header = " ".join(f"{b:02X}" for b in original[:8])
@@ -325,8 +325,54 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
     if sc.write_over:
         prefix = "ports.write" if sc.write_over == "kcs" else "driver.write"
         check_write(check, blocks, prefix, sim.work, sync_log, original)
+        check_write_requests(check, prefix, writes or {}, sim.work, original)
         check(sim.fru_file.read_bytes() == original,
               "ipmi_sim's FRU file is the FRU we made again after the restore")
+
+
+NETFN_STORAGE, CMD_WRITE_FRU_DATA = 0x0A, 0x12
+
+
+def write_requests(requests) -> list[tuple[int, int, int]]:
+    """(device ID, offset, length) of each Write FRU Data request."""
+    return [(r.data[0], r.data[1] | r.data[2] << 8, len(r.data) - 3) for r in requests
+            if r.netfn == NETFN_STORAGE and r.cmd == CMD_WRITE_FRU_DATA and len(r.data) >= 3]
+
+
+def area_spans(image: bytes) -> list[tuple[int, int]]:
+    """[start, end) of the common header and of each area."""
+    spans = [(0, 8)]
+    try:
+        areas = fru_image.parse_areas(image)
+    except fru_image.FruError:
+        return spans
+    names = ["internal", "chassis", "board", "product", "multirecord"]
+    for i, name in enumerate(names):
+        if image[1 + i] and name in areas:
+            spans.append((image[1 + i] * 8, image[1 + i] * 8 + len(areas[name])))
+    return spans
+
+
+def check_write_requests(check: Checks, prefix: str, writes: dict, work: Path, original: bytes):
+    """What ipmi_sim was asked to write, as the proxy saw it: srvfw wrote
+    through the BMC for the set and for the restore, to FRU device 0, never
+    across an 8-byte EEPROM page, never outside the header and the areas."""
+    if not check(bool(writes), f"{prefix}: the BMC's requests were recorded at every sync"):
+        return
+    after = work / "lan-after-set.bin"
+    spans = area_spans(original) + (area_spans(after.read_bytes()) if after.exists() else [])
+    for step in ("set", "restore"):
+        reqs = writes[step]
+        check(bool(reqs), f"{prefix}: the {step} sent Write FRU Data requests", "none")
+        bad_dev = [r for r in reqs if r[0] != 0]
+        across = [r for r in reqs if r[2] < 1 or r[1] // 8 != (r[1] + r[2] - 1) // 8]
+        outside = [r for r in reqs
+                   if not any(a <= r[1] and r[1] + r[2] <= b for a, b in spans)]
+        check(not bad_dev, f"{prefix}: the {step} wrote FRU device 0 only", f"{bad_dev[:4]}")
+        check(not across, f"{prefix}: no write of the {step} crosses an 8-byte page",
+              f"(device, offset, length): {across[:4]}")
+        check(not outside, f"{prefix}: the {step} wrote inside the header and the areas only",
+              f"(device, offset, length): {outside[:4]}; areas {spans}")
 
 
 def check_quorzel(check: Checks, console: str, rc_line: str):
@@ -378,13 +424,18 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
     elif sc.bmc == "ipmi_sim":
         sim = peer_vm.IpmiSim(work, fru_file, FRU_AREA_SIZE)
         sim.start()
-        opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={sim.serial_port},reconnect=1",
+        proxy = peer_vm.RecordingProxy(sim.serial_port)
+        opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
                 "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc1",
                 "-device", f"isa-ipmi-kcs,bmc=bmc1,ioport={sc.kcs:#x}"]
     guest = peer_vm.Guest(work, kernel, initrd, opts, sc.smbios)
+    marks = {}  # sync tag -> how many requests the BMC had been sent by then
     if sim:
+        def at_sync(tag):
+            marks[tag] = proxy.mark()
+            return sim.lan_read_fru(work / f"lan-{tag}.bin")
         for tag in ("before", "after-set", "after-restore"):
-            guest.sync_handlers[tag] = (lambda t=tag: sim.lan_read_fru(work / f"lan-{t}.bin"))
+            guest.sync_handlers[tag] = (lambda t=tag: at_sync(t))
 
     what = (f"{sc.bmc} BMC, KCS {sc.kcs:#x}, SMBIOS {sc.smbios}-bit entry point"
             if sc.bmc != "none" else f"guest script {sc.script}")
@@ -409,7 +460,12 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
     for note in go.notes(console):
         print(f"  guest note: {note}")
     if sc.script == "fru.sh":
-        check_fru_scenario(check, console, sc, sim, original, guest.sync_log)
+        writes = {}
+        if sim and len(marks) == 3:
+            writes = {"set": write_requests(proxy.since(marks["before"], marks["after-set"])),
+                      "restore": write_requests(proxy.since(marks["after-set"],
+                                                            marks["after-restore"]))}
+        check_fru_scenario(check, console, sc, sim, original, guest.sync_log, writes)
     else:
         check_quorzel(check, console, exit_line)
     print(f"==== {sc.name}: {check.passed} passed, {len(check.failed)} failed "
