@@ -388,11 +388,14 @@ void SmbiosTables::Describe(std::ostream& out) const {
         out << line;
     }
     if (mConfig.ipmi) {
+        // The spacing is named only when the registers are not successive
+        // bytes, so the common line reads as it always has.
+        const std::string spacing =
+            mConfig.ipmiSpacing == 1 ? "" : ", spacing " + std::to_string(mConfig.ipmiSpacing);
         std::snprintf(line, sizeof line,
-                      "    IPMI device: interface type %u, base %llXh (%s, spacing %u), revision "
-                      "%02Xh\n",
+                      "    IPMI device: interface type %u, base %llXh (%s%s), revision %02Xh\n",
                       mConfig.interfaceType, static_cast<unsigned long long>(mConfig.ipmiBase),
-                      mConfig.ipmiIo ? "I/O" : "memory", mConfig.ipmiSpacing, mConfig.ipmiRevision);
+                      mConfig.ipmiIo ? "I/O" : "memory", spacing.c_str(), mConfig.ipmiRevision);
         out << line;
     }
 }
