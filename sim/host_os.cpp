@@ -114,6 +114,11 @@ void HostOs::AddProgram(const std::string& name, Program program) {
     mPrograms[name] = std::move(program);
 }
 
+HostOs::Program HostOs::ProgramOf(const std::string& name) const {
+    const auto found = mPrograms.find(name);
+    return found == mPrograms.end() ? Program() : found->second;
+}
+
 int HostOs::RunShell(const std::string& command) {
     mLog.Add({"host", "shell", 0, 0, 0, command});
     const std::vector<std::string> words = CommandWords(command);

@@ -127,6 +127,9 @@ class HostOs {
 
     // ---- the shell
     void AddProgram(const std::string& name, Program program);
+    // The program of that name, so that a later one can take over some of
+    // its work and hand it the rest; empty when there is none.
+    Program ProgramOf(const std::string& name) const;
     int RunShell(const std::string& command);  // status as system() returns it
 
     // ---- descriptors; each returns the descriptor or -1 with errno set

@@ -60,6 +60,21 @@ std::uint8_t IpmbChecksum(std::span<const std::uint8_t> bytes) {
     return ipmi::Checksum(bytes);
 }
 
+bool IsIpmiModule(const std::string& name) {
+    return name == kernel_module::kMessageHandler || name == kernel_module::kSystemInterface ||
+           name == kernel_module::kDeviceInterface;
+}
+
+// A module's name from a word of modprobe's or rmmod's: its file's base
+// name without ".ko", '-' read as '_'.
+std::string ModuleNameOf(const std::string& word) {
+    std::string name = word.substr(word.find_last_of('/') + 1);
+    if (name.size() > 3 && name.compare(name.size() - 3, 3, ".ko") == 0)
+        name.resize(name.size() - 3);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
 }  // namespace
 
 KernelIpmi::KernelIpmi(Machine& machine, Bmc& bmc) : mMachine(machine), mBmc(bmc) {
@@ -94,26 +109,92 @@ KernelIpmi::KernelIpmi(Machine& machine, Bmc& bmc) : mMachine(machine), mBmc(bmc
 // ------------------------------------------------------------------ boot
 
 void KernelIpmi::Boot() {
-    HostOs& host = mMachine.Host();
     for (const std::string& module : BootModules(mMachine.Config())) {
-        if (module != kernel_module::kSystemInterface) {
-            host.LoadModule(module);
-            continue;
-        }
-        mSiFailure = FindSystemInterface();
-        if (!mSiFailure.empty()) continue;
-        host.LoadModule(module);
-        ScanChannels();
-    }
-    if (DeviceInterfaceLoaded()) {
-        host.RegisterDriver(kernel_ipmi::kDriverName, mMajor, *this);
-        // The node of interface 0 exists once an interface registered.
-        if (SystemInterfaceLoaded() && mNode != "none") {
-            host.MakeNode(mNode, S_IFCHR | 0600, makedev(mMajor, 0));
+        if (IsIpmiModule(module)) {
+            LoadIpmiModule(module);
+        } else {
+            mMachine.Host().LoadModule(module);
         }
     }
     mInterfaceFreeNs = 0;
     mBooted = true;
+    TakeOverModulePrograms();
+}
+
+int KernelIpmi::LoadIpmiModule(const std::string& name) {
+    HostOs& host = mMachine.Host();
+    if (host.ModuleLoaded(name)) return 0;
+    if (name != kernel_module::kMessageHandler) host.LoadModule(kernel_module::kMessageHandler);
+    if (name == kernel_module::kSystemInterface) {
+        mSiFailure = FindSystemInterface();
+        if (!mSiFailure.empty()) return 1;
+        host.LoadModule(name);
+        ScanChannels();
+    } else {
+        host.LoadModule(name);
+        if (name == kernel_module::kDeviceInterface) {
+            host.RegisterDriver(kernel_ipmi::kDriverName, mMajor, *this);
+        }
+    }
+    AfterModulesChanged();
+    return 0;
+}
+
+int KernelIpmi::UnloadIpmiModule(const std::string& name, bool withUnused) {
+    HostOs& host = mMachine.Host();
+    if (!host.ModuleLoaded(name)) return 1;
+    const bool inUse = name == kernel_module::kMessageHandler
+                           ? SystemInterfaceLoaded() || DeviceInterfaceLoaded()
+                           : !mUsers.empty();
+    if (inUse) return 1;
+    if (name == kernel_module::kDeviceInterface) host.UnregisterDriver(kernel_ipmi::kDriverName);
+    if (name == kernel_module::kSystemInterface) {
+        mPending.clear();
+        mIpmbChannels.clear();
+    }
+    host.UnloadModule(name);
+    AfterModulesChanged();
+    if (withUnused && name != kernel_module::kMessageHandler && !SystemInterfaceLoaded() &&
+        !DeviceInterfaceLoaded()) {
+        host.UnloadModule(kernel_module::kMessageHandler);
+    }
+    return 0;
+}
+
+// The node of interface 0 exists while an interface is registered and
+// ipmi_devintf is there to make it.
+void KernelIpmi::AfterModulesChanged() {
+    HostOs& host = mMachine.Host();
+    if (mNode == "none") return;
+    const bool wanted = SystemInterfaceLoaded() && DeviceInterfaceLoaded();
+    if (wanted && !host.NodeExists(mNode)) host.MakeNode(mNode, S_IFCHR | 0600, makedev(mMajor, 0));
+    if (!wanted && host.NodeExists(mNode)) host.RemoveNode(mNode);
+}
+
+void KernelIpmi::TakeOverModulePrograms() {
+    HostOs& host = mMachine.Host();
+    for (const std::string program : {"modprobe", "rmmod"}) {
+        HostOs::Program before = host.ProgramOf(program);
+        host.AddProgram(program, [this, program, before](const std::vector<std::string>& words) {
+            bool remove = program == "rmmod";
+            std::vector<std::string> names;
+            for (std::size_t i = 1; i < words.size(); ++i) {
+                if (words[i] == "-r" || words[i] == "--remove") {
+                    remove = true;
+                } else if (!words[i].empty() && words[i].front() != '-') {
+                    names.push_back(ModuleNameOf(words[i]));
+                }
+            }
+            if (names.empty() || !IsIpmiModule(names.front())) {
+                return before ? before(words) : 1;
+            }
+            const int status = remove ? UnloadIpmiModule(names.front(), program == "modprobe")
+                                      : LoadIpmiModule(names.front());
+            mMachine.Log().Add(
+                {"host", program, 0, static_cast<std::uint64_t>(status), 0, names.front()});
+            return status;
+        });
+    }
 }
 
 // ipmi_dmi.c: the interface SMBIOS type 38 describes, and whether the

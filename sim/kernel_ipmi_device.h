@@ -88,6 +88,21 @@
 // a user of its own with its own queue; closing it drops what it had
 // queued and the IPMB requests it still waited for.
 //
+// THE SHELL. modprobe and rmmod handle the three IPMI modules (other
+// names go on to the programs that were there before, sim/quorzel.h):
+//   modprobe NAME     loads it with ipmi_msghandler (exit 0, also when it
+//                     is loaded already); ipmi_si fails (exit 1) where it
+//                     finds no interface, as at boot; the node appears once
+//                     both ipmi_si and ipmi_devintf are loaded
+//   rmmod NAME        unloads it (the name or its file, ipmi_si.ko); exit
+//                     1 when it is not loaded or in use: ipmi_msghandler
+//                     while ipmi_si or ipmi_devintf is loaded, ipmi_si and
+//                     ipmi_devintf while the node is open
+//   modprobe -r NAME  as rmmod, then ipmi_msghandler too once nothing
+//                     uses it
+// Request log, component "host": "modprobe" / "rmmod" with value = exit
+// status, detail = the module's name.
+//
 // TIME. The kernel's exchanges with the BMC run one after the other, each
 // taking 500 us of virtual time, so a response is there 500 us after its
 // request (IPMB: after Send Message, Get Message Flags and two Get
@@ -232,6 +247,11 @@ class KernelIpmi : public Device, public CharDriver {
     };
 
     void Boot();
+    void TakeOverModulePrograms();
+    // 0 or the exit status 1, as modprobe and rmmod give them.
+    int LoadIpmiModule(const std::string& name);
+    int UnloadIpmiModule(const std::string& name, bool withUnused);
+    void AfterModulesChanged();
     std::string FindSystemInterface();
     void ScanChannels();
     Exchanged Exchange(std::uint8_t netFn, std::uint8_t lun, std::uint8_t cmd,

@@ -195,3 +195,64 @@ TEST(KernelModules, IpmiSiLoadsOnlyWhereSmbiosNamesAnAnsweringKcsInterface) {
 }
 
 }  // namespace
+
+namespace {
+
+int ExitStatus(const char* command) {
+    return hw::RunShell(command) >> 8;
+}
+
+TEST(KernelModules, TheShellLoadsAndUnloadsTheIpmiModules) {
+    sim::Machine& machine = sim::ResetMachine();
+    EXPECT_EQ(ExitStatus("modprobe ipmi_devintf"), 0);
+    EXPECT_TRUE(hw::KernelModulePresent("ipmi_msghandler"));
+    EXPECT_TRUE(ProcDevicesLists("ipmidev"));
+    EXPECT_FALSE(machine.Host().NodeExists("/dev/ipmi0"));  // no interface yet
+    EXPECT_EQ(ExitStatus("modprobe ipmi-si"), 0);
+    EXPECT_EQ(ExitStatus("modprobe ipmi_si"), 0);  // loaded already
+    EXPECT_TRUE(machine.Host().NodeExists("/dev/ipmi0"));
+
+    const int fd = hw::OpenDevice("/dev/ipmi0", O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(ExitStatus("rmmod ipmi_si"), 1);  // in use
+    EXPECT_EQ(ExitStatus("rmmod ipmi_devintf"), 1);
+    EXPECT_EQ(ExitStatus("rmmod ipmi_msghandler"), 1);
+    hw::CloseDevice(fd);
+
+    EXPECT_EQ(ExitStatus("rmmod /lib/modules/ipmi_si.ko"), 0);
+    EXPECT_FALSE(hw::KernelModulePresent("ipmi_si"));
+    EXPECT_FALSE(machine.Host().NodeExists("/dev/ipmi0"));
+    EXPECT_EQ(ExitStatus("modprobe -r ipmi_devintf"), 0);
+    EXPECT_FALSE(hw::KernelModulePresent("ipmi_devintf"));
+    EXPECT_FALSE(hw::KernelModulePresent("ipmi_msghandler"));
+    EXPECT_FALSE(ProcDevicesLists("ipmidev"));
+    EXPECT_EQ(ExitStatus("rmmod ipmi_devintf"), 1);  // not loaded
+
+    std::vector<std::pair<std::string, std::uint64_t>> logged;
+    for (const sim::LogEntry& entry : machine.Log().Of("host")) {
+        if (entry.operation == "modprobe" || entry.operation == "rmmod") {
+            logged.emplace_back(entry.operation + " " + entry.detail, entry.value);
+        }
+    }
+    const std::vector<std::pair<std::string, std::uint64_t>> expected = {
+        {"modprobe ipmi_devintf", 0}, {"modprobe ipmi_si", 0},      {"modprobe ipmi_si", 0},
+        {"rmmod ipmi_si", 1},         {"rmmod ipmi_devintf", 1},    {"rmmod ipmi_msghandler", 1},
+        {"rmmod ipmi_si", 0},         {"modprobe ipmi_devintf", 0}, {"rmmod ipmi_devintf", 1}};
+    EXPECT_EQ(logged, expected);
+}
+
+TEST(KernelModules, ModprobeOfIpmiSiFailsWithoutAnInterfaceAndLeavesOtherModulesToTheirProgram) {
+    sim::Machine& machine = sim::ResetMachine(simtest::SettingsOf({{"kcs.present", "0"}}));
+    EXPECT_EQ(ExitStatus("modprobe ipmi_si"), 1);
+    EXPECT_FALSE(hw::KernelModulePresent("ipmi_si"));
+    EXPECT_FALSE(machine.Find<sim::KernelIpmi>()->SystemInterfaceFailure().empty());
+    // The transfer-buffer module and stock modules are the shell's as
+    // before.
+    EXPECT_EQ(ExitStatus("modprobe quorzel_mod"), 1);
+    EXPECT_EQ(ExitStatus("modprobe e1000e"), 0);
+    EXPECT_EQ(ExitStatus("insmod ./quorzel_mod.o"), 0);
+    EXPECT_EQ(ExitStatus("rmmod quorzel_mod"), 0);
+    EXPECT_EQ(machine.Log().Of("quorzel").size(), 4u);
+}
+
+}  // namespace
