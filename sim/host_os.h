@@ -73,8 +73,10 @@ class CharDriver {
     }
     // poll(): whether a read of the open file would find something now;
     // and, while nothing is there, the virtual time (ns) of the driver's
-    // next event that may change that (none: nothing will by itself).
-    virtual bool Readable(int /*fd*/) { return false; }
+    // next event that may change that (none: nothing will by itself). A
+    // driver without a poll operation of its own is always readable, as
+    // the kernel's default mask says.
+    virtual bool Readable(int /*fd*/) { return true; }
     virtual std::optional<std::uint64_t> NextEventNs(int /*fd*/) { return std::nullopt; }
 };
 

@@ -256,3 +256,20 @@ TEST(KernelModules, ModprobeOfIpmiSiFailsWithoutAnInterfaceAndLeavesOtherModules
 }
 
 }  // namespace
+
+namespace {
+
+TEST(KernelPoll, ADeviceWithoutAPollOfItsOwnIsReadableAtOnce) {
+    sim::Machine& machine =
+        sim::ResetMachine(simtest::SettingsOf({{"quorzel.loaded", "1"}, {"quorzel.node", "1"}}));
+    const int quorz = hw::OpenDevice("quorz", O_RDWR);
+    ASSERT_GE(quorz, 0);
+    const std::uint64_t before = machine.Clock().NowNs();
+    EXPECT_EQ(hw::WaitReadable(quorz, 1000), 1);
+    EXPECT_EQ(machine.Clock().NowNs(), before);
+    hw::CloseDevice(quorz);
+    EXPECT_EQ(hw::WaitReadable(quorz, 1000), -1);
+    EXPECT_EQ(errno, EBADF);
+}
+
+}  // namespace
