@@ -103,10 +103,17 @@
 // Request log, component "host": "modprobe" / "rmmod" with value = exit
 // status, detail = the module's name.
 //
+// Not modelled: maintenance mode (after a firmware command the kernel
+// waits 3000 ms between retries), events and commands addressed to the
+// program (IPMICTL_REGISTER_FOR_CMD answers ENOTTY), broadcast and LAN
+// addresses, the 32-bit compat layouts (a 32-bit program talks to a
+// 32-bit build of this simulator).
+//
 // TIME. The kernel's exchanges with the BMC run one after the other, each
 // taking 500 us of virtual time, so a response is there 500 us after its
-// request (IPMB: after Send Message, Get Message Flags and two Get
-// Message).
+// request (IPMB: once Send Message, Get Message Flags and the Get Message
+// that brings it are done, 1.5 ms; the kernel's retry timers run in
+// virtual time too).
 //
 // Settings:
 //   kernel.ipmi.major=239        ipmidev's major (a dynamic one)
