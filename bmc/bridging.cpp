@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "bmc/debug_log.h"
+#include "bmc/interface_report.h"
 #include "bmc/message.h"
 #include "bmc/message_state.h"
 #include "hw/hw.h"
@@ -180,8 +181,11 @@ int ProcessSendMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, std::uint8_t
 
     int result = BMC_BRIDGING_FAILED;
     int attemptsLeft = request->netFn == kFirmwareNetFn ? kFirmwareAttempts : kAttempts;
+    const int attempts = attemptsLeft;
+    bool bmcAnswered = false;
     while (attemptsLeft-- > 0) {
         if (ProcessMessage(&records->sendMessage, response, kTimeoutMs) != 0) continue;
+        bmcAnswered = true;
         if (response->completionCode == kNakOnWrite) {
             // The controller did not take the request off the bus; give it
             // time, and from now on give every answer more time to come.
@@ -203,6 +207,14 @@ int ProcessSendMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, std::uint8_t
             result = 0;
             break;
         }
+    }
+    // When the BMC never answered, its own exchange failure says why.
+    if (result != 0 && bmcAnswered) {
+        NoteExchangeFailure(
+            FormatReport(L"the controller at %02Xh (channel %u) gave no answer "
+                         L"through the BMC in %d attempts (netFn %02Xh command "
+                         L"%02Xh)",
+                         target, channel, attempts, request->netFn, request->cmd));
     }
     AdvanceSequence();
     return result;

@@ -4,6 +4,7 @@
 #include "hw/hw.h"
 
 std::uint16_t KCSAddress = 0x0CA2;
+std::uint8_t KCSRegisterSpacing = 1;
 volatile std::sig_atomic_t global_time = 0;
 std::uint8_t Status = 0;
 
@@ -38,7 +39,7 @@ std::uint16_t DataPort() {
     return KCSAddress;
 }
 std::uint16_t CommandPort() {
-    return static_cast<std::uint16_t>(KCSAddress + 1);
+    return static_cast<std::uint16_t>(KCSAddress + KCSRegisterSpacing);
 }
 std::uint8_t StateOf(std::uint8_t status) {
     return status & kStateMask;

@@ -18,10 +18,13 @@
 
 #include "include/export.h"
 
-// The data port; the command/status port is the next one. Nothing in the
-// library changes it: the address SMBIOS gives serves only the presence
-// probe.
+// The data port, 0CA2h until discovery (MainInit) sets the one SMBIOS
+// names: on a server whose interface is elsewhere, 0CA2h would leave every
+// request to time out. The command/status port lies KCSRegisterSpacing
+// ports above it (1, or 4 or 16 where SMBIOS says the registers are spaced
+// out).
 extern std::uint16_t KCSAddress;
+extern std::uint8_t KCSRegisterSpacing;
 // Set by the SIGALRM handler of a wait; 0 when no wait runs.
 extern volatile std::sig_atomic_t global_time;
 // The state bits (7:6) of the last status the read transfer looked at.

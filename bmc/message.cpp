@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "bmc/imb.h"
+#include "bmc/interface_report.h"
 #include "bmc/kcs.h"
 #include "bmc/message_state.h"
 #include "bmc/session.h"
@@ -22,6 +23,52 @@ constexpr std::int32_t kSessionBulkThreshold = 128;
 constexpr unsigned kBridgeChannel = 0;
 constexpr unsigned kBridgeTimeoutMs = 10000;
 
+// How long a failed exchange took, for the note that says so: a KCS wait
+// gives up after 15 seconds, and a user should see that it was a wait.
+class ExchangeClock {
+  public:
+    ExchangeClock() { hw::GetTimeOfDay(&mStart); }
+    double Seconds() const {
+        timeval now{};
+        hw::GetTimeOfDay(&now);
+        return static_cast<double>(now.tv_sec - mStart.tv_sec) +
+               static_cast<double>(now.tv_usec - mStart.tv_usec) / 1e6;
+    }
+
+  private:
+    timeval mStart{};
+};
+
+const wchar_t* KcsWriteFailure(int result) {
+    switch (result) {
+        case KCS_BUSY:
+            return L"the interface stayed busy (IBF set) before the request";
+        case KCS_TIMEOUT:
+            return L"a wait timed out while the request was written";
+        default:
+            return L"the BMC left the write state while the request was written";
+    }
+}
+
+const wchar_t* KcsReadFailure(int result) {
+    switch (result) {
+        case KCS_TIMEOUT:
+            return L"a wait timed out while the response was read";
+        case KCS_OVERFLOW:
+            return L"the response ran past 65535 bytes";
+        default:
+            return L"the BMC left the read state (the error exit was taken)";
+    }
+}
+
+int KcsFailure(const _IMBPREQUESTDATA& request, const wchar_t* what, const ExchangeClock& clock) {
+    NoteExchangeFailure(FormatReport(
+        L"no response over KCS at %ls to netFn %02Xh command %02Xh: %ls, after %.1f s",
+        KcsPortsText(KCSAddress, static_cast<unsigned>(KCSAddress + KCSRegisterSpacing)).c_str(),
+        request.netFn, request.cmdType, what, clock.Seconds()));
+    return kNoResponse;
+}
+
 int SendOverKcs(const _IMBPREQUESTDATA& request, std::uint8_t* responseData, int* responseLength,
                 std::uint8_t* completionCode) {
     const std::int32_t requestLength = request.dataLength;
@@ -31,30 +78,52 @@ int SendOverKcs(const _IMBPREQUESTDATA& request, std::uint8_t* responseData, int
         return kNoResponse;
     }
     const int capacity = *responseLength;
+    const ExchangeClock clock;
 
     // The LUN bits stay 0: the system interface addresses the BMC's LUN 0.
     std::vector<std::uint8_t> frame(2 + static_cast<std::size_t>(requestLength));
     frame[0] = static_cast<std::uint8_t>(request.netFn << 2);
     frame[1] = request.cmdType;
     if (requestLength > 0) std::memcpy(frame.data() + 2, requestData, frame.size() - 2);
-    if (KCSSendMessage(frame.data(), static_cast<unsigned>(frame.size())) != KCS_OK) {
-        return kNoResponse;
+    if (const int sent = KCSSendMessage(frame.data(), static_cast<unsigned>(frame.size()));
+        sent != KCS_OK) {
+        return KcsFailure(request, KcsWriteFailure(sent), clock);
     }
     *responseLength = 0;
 
     // One request at a time per process, so one frame buffer serves them all.
     static std::array<std::uint8_t, kResponseCapacity> received;
     unsigned count = 0;
-    if (KCSReadBMCData(received.data(), received.size(), &count) != KCS_OK) return kNoResponse;
+    if (const int read = KCSReadBMCData(received.data(), received.size(), &count); read != KCS_OK) {
+        return KcsFailure(request, KcsReadFailure(read), clock);
+    }
     // A frame without its completion code, or with more data than the
     // caller has room for, is no usable response.
-    if (count < kKcsResponseHeader) return kNoResponse;
+    if (count < kKcsResponseHeader) {
+        return KcsFailure(request, L"the response frame had no completion code", clock);
+    }
     const unsigned dataLength = count - kKcsResponseHeader;
-    if (capacity < 0 || dataLength > static_cast<unsigned>(capacity)) return kNoResponse;
+    if (capacity < 0 || dataLength > static_cast<unsigned>(capacity)) {
+        return KcsFailure(request, L"the response was longer than the caller's buffer", clock);
+    }
     *completionCode = received[2];
     std::memcpy(responseData, received.data() + kKcsResponseHeader, dataLength);
     *responseLength = static_cast<int>(dataLength);
     return 0;
+}
+
+int SendThroughDriver(_IMBPREQUESTDATA& request, unsigned timeoutMs, std::uint8_t* responseData,
+                      int* responseLength, std::uint8_t* completionCode) {
+    const ExchangeClock clock;
+    const int status =
+        SendThroughImbDriver(&request, timeoutMs, responseData, responseLength, completionCode);
+    if (status != 0) {
+        NoteExchangeFailure(
+            FormatReport(L"no response through the IPMI driver to netFn %02Xh "
+                         L"command %02Xh (result %d), after %.1f s",
+                         request.netFn, request.cmdType, status, clock.Seconds()));
+    }
+    return status;
 }
 
 }  // namespace
@@ -104,11 +173,18 @@ int ProcessMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned timeout
         if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS && portsUsable) {
             status = SendTimedImbpRequest_t(&imbRequest, timeoutMs, response->data, &length,
                                             &completionCode);
+        } else if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS) {
+            NoteExchangeFailure(
+                L"the KCS ports cannot be used: I/O privilege refused (the "
+                L"ports need root)");
         } else if (g_Mbmcsupport == SYSTEM_INTERFACE_IMB) {
-            status = SendThroughImbDriver(&imbRequest, timeoutMs, response->data, &length,
-                                          &completionCode);
+            status =
+                SendThroughDriver(imbRequest, timeoutMs, response->data, &length, &completionCode);
+        } else {
+            NoteExchangeFailure(L"no system interface to the BMC can be used");
         }
     }
+    if (status == 0) ClearExchangeFailure();
 
     response->slaveAddress = request->slaveAddress;
     response->netFn = request->netFn;

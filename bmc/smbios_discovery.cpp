@@ -1,136 +1,119 @@
+// The two ways to the SMBIOS tables: the kernel's copies in sysfs, and
+// physical memory through /dev/mem.
 #include "bmc/smbios_discovery.h"
 
 #include <sys/mman.h>
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 #include <memory>
-#include <optional>
+#include <vector>
 
+#include "bmc/interface_report.h"
+#include "bmc/smbios_entry_point.h"
 #include "hw/hw.h"
 
 namespace {
 
 constexpr std::uint64_t kBiosSegment = 0xF0000;
-constexpr std::size_t kMappingLength = 0xFFFF;
+constexpr std::size_t kBiosSegmentLength = 0xFFFF;
 constexpr std::uint64_t kPageSize = 4096;
-
-constexpr std::size_t kAnchorAlignment = 16;
-constexpr char kAnchor[] = "_SM_";
-constexpr std::size_t kAnchorLength = 4;
-// Entry point fields.
-constexpr std::size_t kTableAddress = 0x18;    // u32
-constexpr std::size_t kStructureCount = 0x1C;  // u16
-constexpr std::size_t kEntryPointFieldsEnd = kStructureCount + 2;
-
-// Structure header: type and formatted length (then the handle).
-constexpr std::size_t kTypeAndLength = 2;
-constexpr std::uint8_t kIpmiDeviceType = 38;
-// Type 38 fields.
-constexpr std::size_t kInterfaceType = 4;
-constexpr std::size_t kBaseAddress = 8;  // the low word of the address
-constexpr std::size_t kIpmiRecordFieldsEnd = kBaseAddress + 2;
-constexpr std::uint8_t kKcsInterface = 1;
-constexpr std::uint16_t kIoSpaceFlag = 0x0001;
+// No real table comes near this; a larger stated size is a damaged entry
+// point, and mapping it would only be refused or read garbage.
+constexpr std::uint32_t kLargestTable = 1u << 20;
 
 struct StreamCloser {
     void operator()(std::FILE* stream) const { hw::CloseDeviceStream(stream); }
 };
 using DeviceStream = std::unique_ptr<std::FILE, StreamCloser>;
 
-// A read-only view of physical memory; every read is checked against it.
-class PhysicalView {
-  public:
-    PhysicalView(std::FILE* memory, std::uint64_t address, std::size_t length) : mLength(length) {
-        void* mapped = hw::MapDevice(::fileno(memory), address, length, PROT_READ, MAP_SHARED);
-        if (mapped != MAP_FAILED) mBase = static_cast<const volatile std::uint8_t*>(mapped);
-    }
-    ~PhysicalView() {
-        if (Mapped()) hw::UnmapDevice(const_cast<std::uint8_t*>(mBase), mLength);
-    }
-    PhysicalView(const PhysicalView&) = delete;
-    PhysicalView& operator=(const PhysicalView&) = delete;
-
-    bool Mapped() const { return mBase != nullptr; }
-    bool Holds(std::size_t offset, std::size_t count) const {
-        return offset <= mLength && count <= mLength - offset;
-    }
-    std::uint8_t Byte(std::size_t offset) const { return hw::Read8(mBase + offset); }
-    std::uint16_t Word(std::size_t offset) const {
-        return static_cast<std::uint16_t>(Byte(offset) | Byte(offset + 1) << 8);
-    }
-    std::uint32_t Dword(std::size_t offset) const {
-        return Word(offset) | static_cast<std::uint32_t>(Word(offset + 2)) << 16;
-    }
-
-  private:
-    const volatile std::uint8_t* mBase = nullptr;
-    std::size_t mLength;
-};
-
-bool AnchorAt(const PhysicalView& view, std::size_t offset) {
-    for (std::size_t i = 0; i < kAnchorLength; ++i) {
-        if (view.Byte(offset + i) != static_cast<std::uint8_t>(kAnchor[i])) return false;
-    }
-    return true;
+std::wstring ErrorText(int error) {
+    return FormatReport(L"%s", std::strerror(error));
 }
 
-// Only an anchor whose entry point fields lie inside the view counts.
-std::optional<std::size_t> FindEntryPoint(const PhysicalView& view) {
-    for (std::size_t offset = 0; view.Holds(offset, kEntryPointFieldsEnd);
-         offset += kAnchorAlignment) {
-        if (AnchorAt(view, offset)) return offset;
+// A copy of `length` bytes of physical memory at `address`, through a
+// mapping of the pages that hold them and nothing more (mmap offsets are
+// whole pages). Sets `error` and returns nothing when the system refuses.
+std::optional<std::vector<std::uint8_t>> CopyPhysical(std::FILE* memory, std::uint64_t address,
+                                                      std::size_t length, int& error) {
+    const std::uint64_t first = address & ~(kPageSize - 1);
+    const std::uint64_t end = (address + length + kPageSize - 1) & ~(kPageSize - 1);
+    const auto mappedLength = static_cast<std::size_t>(end - first);
+    void* mapped = hw::MapDevice(::fileno(memory), first, mappedLength, PROT_READ, MAP_SHARED);
+    if (mapped == MAP_FAILED) {
+        error = errno;
+        return std::nullopt;
     }
-    return std::nullopt;
+    std::vector<std::uint8_t> bytes(length);
+    hw::CopyFromMapped(bytes.data(), static_cast<const std::uint8_t*>(mapped) + (address - first),
+                       length);
+    hw::UnmapDevice(mapped, mappedLength);
+    return bytes;
 }
 
-// The offset just past the structure's string set: the strings end with a
-// zero word. Nothing when the set runs off the view.
-std::optional<std::size_t> SkipStrings(const PhysicalView& view, std::size_t offset) {
-    for (; view.Holds(offset, 2); ++offset) {
-        if (view.Word(offset) == 0) return offset + 2;
-    }
-    return std::nullopt;
+SmbiosIpmiInterface Unavailable(std::wstring why) {
+    return {SmbiosIpmiOutcome::kMemoryUnavailable, 0, 1, std::move(why)};
 }
 
-SmbiosIpmiInterface WalkStructures(const PhysicalView& view, std::size_t offset, unsigned count) {
-    constexpr SmbiosIpmiInterface kNotFound{SmbiosIpmiOutcome::kNoIpmiRecord};
-    for (unsigned i = 0; i < count; ++i) {
-        if (!view.Holds(offset, kTypeAndLength)) return kNotFound;
-        const std::uint8_t type = view.Byte(offset);
-        const std::uint8_t length = view.Byte(offset + 1);
-        if (!view.Holds(offset, length)) return kNotFound;
-        if (type == kIpmiDeviceType) {
-            // A record too short for its base address would have us read
-            // its strings as the address.
-            if (length < kIpmiRecordFieldsEnd) return kNotFound;
-            if (view.Byte(offset + kInterfaceType) != kKcsInterface) {
-                return {SmbiosIpmiOutcome::kNotKcs};
-            }
-            const std::uint16_t base = view.Word(offset + kBaseAddress);
-            return {SmbiosIpmiOutcome::kKcs, static_cast<std::uint16_t>(base & ~kIoSpaceFlag)};
-        }
-        const std::optional<std::size_t> next = SkipStrings(view, offset + length);
-        if (!next) return kNotFound;
-        offset = *next;
+SmbiosIpmiInterface FromSysfs(const std::vector<std::uint8_t>& entryPoint) {
+    const std::optional<SmbiosTableLocation> location = ParseSmbiosEntryPoint(entryPoint);
+    if (!location) {
+        return {SmbiosIpmiOutcome::kNoEntryPoint, 0, 1,
+                L"the kernel's SMBIOS entry point (/sys/firmware/dmi/tables) is not one we know"};
     }
-    return kNotFound;
+    std::vector<std::uint8_t> table;
+    if (hw::ReadDmiTable(hw::DmiTable::kStructureTable, table) != 0) {
+        return Unavailable(L"the kernel's SMBIOS structure table cannot be read: " +
+                           ErrorText(errno));
+    }
+    return FindIpmiRecord(table, location->structureCount);
+}
+
+SmbiosIpmiInterface FromPhysicalMemory() {
+    const DeviceStream memory(hw::OpenDeviceStream(hw::kPhysicalMemoryDevice, "r"));
+    if (!memory) return Unavailable(L"/dev/mem cannot be opened: " + ErrorText(errno));
+    int error = 0;
+    const auto segment = CopyPhysical(memory.get(), kBiosSegment, kBiosSegmentLength, error);
+    if (!segment) {
+        return Unavailable(
+            L"the SMBIOS entry point cannot be looked for: /dev/mem refuses "
+            L"F0000h (" +
+            ErrorText(error) + L")");
+    }
+    const std::optional<std::size_t> at = FindSmbiosEntryPoint(*segment);
+    if (!at) {
+        return {SmbiosIpmiOutcome::kNoEntryPoint, 0, 1,
+                L"no SMBIOS entry point (\"_SM_\" or \"_SM3_\") in the kernel's tables or the "
+                L"F0000h segment"};
+    }
+    const SmbiosTableLocation location = *ParseSmbiosEntryPoint(std::span(*segment).subspan(*at));
+    if (location.length == 0 || location.length > kLargestTable ||
+        location.address + location.length < location.address) {
+        return {SmbiosIpmiOutcome::kNoIpmiRecord, 0, 1,
+                FormatReport(L"the SMBIOS entry point at %05Xh states an impossible table "
+                             L"(%u bytes at %llXh)",
+                             static_cast<unsigned>(kBiosSegment + *at), location.length,
+                             static_cast<unsigned long long>(location.address))};
+    }
+    const auto table = CopyPhysical(memory.get(), location.address, location.length, error);
+    if (!table) {
+        return Unavailable(FormatReport(L"/dev/mem refuses the SMBIOS structure table "
+                                        L"(%u bytes at %llXh): ",
+                                        location.length,
+                                        static_cast<unsigned long long>(location.address)) +
+                           ErrorText(error));
+    }
+    return FindIpmiRecord(*table, location.structureCount);
 }
 
 }  // namespace
 
 SmbiosIpmiInterface FindSmbiosIpmiInterface() {
-    constexpr SmbiosIpmiInterface kUnavailable{SmbiosIpmiOutcome::kMemoryUnavailable};
-    const DeviceStream memory(hw::OpenDeviceStream(hw::kPhysicalMemoryDevice, "r"));
-    if (!memory) return kUnavailable;
-    const PhysicalView bios(memory.get(), kBiosSegment, kMappingLength);
-    if (!bios.Mapped()) return kUnavailable;
-    const std::optional<std::size_t> entryPoint = FindEntryPoint(bios);
-    if (!entryPoint) return {SmbiosIpmiOutcome::kNoEntryPoint};
-
-    const std::uint32_t tableAddress = bios.Dword(*entryPoint + kTableAddress);
-    const std::uint16_t structureCount = bios.Word(*entryPoint + kStructureCount);
-    const std::uint64_t tablePage = tableAddress & ~(kPageSize - 1);
-    const PhysicalView table(memory.get(), tablePage, kMappingLength);
-    if (!table.Mapped()) return kUnavailable;
-    return WalkStructures(table, tableAddress - tablePage, structureCount);
+    // Where the kernel offers its copies they are the tables, as dmidecode
+    // takes them; the search of physical memory is for kernels that do not.
+    std::vector<std::uint8_t> entryPoint;
+    if (hw::ReadDmiTable(hw::DmiTable::kEntryPoint, entryPoint) == 0) {
+        return FromSysfs(entryPoint);
+    }
+    return FromPhysicalMemory();
 }

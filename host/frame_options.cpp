@@ -49,6 +49,17 @@ FrameOptions TakeFrameOptions(Arguments& arguments) {
         if (!number) throw Failure(ExitCode::kUsage, "--debug takes a level from 0 to 3");
         options.debugLevel = *number;
     }
+    if (const auto way = arguments.TakeValue("--interface")) {
+        if (*way == "auto") {
+            options.bmcInterface = BmcInterface::kAuto;
+        } else if (*way == "driver") {
+            options.bmcInterface = BmcInterface::kDriver;
+        } else if (*way == "kcs") {
+            options.bmcInterface = BmcInterface::kPorts;
+        } else {
+            throw Failure(ExitCode::kUsage, "--interface takes auto, driver or kcs, not " + *way);
+        }
+    }
     if (const auto locale = arguments.TakeValue("--locale")) {
         // "en-us" or "en_US": the language and the country of a string file.
         const std::string_view text = *locale;

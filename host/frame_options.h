@@ -11,6 +11,13 @@
 
 namespace srvfw {
 
+// How the IPMI libraries reach the BMC (--interface).
+enum class BmcInterface {
+    kAuto,    // the kernel's IPMI driver when its device opens, else the KCS ports
+    kDriver,  // the kernel's IPMI driver only
+    kPorts,   // the KCS ports, even under a kernel driver ("kcs")
+};
+
 struct FrameOptions {
     // Paths are absolute: the libraries run with another current directory
     // while they start.
@@ -22,6 +29,7 @@ struct FrameOptions {
     unsigned debugLevel = 0;
     std::optional<std::string> language;  // with country, from --locale
     std::optional<std::string> country;
+    BmcInterface bmcInterface = BmcInterface::kAuto;
     bool json = false;
     bool help = false;
 };

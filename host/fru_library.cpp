@@ -8,8 +8,24 @@
 
 namespace srvfw {
 
+namespace {
+
+// The way to the BMC is settled before the library is loaded, and only for
+// a library that is there: a missing library is the fault to report.
+std::unique_ptr<ImbDriverLibrary> ImbDriverFor(const LibraryPlaces& places,
+                                               const FrameOptions& options) {
+    std::error_code error;
+    if (options.bmcInterface == BmcInterface::kPorts ||
+        !std::filesystem::exists(places.libraries / kFruLibraryFile, error)) {
+        return nullptr;
+    }
+    return std::make_unique<ImbDriverLibrary>(places.libraries, options.bmcInterface);
+}
+
+}  // namespace
+
 FruLibrary::FruLibrary(const LibraryPlaces& places, const FrameOptions& options)
-    : mLibrary(places.libraries / kFruLibraryFile) {
+    : mImbDriver(ImbDriverFor(places, options)), mLibrary(places.libraries / kFruLibraryFile) {
     const auto get = reinterpret_cast<GET_ORVEL_INTERFACE>(mLibrary.Symbol("GetOrvelInterface"));
     mTable = get();
     if (mTable == nullptr || mTable->Revision != EFI_FRU_INTERFACE_REVISION) {
@@ -76,7 +92,10 @@ void FruLibrary::Start(const LibraryPlaces& places, const FrameOptions& options)
 }
 
 Failure FruLibrary::Fail(ExitCode code, std::string_view what, std::uint32_t status) {
-    const std::string message = TakeLastError();
+    std::string message = TakeLastError();
+    if (mImbDriver != nullptr && !mImbDriver->LastFailure().empty()) {
+        message += " (the kernel's IPMI driver: " + mImbDriver->LastFailure() + ")";
+    }
     return Failure(
         code,
         std::string(what) + ": " + (message.empty() ? "the FRU library gave no reason" : message),

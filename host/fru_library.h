@@ -4,6 +4,7 @@
 #define SRVFW_HOST_FRU_LIBRARY_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "host/exit_codes.h"
 #include "host/failure.h"
 #include "host/frame_options.h"
+#include "host/imb_driver_library.h"
 #include "host/library_places.h"
 #include "host/shared_library.h"
 #include "include/orvel_interface.h"
@@ -64,6 +66,8 @@ class FruLibrary {
     // DeInitialize, also from the destructor.
     void Stop() noexcept;
 
+    // Before the library, which takes its IMB driver functions from it.
+    std::unique_ptr<ImbDriverLibrary> mImbDriver;
     SharedLibrary mLibrary;
     EFI_FRU_INTERFACE* mTable = nullptr;
 };

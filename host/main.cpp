@@ -4,15 +4,23 @@
 
 #include <clocale>
 #include <iostream>
+#include <string>
+#include <vector>
 
+#include "host/document_output.h"
+#include "host/exit_codes.h"
 #include "host/srvfw.h"
 
 int main(int argc, char** argv) {
     // The libraries turn field bytes and paths into wide text with the
     // locale's multibyte encoding: the user's, so that UTF-8 survives.
     std::setlocale(LC_CTYPE, "");
-    const int code =
-        srvfw::Run({argv + 1, argv + argc}, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
-    std::cout.flush();
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    srvfw::DocumentOutput results(srvfw::AsksForJson(args));
+    const int code = srvfw::Run(args, results.Stream(), std::cerr, ::isatty(STDERR_FILENO) == 1);
+    if (!results.Finish() && code == 0) {
+        std::cerr << "srvfw: standard output could not be written\n";
+        return static_cast<int>(srvfw::ExitCode::kFile);
+    }
     return code;
 }

@@ -15,8 +15,10 @@ std::string LoaderError() {
 
 }  // namespace
 
-SharedLibrary::SharedLibrary(const std::filesystem::path& file)
-    : mFile(file), mHandle(::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+SharedLibrary::SharedLibrary(const std::filesystem::path& file, Scope scope)
+    : mFile(file),
+      mHandle(::dlopen(file.c_str(),
+                       RTLD_NOW | (scope == Scope::kEveryone ? RTLD_GLOBAL : RTLD_LOCAL))) {
     if (mHandle == nullptr) {
         throw Failure(ExitCode::kNotLoadable,
                       "cannot load the library " + file.string() + ": " + LoaderError());

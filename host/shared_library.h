@@ -10,8 +10,10 @@ namespace srvfw {
 class SharedLibrary {
   public:
     // Throws a Failure (library not loadable) naming the path and the
-    // loader's reason.
-    explicit SharedLibrary(const std::filesystem::path& file);
+    // loader's reason. A library loaded for everyone supplies its names to
+    // the libraries loaded after it.
+    enum class Scope { kOwn, kEveryone };
+    explicit SharedLibrary(const std::filesystem::path& file, Scope scope = Scope::kOwn);
     SharedLibrary(const SharedLibrary&) = delete;
     SharedLibrary& operator=(const SharedLibrary&) = delete;
     ~SharedLibrary();

@@ -74,11 +74,13 @@ void RunCommand(Arguments& arguments, const FrameOptions& options, std::ostream&
 
 }  // namespace
 
-int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, bool terminal) {
-    // Known before the options are read, so that a wrong option is reported
-    // in the form the script asked for.
+bool AsksForJson(const std::vector<std::string>& args) {
     const auto end = std::find(args.begin(), args.end(), "--");
-    bool json = std::find(args.begin(), end, "--json") != end;
+    return std::find(args.begin(), end, "--json") != end;
+}
+
+int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, bool terminal) {
+    bool json = AsksForJson(args);
     try {
         Arguments arguments(std::move(args));
         const FrameOptions options = TakeFrameOptions(arguments);

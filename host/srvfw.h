@@ -13,6 +13,11 @@ namespace srvfw {
 // `err` is a terminal (progress bars are then redrawn in place).
 int Run(std::vector<std::string> args, std::ostream& out, std::ostream& err, bool terminal);
 
+// Whether the command line asks for JSON output (--json before any "--"):
+// known before the options are read, so that even a usage error is
+// reported in the form the script asked for.
+bool AsksForJson(const std::vector<std::string>& args);
+
 }  // namespace srvfw
 
 #endif

@@ -9,6 +9,7 @@
 #include "bmc/wide_file.h"
 #include "orvel/entry_checks.h"
 #include "orvel/fru_format.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_public.h"
 #include "orvel/orvel_status.h"
@@ -74,8 +75,8 @@ u32 LoadFruAtAddress(Table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus, u8 c
     if (const u32 status = CheckEntry(Needs::Initialized, trace)) return status;
     std::unique_ptr<CFru> fru(new (std::nothrow) CFru);
     if (fru == nullptr) return EntryFailure(trace, ORVEL_ERROR_MEMORY, IDS_NO_MEMORY);
-    fru->GetDevLocator() = MakeLocator(type, lun, slaveAddress, bus, controllerAddress,
-                                       fruDeviceId, mbmcSizeData, mbmcSizeAddress);
+    fru->GetDevLocator() = MakeLocator(type, lun, slaveAddress, bus, controllerAddress, fruDeviceId,
+                                       mbmcSizeData, mbmcSizeAddress);
     if (const u32 status = fru->LoadFromSystem()) return status;
     if (g_Orvel->mSystemList.Add(fru.get()) == nullptr) {
         return EntryFailure(trace, ORVEL_ERROR_UNEXPECTED, IDS_UNEXPECTED);
@@ -153,6 +154,10 @@ u32 FindFruAtAddressAndChecksumHeader(Table, FRU_TYPE type, u8 lun, u8 slaveAddr
         MakeLocator(type, lun, slaveAddress, bus, controllerAddress, fruDeviceId, 0xFF, 0);
     std::array<std::uint8_t, FRU_HEADER_LENGTH> header{};
     if (const u32 status = CFru::ReadDataFromFRU(locator, 0, header)) {
+        if (LastTransferGotNoAnswer()) {
+            trace.Failure(L"No answer");
+            return ReportNoAnswer(status);
+        }
         return EntryFailure(trace, status, IDS_HEADER_READ_FAILED);
     }
     if ((header[0] & 0x07) != 1) {

@@ -21,6 +21,7 @@
 
 #include "bmc/message.h"
 #include "orvel/fru.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
 #include "orvel/trace.h"
@@ -155,13 +156,17 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
     std::size_t chunkSize = kMaxChunkBytes;
     unsigned busyInARow = 0;
     done = 0;
+    SetLastTransferGotNoAnswer(false);
     while (done < total) {
         const std::size_t at = offset + done;
         std::size_t size = std::min(chunkSize, total - done);
         if (rules.withinPages) size = std::min(size, kEepromPageBytes - at % kEepromPageBytes);
         const ChunkReply reply = sendChunk(static_cast<std::uint16_t>(at), done, size);
-        // No response at all: the message layer's own result ends it.
-        if (reply.exchange != 0) return static_cast<std::uint32_t>(reply.exchange);
+        // No response at all: asking again would only wait as long again.
+        if (reply.exchange != 0) {
+            SetLastTransferGotNoAnswer(true);
+            return rules.failure;
+        }
         // Busy: the same chunk again, at the same size.
         if (reply.completionCode == kNodeBusy) {
             if (++busyInARow == kMaxBusyAnswers) return rules.failure;

@@ -9,8 +9,10 @@
 // about a single byte fails the transfer. A busy controller (C0h) is asked
 // for the same chunk again, up to kMaxBusyAnswers times in a row. Any other
 // completion code fails a read with C0070028h and a write with C0070029h.
-// A request that gets no response at all ends the transfer with the message
-// layer's own result.
+// A request that gets no response at all ends the transfer with the same
+// codes; LastTransferGotNoAnswer() (orvel/fru_no_answer.h) then tells it
+// from a refusal, so that a
+// BMC that did not answer is never reported as bad FRU data.
 //
 // Every request goes through ReqMsg and RespMsg (orvel/orvel_globals.h).
 #ifndef SRVFW_ORVEL_FRU_DEVICE_ACCESS_H

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "orvel/fru.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
@@ -64,7 +65,12 @@ std::uint32_t CFru::ReadFruFromSystem(const FruReader& read) {
     CTrace trace(kClass, L"ReadFruFromSystem");
     for (auto step : {&CFru::GetCommonHeader, &CFru::GetBoardArea, &CFru::GetProductArea,
                       &CFru::GetChassisArea, &CFru::GetInternalArea, &CFru::GetMultiRecArea}) {
-        if (const std::uint32_t status = (this->*step)(read)) return status;
+        if (const std::uint32_t status = (this->*step)(read)) {
+            // A BMC that gave no answer is not a FRU with bad data, whatever
+            // the area made of the failed read.
+            if (LastTransferGotNoAnswer()) return ReportNoAnswer(ORVEL_ERROR_READING_FRU);
+            return status;
+        }
     }
     return ORVEL_SUCCESS;
 }

@@ -15,6 +15,7 @@
 
 #include "bmc/message.h"
 #include "orvel/fru.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
@@ -84,7 +85,11 @@ std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress) {
     };
     const auto failed = [&] {
         trace.Failure(L"Error Writing System");
-        SetLastErrorString(IDS_WRITE_SYSTEM_FAILED, identifier.data());
+        if (LastTransferGotNoAnswer()) {
+            ReportNoAnswer(ORVEL_ERROR_WRITING_SYSTEM);
+        } else {
+            SetLastErrorString(IDS_WRITE_SYSTEM_FAILED, identifier.data());
+        }
         return ORVEL_ERROR_WRITING_SYSTEM;
     };
 

@@ -102,6 +102,9 @@ enum OrvelStringNumber : unsigned {
     // The field's title (wide text).
     IDS_FIELD_TOO_LONG = 137,
     IDS_INVALID_MFG_DATE_TIME = 138,
+    // What the message layer found on the way to the BMC (wide text).
+    IDS_BMC_NO_ANSWER = 139,
+    IDS_BMC_NO_ANSWER_DETAIL = 140,
 };
 
 }  // namespace Orvel_Private

@@ -3,6 +3,7 @@
 // MainInit makes of each outcome.
 #include <gtest/gtest.h>
 
+#include "bmc/interface_report.h"
 #include "bmc/kcs.h"
 #include "bmc/message.h"
 #include "bmc/message_state.h"
@@ -14,6 +15,10 @@ namespace {
 constexpr char kNoTable[] = "SMBIOS Table Not Found!!!\n";
 constexpr char kNoBmc[] = "No Response from BMC...Exiting\n";
 
+std::string Narrow(const std::wstring& text) {
+    return {text.begin(), text.end()};
+}
+
 struct DiscoveryCase {
     const char* name;
     std::map<std::string, std::string> settings;
@@ -22,6 +27,13 @@ struct DiscoveryCase {
     std::uint16_t base;  // kcsBaseAddress afterwards
     std::string printed;
 };
+
+// The search of physical memory: a kernel that offers no copies of the
+// tables in sysfs, as older kernels do not.
+std::map<std::string, std::string> WithoutSysfs(std::map<std::string, std::string> settings) {
+    settings.emplace("kernel.dmi_sysfs", "0");
+    return settings;
+}
 
 class DiscoveryTest : public BmcSimTest {
   protected:
@@ -33,18 +45,26 @@ class DiscoveryTest : public BmcSimTest {
     }
 };
 
-class Discovery : public DiscoveryTest, public ::testing::WithParamInterface<DiscoveryCase> {};
+class Discovery : public DiscoveryTest, public ::testing::WithParamInterface<DiscoveryCase> {
+  protected:
+    void BootAndExpectOutcome(const std::map<std::string, std::string>& settings) {
+        const DiscoveryCase& c = GetParam();
+        Boot(settings);
+        std::string printed;
+        EXPECT_EQ(RunMainInit(&printed), c.result);
+        EXPECT_EQ(printed, c.printed);
+        EXPECT_EQ(g_Mbmcsupport, c.support);
+        EXPECT_EQ(kcsBaseAddress, c.base);
+        // The transport uses the base discovery found, 0CA2h until it finds one.
+        EXPECT_EQ(KCSAddress, c.base != 0 ? c.base : 0x0CA2);
+        // Every failure says what it was.
+        EXPECT_EQ(!SystemInterfaceProblem().empty(), c.result != 0)
+            << Narrow(SystemInterfaceProblem());
+    }
+};
 
 TEST_P(Discovery, FindsTheKcsInterfaceOrSaysWhyNot) {
-    const DiscoveryCase& c = GetParam();
-    Boot(c.settings);
-    std::string printed;
-    EXPECT_EQ(RunMainInit(&printed), c.result);
-    EXPECT_EQ(printed, c.printed);
-    EXPECT_EQ(g_Mbmcsupport, c.support);
-    EXPECT_EQ(kcsBaseAddress, c.base);
-    // The transport keeps to its own port whatever SMBIOS says.
-    EXPECT_EQ(KCSAddress, 0x0CA2);
+    BootAndExpectOutcome(WithoutSysfs(GetParam().settings));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,11 +138,110 @@ INSTANTIATE_TEST_SUITE_P(
                       BMC_NOT_AVAILABLE,
                       SYSTEM_INTERFACE_KCS,
                       0x0CA2,
-                      kNoBmc}),
+                      kNoBmc},
+        DiscoveryCase{"SixtyFourBitEntryPoint",
+                      {{"smbios.entry_points", "64"}, {"kcs.base", "0xCA8"}},
+                      0,
+                      SYSTEM_INTERFACE_KCS,
+                      0x0CA8,
+                      ""},
+        DiscoveryCase{"BothEntryPoints",
+                      {{"smbios.entry_points", "both"}, {"kcs.base", "0xCA8"}},
+                      0,
+                      SYSTEM_INTERFACE_KCS,
+                      0x0CA8,
+                      ""},
+        // Strict /dev/mem refuses RAM above the first MiB.
+        DiscoveryCase{"TableAboveTheFirstMegabyte",
+                      {{"smbios.table_address", "0x200000"}},
+                      BMC_MAP_FAILED,
+                      SYSTEM_INTERFACE_KCS,
+                      0,
+                      ""},
+        // UEFI firmware leaves nothing in the F0000h segment.
+        DiscoveryCase{"UefiFirmware",
+                      {{"smbios.efi", "1"}},
+                      BMC_NOT_AVAILABLE,
+                      SYSTEM_INTERFACE_KCS,
+                      0,
+                      kNoTable}),
     [](const auto& info) { return std::string(info.param.name); });
 
+class KernelTables : public Discovery {};
+
+// Where the kernel offers its copies of the tables they decide, as on every
+// current kernel; /dev/mem is not needed.
+TEST_P(KernelTables, FindTheKcsInterfaceOrSayWhyNot) {
+    BootAndExpectOutcome(GetParam().settings);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, KernelTables,
+    ::testing::Values(
+        DiscoveryCase{"KcsAtTheDefaultPorts", {}, 0, SYSTEM_INTERFACE_KCS, 0x0CA2, ""},
+        DiscoveryCase{"UefiServer",
+                      {{"smbios.efi", "1"}, {"kcs.base", "0xCA8"}},
+                      0,
+                      SYSTEM_INTERFACE_KCS,
+                      0x0CA8,
+                      ""},
+        DiscoveryCase{"UefiServerWithTheSixtyFourBitEntryPointOnly",
+                      {{"smbios.efi", "1"}, {"smbios.entry_points", "64"}, {"kcs.base", "0xCA8"}},
+                      0,
+                      SYSTEM_INTERFACE_KCS,
+                      0x0CA8,
+                      ""},
+        DiscoveryCase{"MemoryDeviceRefused",
+                      {{"host.fault.open", "/dev/mem:13"}},
+                      0,
+                      SYSTEM_INTERFACE_KCS,
+                      0x0CA2,
+                      ""},
+        DiscoveryCase{"NoIpmiRecord", {{"smbios.ipmi", "0"}}, 0, SYSTEM_INTERFACE_KCS, 0x0CA2, ""},
+        DiscoveryCase{"BlockTransferInterface",
+                      {{"smbios.ipmi.interface", "3"}},
+                      BMC_NOT_AVAILABLE,
+                      SYSTEM_INTERFACE_UNUSABLE,
+                      0,
+                      ""},
+        // The kernel found no entry point, and the search finds none either.
+        DiscoveryCase{"EntryPointOffTheParagraphs",
+                      {{"smbios.entry_point", "0xF1008"}},
+                      BMC_NOT_AVAILABLE,
+                      SYSTEM_INTERFACE_KCS,
+                      0,
+                      kNoTable}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DiscoveryTest, TheKernelsCopiesNeedNoPhysicalMemory) {
+    Boot({{"smbios.efi", "1"}});
+    std::string printed;
+    ASSERT_EQ(RunMainInit(&printed), 0);
+    EXPECT_TRUE(Entries("host", "mmap").empty());
+    EXPECT_EQ(Entries("dmi_sysfs", "read").size(), 2u);
+}
+
+// Registers spaced out as SMBIOS says: the status port is the data port
+// plus the spacing, for the probe and for every request.
+TEST_F(DiscoveryTest, RegistersSpacedOutAreDrivenAtTheirSpacing) {
+    Boot({{"kcs.spacing", "4"}});
+    std::string printed;
+    ASSERT_EQ(RunMainInit(&printed), 0);
+    EXPECT_EQ(KCSRegisterSpacing, 4);
+    RecordPorts();
+    const auto request = Request(0x06, 0x01);
+    const auto response = Response();
+    ASSERT_EQ(ProcessMessage(request.get(), response.get(), 5000), 0);
+    EXPECT_EQ(response->completionCode, 0);
+    const auto accesses = PortAccesses();
+    ASSERT_FALSE(accesses.empty());
+    for (const PortAccess& access : accesses) {
+        EXPECT_TRUE(access.port == 0x0CA2 || access.port == 0x0CA6) << std::hex << access.port;
+    }
+}
+
 TEST_F(DiscoveryTest, ProbeReadsTheStatusPortOfTheSmbiosBase) {
-    Boot({{"kcs.base", "0xCA8"}});
+    Boot(WithoutSysfs({{"kcs.base", "0xCA8"}}));
     RecordPorts();
     std::string printed;
     ASSERT_EQ(RunMainInit(&printed), 0);
@@ -135,7 +254,7 @@ TEST_F(DiscoveryTest, ProbeReadsTheStatusPortOfTheSmbiosBase) {
 // Nothing of the discovery is needed afterwards, so the memory device and
 // its two mappings go, however often the library is initialized.
 TEST_F(DiscoveryTest, ReleasesTheMemoryDeviceAndItsMappings) {
-    Boot();
+    Boot(WithoutSysfs({}));
     for (int i = 0; i < 3; ++i) EXPECT_EQ(BmcLibInitialize(), 0);
     EXPECT_EQ(Machine().Host().OpenDescriptors(), 0u);
     EXPECT_EQ(Machine().Views().Count(), 0u);
@@ -150,130 +269,65 @@ TEST_F(DiscoveryTest, LibraryInitializationReportsEveryFailureAsNotAvailable) {
     EXPECT_EQ(BmcLibDeinitialize(), 0);
 }
 
-// ------------------------------------------------------------ the structure walk
+// ------------------------------------------------------------ mappings
 
-// SMBIOS structures as the tests lay them out.
-// A structure of this type and formatted length, zero-filled, and its
-// string set.
-Bytes Structure(std::uint8_t type, std::uint8_t length, const Bytes& strings = {0, 0}) {
-    Bytes bytes(length, 0);
-    bytes[0] = type;
-    bytes[1] = length;
-    bytes.insert(bytes.end(), strings.begin(), strings.end());
-    return bytes;
+struct Mapping {
+    std::uint64_t address;
+    std::uint64_t length;
+    bool operator==(const Mapping&) const = default;
+};
+void PrintTo(const Mapping& m, std::ostream* os) {
+    *os << std::hex << m.address << "+" << m.length;
 }
 
-Bytes IpmiRecord(std::uint8_t interfaceType, std::uint16_t base) {
-    Bytes record = Structure(38, 0x12);
-    record[4] = interfaceType;
-    record[8] = base & 0xFF;
-    record[9] = base >> 8;
-    return record;
-}
-
-// A KCS record that ends before its base address: what follows it are its
-// strings, "\x0C" here, which must not be taken for the address.
-Bytes ShortIpmiRecord() {
-    Bytes record = Structure(38, 9, {0x0C, 0, 0});
-    record[4] = 1;
-    record[8] = 0xA9;
-    return record;
-}
-
-// Filler structures of 100h bytes, as many as fit below end.
-Bytes FillTo(std::size_t end) {
-    Bytes bytes;
-    while (bytes.size() + 0x100 <= end) {
-        const Bytes filler = Structure(1, 0xFE);
-        bytes.insert(bytes.end(), filler.begin(), filler.end());
-    }
-    return bytes;
-}
-
-Bytes Concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
-}
-
-// Structures written into RAM at a page of their own, and the entry point
-// pointed at them.
-class StructureWalk : public DiscoveryTest {
+class DiscoveryMappings : public DiscoveryTest {
   protected:
-    static constexpr std::uint64_t kTable = 0x20000;
-    static constexpr std::uint64_t kEntryPoint = 0xF1000;
-    static constexpr std::uint64_t kBiosSegment = 0xF0000;
-
-    void SetUp() override {
-        DiscoveryTest::SetUp();
-        // The BMC is at CA8h, so the default port has nothing to answer:
-        // a walk that finds no record ends in -1.
-        Boot({{"kcs.base", "0xCA8"}});
+    std::vector<Mapping> Mapped() {
+        std::vector<Mapping> mapped;
+        for (const sim::LogEntry& e : Entries("host", "mmap"))
+            mapped.push_back({e.address, e.value});
+        return mapped;
     }
-
-    // A walk that reads past its mapping reads whatever the process has
-    // next to it; in the simulated server that is the other mapping, the
-    // F0000h segment. KCS records wait there at the two places where a
-    // walk over the tables below would go on, so that a read past the
-    // mapping shows in the result.
-    void PlantRecordsBeyondTheMapping() {
-        sim::MemoryMap& memory = Machine().Memory();
-        for (std::uint64_t a = kBiosSegment; a < kBiosSegment + 0x100; ++a) memory.Write(a, 1, 0);
-        for (const std::uint64_t at : {kBiosSegment + 0x02, kBiosSegment + 0x81}) {
-            const Bytes record = IpmiRecord(1, 0x0CA9);
-            for (std::size_t i = 0; i < record.size(); ++i) memory.Write(at + i, 1, record[i]);
-        }
-    }
-
-    void Place(const Bytes& table, std::uint16_t count) {
-        sim::MemoryMap& memory = Machine().Memory();
-        for (std::size_t i = 0; i < table.size(); ++i) memory.Write(kTable + i, 1, table[i]);
-        memory.Write(kEntryPoint + 0x18, 4, kTable);
-        memory.Write(kEntryPoint + 0x1C, 2, count);
-    }
-
-    std::string printed;
 };
 
-TEST_F(StructureWalk, FindsTheRecordPastStructuresWithStrings) {
-    Bytes table = Structure(0, 0x18, {'B', 'I', 'O', 'S', 0, 'v', '1', 0, 0});
-    const Bytes system = Structure(1, 0x1B, {'S', 0, 0});
-    table.insert(table.end(), system.begin(), system.end());
-    const Bytes ipmi = IpmiRecord(1, 0x0CA9);
-    table.insert(table.end(), ipmi.begin(), ipmi.end());
-    Place(table, 3);
-    EXPECT_EQ(RunMainInit(&printed), 0);
-    EXPECT_EQ(kcsBaseAddress, 0x0CA8);
+// Physical memory is mapped where the tables are and no further: a strict
+// /dev/mem refuses RAM above the first MiB, and a table near the end of it
+// would have a 64 KB mapping run there.
+TEST_F(DiscoveryMappings, CoverTheStatedTableInWholePagesAndNoMore) {
+    Boot(WithoutSysfs({{"smbios.table_address", "0xE8FF0"}, {"smbios.table_length", "0x60"}}));
+    std::string printed;
+    ASSERT_EQ(RunMainInit(&printed), 0);
+    EXPECT_EQ(Mapped(), (std::vector<Mapping>{{0xF0000, 0x10000}, {0xE8000, 0x2000}}));
 }
 
-struct WalkCase {
-    const char* name;
-    Bytes table;
-    std::uint16_t count;
-};
-
-class StructureWalkEnds : public StructureWalk, public ::testing::WithParamInterface<WalkCase> {};
-
-// What cannot be read inside the mapping ends the walk as if the record
-// were not there.
-TEST_P(StructureWalkEnds, AsIfThereWereNoRecord) {
-    PlantRecordsBeyondTheMapping();
-    Place(GetParam().table, GetParam().count);
+// The stated length is the table: a record beyond it is not read.
+TEST_F(DiscoveryMappings, ARecordPastTheStatedLengthIsNotRead) {
+    Boot(WithoutSysfs({{"smbios.table_length", "0x10"}, {"kcs.base", "0xCA8"}}));
+    std::string printed;
     EXPECT_EQ(RunMainInit(&printed), BMC_MAP_FAILED);
     EXPECT_EQ(kcsBaseAddress, 0x0CA2);
-    EXPECT_EQ(printed, kNoBmc);
+    EXPECT_NE(SystemInterfaceProblem().find(L"damaged"), std::wstring::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, StructureWalkEnds,
-    ::testing::Values(
-        // 255 structures of 100h bytes, one of 80h, then one whose
-        // formatted area crosses the end of the 64 KB mapping.
-        WalkCase{"FormattedAreaRunsOffTheMapping",
-                 Concat(Concat(FillTo(0xFF00), Structure(1, 0x7E)), Structure(1, 0xFF)), 0x102},
-        // Strings that do not end before the mapping does.
-        WalkCase{"StringSetRunsOffTheMapping", Concat(Structure(1, 4, {}), Bytes(0x10100, 'A')), 2},
-        WalkCase{"IpmiRecordTooShortForItsBaseAddress", ShortIpmiRecord(), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+// After discovery every request goes to the interface SMBIOS named: at
+// 0CA8h, nothing touches 0CA2h, and the answer comes without a wait.
+TEST_F(DiscoveryTest, RequestsGoToTheDiscoveredPorts) {
+    Boot({{"kcs.base", "0xCA8"}});
+    std::string printed;
+    ASSERT_EQ(RunMainInit(&printed), 0);
+    RecordPorts();
+    const auto request = Request(0x06, 0x01);
+    const auto response = Response();
+    const double before = VirtualSeconds();
+    ASSERT_EQ(ProcessMessage(request.get(), response.get(), 5000), 0);
+    EXPECT_EQ(response->completionCode, 0);
+    EXPECT_LT(VirtualSeconds() - before, 1.0);
+    const auto accesses = PortAccesses();
+    ASSERT_FALSE(accesses.empty());
+    for (const PortAccess& access : accesses) {
+        EXPECT_TRUE(access.port == 0x0CA8 || access.port == 0x0CA9) << std::hex << access.port;
+    }
+}
 
 }  // namespace
 }  // namespace bmc_test

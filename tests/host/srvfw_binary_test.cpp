@@ -390,6 +390,14 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
          3,
          {"srvfw: reading the FRU (IMBDEVICE FRU device 00h at controller 20h): The common "
           "header of FRU device 0 at controller 20h (slave address 20h, bus FFh) is invalid.\n"}},
+        // No BMC at all: the user learns that, where it was looked for,
+        // and the wait it took, not that the FRU is damaged.
+        {"kcs.present=0",
+         "fru show",
+         3,
+         {"The BMC gave no answer: no BMC answers at the KCS ports 0CA2h/0CA3h (from SMBIOS): "
+          "the status port reads FFh; no response over KCS at 0CA2h/0CA3h to netFn 0Ah command "
+          "11h: the interface stayed busy (IBF set) before the request, after 15.0 s."}},
         {"fru.baseboard.fault.write_fail=0xA8",
          "fru set product.asset_tag=ABC",
          3,
@@ -435,6 +443,18 @@ TEST_F(SrvfwOnSimulatedServer, JsonModeReportsFailuresAsJson) {
     const CommandOutcome usage = SrvfwResult("fru get --json board.colour");
     EXPECT_EQ(usage.code, 1);
     EXPECT_TRUE(usage.Shows("\"status\": null,\n    \"exit_code\": 1\n")) << usage.output;
+}
+
+// The message layer prints its console texts on standard output; in JSON
+// mode they reach standard error and the document stays whole.
+TEST_F(SrvfwOnSimulatedServer, JsonModeKeepsTheLibrariesConsoleTextsOffStandardOutput) {
+    ASSERT_EQ(Simctl("init smbios.present=0").code, 0);
+    const CommandOutcome shown = SrvfwResult("--json fru show");
+    EXPECT_EQ(shown.code, 0) << shown.output;
+    EXPECT_TRUE(shown.output.starts_with("{\n")) << shown.output;
+    EXPECT_TRUE(shown.output.ends_with("}\n")) << shown.output;
+    EXPECT_FALSE(shown.Shows("SMBIOS Table Not Found")) << shown.output;
+    EXPECT_NE(ReadText(dir / "stderr").find("SMBIOS Table Not Found!!!"), std::string::npos);
 }
 
 TEST_F(SrvfwOnSimulatedServer, ValuesReachJsonEscaped) {

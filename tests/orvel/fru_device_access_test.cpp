@@ -9,7 +9,9 @@
 #include <array>
 #include <optional>
 
+#include "bmc/interface_report.h"
 #include "fru_device_fixture.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
@@ -437,13 +439,17 @@ TEST_F(FruDeviceRead, RangePastTheLastOffsetIsRefusedBeforeAnythingGoesOut) {
     EXPECT_EQ(Chunks(kStore), (std::vector<Chunk>{{"read", 0xFFF0, 8}, {"read", 0xFFF8, 7}}));
 }
 
-// No answer at all ends the read with the message layer's result.
-TEST_F(FruDeviceRead, SatelliteThatNeverTakesTheRequestEndsTheReadWithTheBridgingResult) {
+// No answer at all ends the read with the library's own read failure, and
+// says that it was no answer, from whom.
+TEST_F(FruDeviceRead, SatelliteThatNeverTakesTheRequestEndsTheReadAsNoAnswer) {
     BootStorage(
         {{"fru.devices", "panel:front_panel:0:256"}, {"ipmb.front_panel.fault.nak", "always"}});
     Bytes bytes(8);
     EXPECT_EQ(CFru::ReadDataFromFRU(Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0, bytes),
-              static_cast<std::uint32_t>(BMC_BRIDGING_FAILED));
+              ORVEL_ERROR_READING_FRU);
+    EXPECT_TRUE(LastTransferGotNoAnswer());
+    EXPECT_NE(SystemInterfaceProblem().find(L"the controller at 22h (channel 0) gave no answer"),
+              std::wstring::npos);
     EXPECT_TRUE(Accesses("panel").empty());
     EXPECT_TRUE(Logged("CFru::ReadOrvelFromBmc - Error Reading FRU"));
 }

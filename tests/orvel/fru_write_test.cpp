@@ -10,6 +10,7 @@
 
 #include "fru_device_fixture.h"
 #include "orvel/fru_device_access.h"
+#include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
@@ -160,6 +161,21 @@ TEST_F(FruDeviceWrite, BridgedWriteReachesTheSatellitesDevice) {
     for (const Bytes& send : Sent(kNetFnApp, kSendMessage)) {
         EXPECT_EQ(send[0], 0x00) << "channel";
         EXPECT_EQ(send[1], 0x22) << "target";
+    }
+}
+
+// A write that got no answer fails with the write code like a refusal; only
+// the no-answer mark tells the two apart, for the failure text.
+TEST_F(FruDeviceWrite, NoAnswerFailsWithTheWriteCodeAndIsToldFromARefusal) {
+    for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
+        BootStorage(
+            {{"fru.devices", "panel:front_panel:0:256"}, {"ipmb.front_panel.fault.nak", "always"}});
+        EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
+                  ORVEL_ERROR_WRITING_FRU);
+        EXPECT_TRUE(LastTransferGotNoAnswer());
+        BootStorage({{"bmc.fault.answer", "0x0A:0x12:0x81:1"}});
+        EXPECT_EQ(Write(routine, StoreLocator(), 0, kData), ORVEL_ERROR_WRITING_FRU);
+        EXPECT_FALSE(LastTransferGotNoAnswer());
     }
 }
 

@@ -21,12 +21,15 @@ using sim::fru::FruImageBuilder;
 constexpr std::uint32_t kNotInitialized = 0xC0070005;
 
 // Settings of a server whose BMC does not answer at all.
-sim::Settings SilentBmc() { return simtest::SettingsOf({{"kcs.present", "0"}}); }
+sim::Settings SilentBmc() {
+    return simtest::SettingsOf({{"kcs.present", "0"}});
+}
 
 Bytes ChassisAndProductOnly() {
     return FruImageBuilder()
         .Chassis({.partNumber = Field::Text("CH-1"), .serialNumber = Field::Text("S-1")})
-        .Product({.manufacturer = Field::Text("Kestrel"), .name = Field::Text("Node"),
+        .Product({.manufacturer = Field::Text("Kestrel"),
+                  .name = Field::Text("Node"),
                   .assetTag = Field::Text("TAG-0001")})
         .AreaBytes(sim::fru::Area::kProduct, 64)
         .Build();
@@ -54,7 +57,8 @@ TEST(OrvelTable, EntriesBeforeInitializeReturnNotInitialized) {
     const std::uint8_t* bytes = nullptr;
     const std::vector<std::pair<const char*, std::function<std::uint32_t()>>> entries = {
         {"LoadConfigurationFromSystem", [&] { return t.LoadConfigurationFromSystem(&t); }},
-        {"LoadConfigurationFromFile", [&] { return t.LoadConfigurationFromFile(&t, L"x", nullptr); }},
+        {"LoadConfigurationFromFile",
+         [&] { return t.LoadConfigurationFromFile(&t, L"x", nullptr); }},
         {"CommitConfigurationToSystem", [&] { return t.CommitConfigurationToSystem(&t); }},
         {"SaveConfigurationToFile", [&] { return t.SaveConfigurationToFile(&t, L"x", nullptr); }},
         {"IsLoaded", [&] { return t.IsLoaded(&t, &flag); }},
@@ -72,7 +76,9 @@ TEST(OrvelTable, EntriesBeforeInitializeReturnNotInitialized) {
          [&] { return t.SelectFruByAddress(&t, FRU_NVS_IMBDEVICE, 0, 0x20, 0xFF, 0x20, 0, 0, 0); }},
         {"GetFruName", [&] { return t.GetFruName(&t, &text); }},
         {"GetFruAddress",
-         [&] { return t.GetFruAddress(&t, &type, &byte, &byte, &byte, &byte, &byte, &byte, &word); }},
+         [&] {
+             return t.GetFruAddress(&t, &type, &byte, &byte, &byte, &byte, &byte, &byte, &word);
+         }},
         {"HasInternalUseArea", [&] { return t.HasInternalUseArea(&t, &flag); }},
         {"HasBoardArea", [&] { return t.HasBoardArea(&t, &flag); }},
         {"HasProductArea", [&] { return t.HasProductArea(&t, &flag); }},
@@ -95,7 +101,11 @@ TEST(OrvelTable, EntriesBeforeInitializeReturnNotInitialized) {
         {"SelectProperty", [&] { return t.SelectProperty(&t, 0); }},
         {"GetPropertyTitle", [&] { return t.GetPropertyTitle(&t, &text); }},
         {"GetPropertyValue", [&] { return t.GetPropertyValue(&t, &text); }},
-        {"GetAreaData", [&] { a = 8; return t.GetAreaData(&t, buffer, &a); }},
+        {"GetAreaData",
+         [&] {
+             a = 8;
+             return t.GetAreaData(&t, buffer, &a);
+         }},
         {"SetAreaData", [&] { return t.SetAreaData(&t, buffer, 8); }},
     };
     ASSERT_EQ(t.DeInitialize(&t), 0u) << "DeInitialize before Initialize";
@@ -148,9 +158,13 @@ TEST_F(OrvelLoadTest, ASilentBmcLoadsNothingButSucceedsWithTheReasonAsLastError)
     bool loaded = false;
     ASSERT_EQ(t.IsLoaded(&t, &loaded), 0u);
     EXPECT_TRUE(loaded);
+    // The reason is the missing answer, with the wait it took, never a FRU
+    // with bad data.
     EXPECT_EQ(LastError(),
-              L"The common header of FRU device 0 at controller 20h (slave address 20h, bus FFh) "
-              L"is invalid.");
+              L"The BMC gave no answer: no BMC answers at the KCS ports 0CA2h/0CA3h (from "
+              L"SMBIOS): the status port reads FFh; no response over KCS at 0CA2h/0CA3h to netFn "
+              L"0Ah command 11h: the interface stayed busy (IBF set) before the request, after "
+              L"15.0 s.");
     ASSERT_EQ(t.SelectList(&t, FRU_LIST_SYSTEM), 0u);
     std::uint32_t first = 9, second = 9;
     ASSERT_EQ(t.GetNumberOfFrus(&t, &first, &second), 0u);
@@ -193,7 +207,8 @@ TEST_F(OrvelLoadTest, LoadFruAtAddressReadsAPrivateBusMemoryAndAFailureKeepsNoth
     ASSERT_EQ(t.LoadFruAtAddress(&t, FRU_NVS_DS1624S, 0, 0x9E, 0x05, 0x20, 0, 0xFF, 0), 0u);
     for (const auto& access : TakeAccesses()) EXPECT_EQ(access.device, "riser");
     // Nothing answers at slave address 0xA0 on that bus.
-    EXPECT_EQ(t.LoadFruAtAddress(&t, FRU_NVS_DS1624S, 0, 0xA0, 0x05, 0x20, 0, 0xFF, 0), 0xC0070028u);
+    EXPECT_EQ(t.LoadFruAtAddress(&t, FRU_NVS_DS1624S, 0, 0xA0, 0x05, 0x20, 0, 0xFF, 0),
+              0xC0070028u);
     ASSERT_EQ(t.SelectList(&t, FRU_LIST_SYSTEM), 0u);
     std::uint32_t first = 0, second = 0;
     ASSERT_EQ(t.GetNumberOfFrus(&t, &first, &second), 0u);
@@ -216,7 +231,8 @@ TEST_F(OrvelLoadTest, SelectFruByAddressWithoutAMatchSaysNotFoundAndLeavesNoFruS
     ASSERT_EQ(t.LoadConfigurationFromSystem(&t), 0u);
     ASSERT_EQ(t.SelectList(&t, FRU_LIST_SYSTEM), 0u);
     ASSERT_EQ(t.SelectFru(&t, 0), 0u);
-    EXPECT_EQ(t.SelectFruByAddress(&t, FRU_NVS_IMBDEVICE, 0, 0x20, 0xFF, 0x20, 1, 0, 0), 0xC007000Du);
+    EXPECT_EQ(t.SelectFruByAddress(&t, FRU_NVS_IMBDEVICE, 0, 0x20, 0xFF, 0x20, 1, 0, 0),
+              0xC007000Du);
     EXPECT_EQ(LastError(), L"No FRU was found at the given address.");
     std::uint32_t areas = 0;
     EXPECT_EQ(t.GetNumberOfAreas(&t, &areas), 0xC007000Cu);
@@ -390,8 +406,8 @@ TEST_F(OrvelSelectionTest, RawAreaBytesGoInAndOutOnlyWhereTheyMayAndFitTheBuffer
 
     ASSERT_EQ(t.SelectAreaEnum(&t, FRU_AREA_INTERNAL), 0u);
     using AreaSize = std::uint32_t (*)(EFI_FRU_INTERFACE*, std::uint32_t*);
-    const auto areaSize = reinterpret_cast<AreaSize>(
-        Symbol("_ZN12Orvel_Public11GetAreaSizeEP17EFI_FRU_INTERFACEPj"));
+    const auto areaSize =
+        reinterpret_cast<AreaSize>(Symbol("_ZN12Orvel_Public11GetAreaSizeEP17EFI_FRU_INTERFACEPj"));
     ASSERT_NE(areaSize, nullptr);
     std::uint32_t length = 0;
     ASSERT_EQ(areaSize(&t, &length), 0u);
@@ -494,7 +510,8 @@ TEST_F(OrvelMiscTest, PropertiesCountTheFrusAndNameTheIpmiVersion) {
     ASSERT_EQ(t.GetNumberOfProperties(&t, &count), 0u);
     EXPECT_EQ(count, 3u);
     const std::vector<std::pair<std::wstring, std::wstring>> expected = {
-        {L"IPMI Version", L"Other than 1.0"}, {L"Number of FRUs", L"0"},
+        {L"IPMI Version", L"Other than 1.0"},
+        {L"Number of FRUs", L"0"},
         {L"Number of IPMI FRUs", L"1"}};
     for (std::uint32_t index = 0; index < 3; ++index) {
         ASSERT_EQ(t.SelectProperty(&t, index), 0u);
