@@ -15,6 +15,12 @@ Options (anywhere on the command line):
                    written to DBGLOG.txt in the current directory (default 0:
                    no log)
   --locale LL-CC   the language of the libraries' texts (default en-us)
+  --interface WAY  how the libraries reach the BMC: "driver" through the
+                   kernel's IPMI driver (/dev/ipmi0: ipmi_si and
+                   ipmi_devintf), "kcs" through the KCS ports (root; not
+                   while the kernel's driver owns them), "auto" (default)
+                   the driver when its device opens, else the ports, and
+                   refused when ipmi_si runs without its device
   --json           results as one JSON document on standard output, progress
                    as one JSON object a line on standard error, errors as
                    {"error": ...}
@@ -26,7 +32,8 @@ Progress and notes go to standard error, results to standard output.
 Exit codes:
   0  success
   1  the command line is wrong (nothing was loaded or changed)
-  2  a library, its string files or the simulated server cannot be loaded
+  2  a library, its string files or the simulated server cannot be loaded,
+     or the way to the BMC (--interface) cannot be used
   3  a library call failed: the library's message and status code say why
   4  a file cannot be read or written (a backup included)
   5  the request does not fit the FRU (no such area or field, a file of

@@ -78,7 +78,7 @@ TEST(Arguments, RefusesWhatCannotBeMeant) {
 
 TEST(FrameOptions, TakesTheFramesOptionsInTheirForms) {
     Arguments arguments = Words({"--json", "fru", "--platform", "0x3", "--debug=2", "--locale",
-                                 "en_US", "--sim", "state", "-h", "show"});
+                                 "en_US", "--sim", "state", "-h", "show", "--interface=kcs"});
     const FrameOptions options = TakeFrameOptions(arguments);
     EXPECT_TRUE(options.json);
     EXPECT_TRUE(options.help);
@@ -86,6 +86,7 @@ TEST(FrameOptions, TakesTheFramesOptionsInTheirForms) {
     EXPECT_EQ(options.debugLevel, 2u);
     EXPECT_EQ(options.language, "en");
     EXPECT_EQ(options.country, "us");
+    EXPECT_EQ(options.bmcInterface, BmcInterface::kPorts);
     // Absolute: the libraries start with another current directory.
     EXPECT_EQ(options.simDir, std::filesystem::current_path() / "state");
     EXPECT_EQ(arguments.TakeWords(), (std::vector<std::string>{"fru", "show"}));
@@ -98,6 +99,7 @@ TEST(FrameOptions, DefaultsLeaveTheDebugLogOff) {
     EXPECT_EQ(options.platform, 0);
     EXPECT_FALSE(options.json);
     EXPECT_FALSE(options.language);
+    EXPECT_EQ(options.bmcInterface, BmcInterface::kAuto);
 }
 
 TEST(FrameOptions, RefusesValuesOutOfTheirRange) {
@@ -108,6 +110,7 @@ TEST(FrameOptions, RefusesValuesOutOfTheirRange) {
         {{"--locale", "english"}, "--locale takes a language and a country"},
         {{"--locale", "e1-us"}, "--locale takes a language and a country"},
         {{"--sim="}, "--sim needs a folder"},
+        {{"--interface", "ports"}, "--interface takes auto, driver or kcs, not ports"},
     };
     for (const auto& [words, error] : cases) {
         Arguments arguments = Words(words);

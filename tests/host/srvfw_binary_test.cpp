@@ -445,6 +445,55 @@ TEST_F(SrvfwOnSimulatedServer, JsonModeReportsFailuresAsJson) {
     EXPECT_TRUE(usage.Shows("\"status\": null,\n    \"exit_code\": 1\n")) << usage.output;
 }
 
+// Where the kernel's IPMI driver runs, srvfw goes through it and the FRU
+// reads and writes as it does over the ports.
+TEST_F(SrvfwOnSimulatedServer, TheKernelsDriverServesTheFruCommandsAsThePortsDo) {
+    const CommandOutcome overPorts = SrvfwResult("--json fru show");
+    ASSERT_EQ(overPorts.code, 0) << overPorts.output;
+    ASSERT_EQ(Simctl("init kernel.modules=ipmi_si,ipmi_devintf").code, 0);
+    for (const char* way : {"", "--interface driver "}) {
+        const CommandOutcome overDriver = SrvfwResult(std::string(way) + "--json fru show");
+        EXPECT_EQ(overDriver.code, 0) << way << overDriver.output;
+        EXPECT_EQ(overDriver.output, overPorts.output) << way;
+    }
+    const CommandOutcome set = Srvfw("fru set product.asset_tag=DRIVER-7");
+    ASSERT_EQ(set.code, 0) << set.output;
+    EXPECT_TRUE(Holds(Dump(), TextField("DRIVER-7")));
+    ASSERT_EQ(Backups().size(), 1u);
+    const CommandOutcome restored = Srvfw("fru write " + Backups()[0].string());
+    ASSERT_EQ(restored.code, 0) << restored.output;
+    EXPECT_FALSE(Holds(Dump(), TextField("DRIVER-7")));
+}
+
+TEST_F(SrvfwOnSimulatedServer, TheWayToTheBmcIsRefusedWhenItCannotBeUsed) {
+    struct Case {
+        std::string setting;
+        std::string args;
+        int code;
+        std::string shows;
+    };
+    const Case cases[] = {
+        {"kernel.modules=ipmi_si",
+         "fru show",
+         2,
+         "srvfw: the kernel's IPMI driver (ipmi_si) owns the KCS interface, but there is no IPMI "
+         "device to reach it through (/dev/ipmi0: No such file or directory"},
+        {"kernel.modules=ipmi_si", "--interface kcs fru get product.asset_tag", 0, ""},
+        {"",
+         "--interface driver fru show",
+         2,
+         "srvfw: the kernel's IPMI device cannot be opened (/dev/ipmi0: No such file or "
+         "directory"},
+        {"", "--interface serial fru show", 1, "--interface takes auto, driver or kcs"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(Simctl("init" + (c.setting.empty() ? "" : " " + c.setting)).code, 0);
+        const CommandOutcome outcome = Srvfw(c.args);
+        EXPECT_EQ(outcome.code, c.code) << c.args << "\n" << outcome.output;
+        EXPECT_TRUE(outcome.Shows(c.shows)) << c.shows << "\n" << outcome.output;
+    }
+}
+
 // The message layer prints its console texts on standard output; in JSON
 // mode they reach standard error and the document stays whole.
 TEST_F(SrvfwOnSimulatedServer, JsonModeKeepsTheLibrariesConsoleTextsOffStandardOutput) {

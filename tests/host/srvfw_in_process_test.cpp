@@ -59,6 +59,32 @@ TEST_F(SrvfwInProcess, ShowReadsTheBmcsFruDeviceZeroAndWritesNothing) {
     EXPECT_TRUE(Accesses("write").empty());
 }
 
+std::size_t Logged(const std::string& component, const std::string& operation) {
+    std::size_t count = 0;
+    for (const sim::LogEntry& entry : sim::TheMachine().Log().Entries()) {
+        count += entry.component == component && entry.operation == operation;
+    }
+    return count;
+}
+
+// With the kernel's driver loaded every request goes through its device,
+// and the ports it owns are left alone; asked for, the ports are used.
+TEST_F(SrvfwInProcess, TheKernelsDriverCarriesTheRequestsWhereItRuns) {
+    sim::Settings settings;
+    settings.Set("kernel.modules", "ipmi_si,ipmi_devintf");
+    sim::ResetMachine(settings);
+    ASSERT_EQ(Srvfw({"fru", "show"}), 0) << err.str();
+    EXPECT_FALSE(Accesses("read").empty());
+    EXPECT_GT(Logged("ipmidev", "send"), 0u);
+    EXPECT_EQ(Logged("kcs", "request"), 0u);
+    EXPECT_EQ(Logged("kcs", "ports used under the kernel driver"), 0u);
+
+    sim::TheMachine().Log().Clear();
+    ASSERT_EQ(Srvfw({"--interface", "kcs", "fru", "show"}), 0) << err.str();
+    EXPECT_EQ(Logged("ipmidev", "send"), 0u);
+    EXPECT_GT(Logged("kcs", "request"), 0u);
+}
+
 TEST_F(SrvfwInProcess, DryRunOnlyReads) {
     const std::vector<std::uint8_t> before(Baseboard().begin(), Baseboard().end());
     ASSERT_EQ(Srvfw({"fru", "set", "--dry-run", "product.asset_tag=ASSET-0042"}), 0) << err.str();
