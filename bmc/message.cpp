@@ -152,8 +152,6 @@ int SendTimedImbpRequest_t(_IMBPREQUESTDATA* request, unsigned timeoutMs,
 int ProcessMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned timeoutMs) {
     if (request == nullptr || response == nullptr) return kNoResponse;
     std::memset(response->data, 0, sizeof response->data);
-    // Without I/O privilege the first port access would kill the process.
-    const bool portsUsable = hw::Iopl(3) == 0;
     if (request->slaveAddress != kBmcSlaveAddress) {
         return ProcessSendMessage(request, response, kBridgeChannel, request->slaveAddress,
                                   kBridgeTimeoutMs);
@@ -170,7 +168,10 @@ int ProcessMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned timeout
                                     request->lun,
                                     request->data,
                                     static_cast<std::int32_t>(request->dataLength)};
-        if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS && portsUsable) {
+        // Without I/O privilege the first port access would kill the
+        // process. It is raised for the ports alone: the driver path needs
+        // none, and a locked-down kernel refuses it.
+        if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS && hw::Iopl(3) == 0) {
             status = SendTimedImbpRequest_t(&imbRequest, timeoutMs, response->data, &length,
                                             &completionCode);
         } else if (g_Mbmcsupport == SYSTEM_INTERFACE_KCS) {

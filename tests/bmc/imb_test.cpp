@@ -54,6 +54,18 @@ TEST_F(ImbTest, DriverThatCannotBeUsedLeavesTheKcsPorts) {
     EXPECT_EQ(HostDriver().closeCalls, 0);
 }
 
+// The driver path needs no I/O privilege, and asks for none: a kernel in
+// lockdown refuses it, and the ports belong to the kernel's driver.
+TEST_F(ImbTest, RequestsThroughTheDriverRaiseNoIoPrivilege) {
+    Initialize();
+    Machine().Log().Clear();
+    const auto response = Response();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(ProcessMessage(Request(0x06, 0x01).get(), response.get(), 5000), 0);
+    }
+    EXPECT_TRUE(Entries("host", "iopl").empty());
+}
+
 TEST_F(ImbTest, RequestReachesTheDriverWithItsFieldsAndNothingTouchesThePorts) {
     Initialize();
     const auto response = Response();

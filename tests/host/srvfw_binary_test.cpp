@@ -473,15 +473,11 @@ TEST_F(SrvfwOnSimulatedServer, TheWayToTheBmcIsRefusedWhenItCannotBeUsed) {
         std::string shows;
     };
     const Case cases[] = {
-        {"kernel.modules=ipmi_si",
-         "fru show",
-         2,
+        {"kernel.modules=ipmi_si", "fru show", 2,
          "srvfw: the kernel's IPMI driver (ipmi_si) owns the KCS interface, but there is no IPMI "
          "device to reach it through (/dev/ipmi0: No such file or directory"},
         {"kernel.modules=ipmi_si", "--interface kcs fru get product.asset_tag", 0, ""},
-        {"",
-         "--interface driver fru show",
-         2,
+        {"", "--interface driver fru show", 2,
          "srvfw: the kernel's IPMI device cannot be opened (/dev/ipmi0: No such file or "
          "directory"},
         {"", "--interface serial fru show", 1, "--interface takes auto, driver or kcs"},
