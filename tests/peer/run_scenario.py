@@ -136,7 +136,7 @@ def check_path(check: Checks, blocks, block_id: str, expect: str):
     the kernel's driver owns)."""
     b = blocks.get(block_id)
     if b is None:
-        print(f"  note: {block_id} not traced (no strace in the guest)")
+        print(f"  note: {block_id} not traced (no strace in the guest, or it did not get there)")
         return
     ports, driver = paths_used(b)
     seen = f"ports {'used' if ports else 'not used'}, /dev/ipmi0 {'used' if driver else 'not used'}"
@@ -457,6 +457,9 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
         print("\n".join(console.splitlines()[-60:]))
         print("---- qemu ----")
         print(guest.qemu_log()[-2000:])
+        # What the guest did not get to would only fail again line by line.
+        print(f"==== {sc.name}: FAILED, the guest did not finish; its files are in {work}")
+        return 1
     for note in go.notes(console):
         print(f"  guest note: {note}")
     if sc.script == "fru.sh":
@@ -481,6 +484,7 @@ def main() -> int:
     ap.add_argument("--build-dir", type=Path, default=Path("build/default"))
     ap.add_argument("--work-dir", type=Path, help="default: <build>/tests/peer/<scenario>")
     ap.add_argument("--keep", action="store_true", help="keep the work folder after a pass")
+    ap.add_argument("--timeout", type=int, help="seconds the guest may take (default: the scenario's)")
     ap.add_argument("--list", action="store_true")
     a = ap.parse_args()
     if a.list or not a.scenario:
@@ -492,6 +496,8 @@ def main() -> int:
         print(f"no scenario {a.scenario}; --list names them", file=sys.stderr)
         return 2
     build = a.build_dir.resolve()
+    if a.timeout:
+        sc.timeout_s = a.timeout
     work = (a.work_dir or build / "tests" / "peer" / sc.name).resolve()
     return run(sc, build, work, a.keep)
 
