@@ -67,10 +67,10 @@ void kcs_timeout(int signal) {
 class AlarmHandlerScope {
   public:
     AlarmHandlerScope() {
-        if (sDepth++ == 0) std::signal(SIGALRM, kcs_timeout);
+        if (sDepth++ == 0) hw::SetAlarmHandler(kcs_timeout);
     }
     ~AlarmHandlerScope() {
-        if (--sDepth == 0) std::signal(SIGALRM, SIG_DFL);
+        if (--sDepth == 0) hw::SetAlarmHandler(SIG_DFL);
     }
     AlarmHandlerScope(const AlarmHandlerScope&) = delete;
     AlarmHandlerScope& operator=(const AlarmHandlerScope&) = delete;

@@ -124,6 +124,9 @@ int SleepMicroseconds(useconds_t microseconds);
 int GetTimeOfDay(struct timeval* now);
 // alarm(): SIGALRM reaches the process's handler when the time has passed.
 unsigned Alarm(unsigned seconds);
+// signal(SIGALRM, handler): the handler the alarm reaches (SIG_DFL to put
+// the default action back).
+void SetAlarmHandler(void (*handler)(int));
 
 }  // namespace hw
 

@@ -19,8 +19,8 @@
 // minor; +9 docrev; +0Ah entry point revision 01h; +0Bh reserved 0; +0Ch
 // structure table maximum size (32 bits); +10h structure table address (64
 // bits). It states no structure count: a reader stops at type 127. When
-// the firmware offers both, they describe the same table, as the SMBIOS
-// reference specification asks.
+// the firmware offers both, they describe the same table, as DMTF's
+// DSP0134 asks.
 // Type 38 (18 bytes): +4 interface type (1 KCS, 2 SMIC, 3 BT, 4 SSIF);
 // +5 IPMI revision (BCD, high nibble major: 20h); +6 BMC slave address
 // 20h; +7 NV storage device FFh (none); +8 base address (64 bits, bit 0

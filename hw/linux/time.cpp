@@ -1,6 +1,8 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "hw/hw.h"
 
 namespace hw {
@@ -23,6 +25,10 @@ int GetTimeOfDay(struct timeval* now) {
 
 unsigned Alarm(unsigned seconds) {
     return ::alarm(seconds);
+}
+
+void SetAlarmHandler(void (*handler)(int)) {
+    std::signal(SIGALRM, handler);
 }
 
 }  // namespace hw

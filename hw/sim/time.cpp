@@ -1,5 +1,6 @@
 // Virtual time: nothing here waits for real.
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "hw/hw.h"
@@ -41,6 +42,12 @@ int GetTimeOfDay(struct timeval* now) {
     return 0;
 }
 
-unsigned Alarm(unsigned seconds) { return sim::TheMachine().Clock().Alarm(seconds); }
+unsigned Alarm(unsigned seconds) {
+    return sim::TheMachine().Clock().Alarm(seconds);
+}
+
+void SetAlarmHandler(void (*handler)(int)) {
+    std::signal(SIGALRM, handler);
+}
 
 }  // namespace hw

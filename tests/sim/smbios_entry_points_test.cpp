@@ -1,7 +1,7 @@
 // The firmware's SMBIOS entry points (32-bit "_SM_", 64-bit "_SM3_", UEFI
 // placement) and the IPMI record's register spacing, read as a program
 // reads them: the F0000h segment through the strict memory device. The
-// layouts checked here are the DMTF SMBIOS reference specification's.
+// layouts checked here are those of DMTF's DSP0134.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
