@@ -11,6 +11,7 @@
 #ifndef SRVFW_HW_HW_H
 #define SRVFW_HW_HW_H
 
+#include <signal.h>
 #include <sys/time.h>
 #include <sys/types.h>
 
@@ -127,6 +128,47 @@ unsigned Alarm(unsigned seconds);
 // signal(SIGALRM, handler): the handler the alarm reaches (SIG_DFL to put
 // the default action back).
 void SetAlarmHandler(void (*handler)(int));
+
+// ----------------------------------------------------------------- signals
+// A write to firmware or FRU storage that stops half way leaves a machine
+// that may not boot, so the programs that write keep the stop signals from
+// cutting it: they are held for the length of the write and acted on after.
+// The masks are the calling thread's; the programs that hold are
+// single-threaded.
+
+// Ignores SIGPIPE for the rest of the process: a closed output then fails a
+// write (EPIPE) instead of killing the program in the middle of a write.
+void IgnoreBrokenPipe();
+
+// While alive, SIGINT, SIGTERM and SIGHUP are held (blocked), so that a write
+// to firmware or FRU storage is never cut in the middle. Nested holds are
+// fine: an inner one leaves the signals held for the outer one.
+class StopSignalHold {
+  public:
+    StopSignalHold();
+    // Releases, if Release() was not called: a signal that arrived while
+    // held then takes its usual action.
+    ~StopSignalHold();
+    StopSignalHold(const StopSignalHold&) = delete;
+    StopSignalHold& operator=(const StopSignalHold&) = delete;
+    StopSignalHold(StopSignalHold&&) = delete;
+    StopSignalHold& operator=(StopSignalHold&&) = delete;
+
+    // Ends the hold. Returns the signal that arrived while held (consumed,
+    // so it does not kill the process), or 0. The caller then stops with a
+    // clear message. An inner hold reports the signal but leaves it pending
+    // for the outer hold, which is the one that consumes it. A second call
+    // returns 0.
+    int Release();
+
+  private:
+    sigset_t mPrevious;  // the mask before the hold, put back on release
+    bool mReleased = false;
+};
+
+// "SIGINT", "SIGTERM", "SIGHUP" (for messages); "SIGPIPE" and "SIGALRM" too,
+// and "signal" for any other.
+const char* SignalName(int signal);
 
 }  // namespace hw
 
