@@ -1,5 +1,6 @@
 #include "sim/bios_flash.h"
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
@@ -85,6 +86,21 @@ void BiosFlashService::Handle(std::uint8_t code) {
     std::snprintf(detail, sizeof detail, "status=%02X", outcome.status);
     mMachine.Log().Add({"bios", bios::FunctionName(code), request.address, request.length, 0,
                         outcome.reason.empty() ? detail : detail + (": " + outcome.reason)});
+
+    // The signal of a fault arrives once the write it waits for is done, as
+    // a key pressed during the SMI would reach the program after it.
+    if (code != bios::kFlashWrite || outcome.status != bios::kOk) return;
+    const std::vector<FlashFault>& signals = mConfig.faults.signal;
+    mSignalRaised.resize(signals.size());
+    for (std::size_t i = 0; i < signals.size(); ++i) {
+        if (mSignalRaised[i] || signals[i].address < request.address ||
+            signals[i].address - request.address >= request.length) {
+            continue;
+        }
+        mSignalRaised[i] = true;
+        mMachine.Log().Add({"bios", "raise-signal", signals[i].address, signals[i].value, 0, ""});
+        std::raise(static_cast<int>(signals[i].value));
+    }
 }
 
 // ------------------------------------------------------------ state and description
@@ -149,6 +165,7 @@ void BiosFlashService::Describe(std::ostream& out) const {
         {"erase", &mConfig.faults.erase},
         {"write", &mConfig.faults.write},
         {"stuck bits", &mConfig.faults.stuckBits},
+        {"signal", &mConfig.faults.signal},
     };
     for (const auto& [name, list] : faults) {
         for (const FlashFault& fault : *list) {

@@ -40,7 +40,8 @@
 // value the request's flash address and length as the request held them,
 // detail "status=NN" (two hex digits), followed by ": reason" when the
 // request was refused or failed. Codes the service does not own are not
-// logged here (see SoftwareSmiPort).
+// logged here (see SoftwareSmiPort). A signal fault that strikes adds
+// "raise-signal" (address = the fault's address, value = the signal).
 #ifndef SRVFW_SIM_BIOS_FLASH_H
 #define SRVFW_SIM_BIOS_FLASH_H
 
@@ -48,6 +49,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "sim/bios_flash_config.h"
 #include "sim/flash_array.h"
@@ -133,6 +135,7 @@ class BiosFlashService : public Device {
     BiosFlashConfig mConfig;
     FlashArray mFlash;
     bool mOpen = false;
+    std::vector<bool> mSignalRaised;  // per signal fault
 };
 
 }  // namespace sim

@@ -103,6 +103,9 @@ BiosFlashConfig BiosFlashConfig::FromSettings(const Settings& settings) {
     faults.erase = FaultsFrom(settings, "bios.fault.erase", kDeviceError, 0xFF);
     faults.write = FaultsFrom(settings, "bios.fault.write", kDeviceError, 0xFF);
     faults.stuckBits = FaultsFrom(settings, "bios.fault.stuck_bits", 0x01, 0xFF);
+    constexpr std::uint32_t kSigint = 2;
+    constexpr std::uint64_t kLastSignal = 64;
+    faults.signal = FaultsFrom(settings, "bios.fault.signal", kSigint, kLastSignal);
 
     // Placing the tables checks that they fit the segment.
     config.NvramTableOffset();

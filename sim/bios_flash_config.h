@@ -42,6 +42,13 @@
 //   bios.fault.stuck_bits=ADDR[:MASK]      the flash byte at ADDR has the MASK
 //                                          bits (01h) stuck at 1: programming
 //                                          cannot clear them
+//   bios.fault.signal=ADDR[:SIGNAL]        the first FLASH_WRITE of the 1 KB
+//                                          holding ADDR, once done, raises
+//                                          SIGNAL (2, SIGINT; 15 SIGTERM, 1
+//                                          SIGHUP...) in the process, as a
+//                                          user's Ctrl-C, kill or hang-up at
+//                                          that moment would: once per
+//                                          process
 #ifndef SRVFW_SIM_BIOS_FLASH_CONFIG_H
 #define SRVFW_SIM_BIOS_FLASH_CONFIG_H
 
@@ -65,6 +72,7 @@ struct BiosFlashFaults {
     std::vector<FlashFault> erase;
     std::vector<FlashFault> write;
     std::vector<FlashFault> stuckBits;
+    std::vector<FlashFault> signal;  // value: the signal number
 };
 
 struct BiosFlashConfig {

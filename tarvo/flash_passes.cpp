@@ -1,16 +1,13 @@
 #include "tarvo/flash_passes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "tarvo/console.h"
+#include "tarvo/pending_file.h"
 
 namespace tarvo {
 
@@ -35,61 +32,24 @@ bool IsBlockSelected(Pass pass, std::uint32_t address, const Options& options,
     bool selectedNonCritical = false;
     if (!options.blockNumbers.empty()) {
         for (const std::uint8_t number : options.blockNumbers) {
-            selectedNonCritical |= number < nonCritical.size() && Inside(offset, nonCritical[number]);
+            selectedNonCritical |=
+                number < nonCritical.size() && Inside(offset, nonCritical[number]);
         }
     } else if (options.nonCriticalSelected) {
-        for (const NonCriticalBlock& block : nonCritical) selectedNonCritical |= Inside(offset, block);
+        for (const NonCriticalBlock& block : nonCritical)
+            selectedNonCritical |= Inside(offset, block);
     }
     if (selectedNonCritical) return true;
     if (layout.IsNvram(address)) return options.programNvram;
-    const bool anyNonCritical = std::any_of(nonCritical.begin(), nonCritical.end(),
-                                            [&](const auto& block) { return Inside(offset, block); });
+    const bool anyNonCritical =
+        std::any_of(nonCritical.begin(), nonCritical.end(),
+                    [&](const auto& block) { return Inside(offset, block); });
     return options.programMainBios && !bootBlock && !anyNonCritical;
 }
 
 // ------------------------------------------------------------------ "/o"
 
 namespace {
-
-// The saved flash goes to a temporary file beside the target, renamed over
-// it only once everything was written.
-class PendingFile {
-public:
-    explicit PendingFile(const std::string& target) : mTarget(target) {
-        mTemporary = target + ".XXXXXX";
-        const int fd = ::mkstemp(mTemporary.data());
-        if (fd < 0) return;
-        // mkstemp makes the file private; give it the mode a plain
-        // creation would.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-        mFile = ::fdopen(fd, "w+b");
-        if (mFile == nullptr) {
-            ::close(fd);
-            ::unlink(mTemporary.c_str());
-        }
-    }
-    ~PendingFile() {
-        if (mFile != nullptr) {
-            std::fclose(mFile);
-            ::unlink(mTemporary.c_str());
-        }
-    }
-    std::FILE* Stream() const { return mFile; }
-    bool Commit() {
-        const bool closed = std::fclose(mFile) == 0;
-        mFile = nullptr;
-        if (closed && std::rename(mTemporary.c_str(), mTarget.c_str()) == 0) return true;
-        ::unlink(mTemporary.c_str());
-        return false;
-    }
-
-private:
-    std::string mTarget;
-    std::string mTemporary;
-    std::FILE* mFile = nullptr;
-};
 
 bool WriteUnits(std::FILE* file, const std::uint8_t* data, std::size_t length) {
     return std::fwrite(data, 4, length / 4, file) == length / 4;
@@ -113,7 +73,8 @@ int SaveFlash(const Options& options, BiosFlash& bios) {
             return kExitOutOfMemory;
         }
         if (!bios.ReadBlock(block.address, block.size, data.get(), &progress)) {
-            ReportError("Unable to read block: 0x%08lX\n", static_cast<unsigned long>(block.address));
+            ReportError("Unable to read block: 0x%08lX\n",
+                        static_cast<unsigned long>(block.address));
             return kExitFlashRead;
         }
         bool written =
@@ -159,7 +120,7 @@ constexpr SweepKind kSweeps[] = {
 };
 
 int RunSweep(const SweepKind& kind, Pass pass, const Options& options, BiosFlash& bios,
-             RomImage& image) {
+             RomImage& image, std::vector<std::uint32_t>& touched) {
     const FlashLayout& layout = bios.Layout();
     Progress progress(pass == Pass::kMain ? kind.mainLabel : kind.bootBlockLabel, options.quiet);
     progress.Start(FirstBlockAddress(layout));
@@ -171,6 +132,12 @@ int RunSweep(const SweepKind& kind, Pass pass, const Options& options, BiosFlash
         if (kind.sweep != Sweep::kErase) {
             std::memcpy(buffer.data(), image.Image().data() + (block.address - layout.baseOffset),
                         block.size);
+        }
+        // A block counts as changed from the moment its erase is asked for:
+        // a failed erase may have cleared part of it.
+        if (kind.sweep == Sweep::kErase &&
+            std::find(touched.begin(), touched.end(), block.address) == touched.end()) {
+            touched.push_back(block.address);
         }
         bool done = false;
         switch (kind.sweep) {
@@ -193,9 +160,11 @@ int RunSweep(const SweepKind& kind, Pass pass, const Options& options, BiosFlash
     return kExitOk;
 }
 
-int RunPass(Pass pass, const Options& options, BiosFlash& bios, RomImage& image) {
+int RunPass(Pass pass, const Options& options, BiosFlash& bios, RomImage& image,
+            std::vector<std::uint32_t>& touched) {
     for (const SweepKind& kind : kSweeps) {
-        if (const int result = RunSweep(kind, pass, options, bios, image); result != kExitOk) {
+        if (const int result = RunSweep(kind, pass, options, bios, image, touched);
+            result != kExitOk) {
             return result;
         }
     }
@@ -204,12 +173,15 @@ int RunPass(Pass pass, const Options& options, BiosFlash& bios, RomImage& image)
 
 }  // namespace
 
-int ProgramFlash(const Options& options, BiosFlash& bios, RomImage& image) {
-    if (const int result = RunPass(Pass::kMain, options, bios, image); result != kExitOk) {
-        return result;
+int ProgramFlash(const Options& options, BiosFlash& bios, RomImage& image,
+                 std::vector<std::uint32_t>* touched) {
+    std::vector<std::uint32_t> changed;
+    int result = RunPass(Pass::kMain, options, bios, image, changed);
+    if (result == kExitOk && options.programBootBlock) {
+        result = RunPass(Pass::kBootBlock, options, bios, image, changed);
     }
-    if (options.programBootBlock) return RunPass(Pass::kBootBlock, options, bios, image);
-    return kExitOk;
+    if (touched != nullptr) *touched = std::move(changed);
+    return result;
 }
 
 void DestroyCmosChecksum() {

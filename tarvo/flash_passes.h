@@ -29,7 +29,11 @@ bool IsBlockSelected(Pass pass, std::uint32_t address, const Options& options,
 // it was.
 int SaveFlash(const Options& options, BiosFlash& bios);
 
-int ProgramFlash(const Options& options, BiosFlash& bios, RomImage& image);
+// The passes; on return, touched (when given) lists in table order the
+// flash addresses of the blocks whose erase was asked for, the failing one
+// included: the blocks a failure leaves erased, partly written or rewritten.
+int ProgramFlash(const Options& options, BiosFlash& bios, RomImage& image,
+                 std::vector<std::uint32_t>* touched = nullptr);
 
 void DestroyCmosChecksum();
 

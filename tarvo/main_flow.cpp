@@ -7,6 +7,7 @@
 #include "tarvo/console.h"
 #include "tarvo/flash_passes.h"
 #include "tarvo/options.h"
+#include "tarvo/recovery_advice.h"
 #include "tarvo/rom_image.h"
 #include "tarvo/tarvo.h"
 
@@ -15,23 +16,36 @@ namespace tarvo {
 namespace {
 
 constexpr int kExitInvalidCommandLine = 1;
+// A stop signal (SIGINT, SIGTERM, SIGHUP) arrived while the flash was being
+// written: the passes were finished first, the rest of the run was not done.
+constexpr int kExitStoppedBySignal = 70;
 
 class Session {
-public:
+  public:
     int Run(int argc, const char* const* argv);
 
-private:
+  private:
     int Flash();
     int Finish(int code);
+    int ProgramHoldingSignals();
+    // Whether "/u" is the only thing the command line asks for.
+    bool OnlyShowFile() const;
     void Release(int& code, int result, const char* message);
 
     Options mOptions;
     BiosFlash mBios;
     std::unique_ptr<RomImage> mImage;
     bool mIoplRaised = false;
+    int mArgc = 0;
+    const char* const* mArgv = nullptr;
 };
 
 int Session::Run(int argc, const char* const* argv) {
+    // A closed output (tarvo ... | head -1) must only lose messages, never
+    // kill the program between two flash blocks.
+    hw::IgnoreBrokenPipe();
+    mArgc = argc;
+    mArgv = argv;
     if (!ParseCommandLine(argc, argv, mOptions)) {
         PrintUsage();
         return Finish(kExitInvalidCommandLine);
@@ -57,7 +71,12 @@ int Session::Run(int argc, const char* const* argv) {
         ReportError("Input file required");
         return Finish(kExitInputFile);
     }
-    if (mOptions.showFileGiven) ShowFileRomId(mOptions);
+    if (mOptions.showFileGiven) {
+        const int code = ShowFileRomId(mOptions);
+        // With nothing else asked for, the result of "/u" is the result of
+        // the run; otherwise the sequence goes on.
+        if (code != kExitOk && OnlyShowFile()) return Finish(code);
+    }
     if (!mBios.LoadDriver()) {
         ReportError("Unable to load driver\n");
         return Finish(kExitDriverLoad);
@@ -83,7 +102,7 @@ int Session::Flash() {
         mImage = std::make_unique<RomImage>(mOptions, mBios.Layout(), mBios.RomId());
         if (const int code = mImage->Check(); code != kExitOk) return code;
         if (const int code = mImage->Read(); code != kExitOk) return code;
-        if (!mOptions.compareOnly) result = ProgramFlash(mOptions, mBios, *mImage);
+        if (!mOptions.compareOnly) result = ProgramHoldingSignals();
         if (result != kExitOk) return result;
     }
     if (mOptions.compareOnly) {
@@ -93,6 +112,35 @@ int Session::Flash() {
     if (mOptions.inputGiven && mOptions.destroyCmos) DestroyCmosChecksum();
     if (mOptions.showRomId) std::printf("\n ROM ID = %s\n", mBios.RomId());
     return result;
+}
+
+// The flash passes with the stop signals held, so that none of them leaves
+// the flash half written. A failed pass is followed by the advice on how to
+// restore the flash; a signal that arrived meanwhile stops the run after
+// the passes.
+int Session::ProgramHoldingSignals() {
+    std::vector<std::uint32_t> touched;
+    hw::StopSignalHold hold;
+    int result = ProgramFlash(mOptions, mBios, *mImage, &touched);
+    const int signal = hold.Release();
+    const bool passFailed =
+        result == kExitFlashErase || result == kExitFlashWrite || result == kExitFlashVerify;
+    if (passFailed) PrintRecoveryAdvice(mArgc, mArgv, mOptions, mBios.Layout(), touched);
+    if (signal != 0) {
+        if (result == kExitOk) {
+            ReportError("Stopped by %s after the flash was written and verified in full",
+                        hw::SignalName(signal));
+            result = kExitStoppedBySignal;
+        } else {
+            ReportError("Stopped by %s", hw::SignalName(signal));
+        }
+    }
+    return result;
+}
+
+bool Session::OnlyShowFile() const {
+    return !mOptions.inputGiven && !mOptions.outputGiven && !mOptions.compareOnly &&
+           !mOptions.showRomId;
 }
 
 // A release step that fails is reported; its code becomes the exit code

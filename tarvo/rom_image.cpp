@@ -1,5 +1,9 @@
 #include "tarvo/rom_image.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,8 +18,40 @@ namespace {
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-File OpenForReading(const std::string& name) {
-    return File(std::fopen(name.c_str(), "rb"), std::fclose);
+enum class Opened { kFile, kFailed, kNotRegular };
+
+// Only a regular file is read: a FIFO would wait for a writer forever (even
+// its open does, so it is opened without waiting), /dev/zero never ends and
+// a directory has no bytes.
+File OpenForReading(const std::string& name, Opened* how) {
+    File none(nullptr, std::fclose);
+    *how = Opened::kFailed;
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return none;
+    struct stat status {};
+    const bool known = ::fstat(fd, &status) == 0;
+    if (!known || !S_ISREG(status.st_mode)) {
+        if (known) *how = Opened::kNotRegular;
+        ::close(fd);
+        return none;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return none;
+    }
+    File file(::fdopen(fd, "rb"), std::fclose);
+    if (!file) {
+        ::close(fd);
+        return none;
+    }
+    *how = Opened::kFile;
+    return file;
+}
+
+void ReportNotRegular(const std::string& name) {
+    ReportError("%s is not a regular file: a FIFO, a device or a directory is never read",
+                name.c_str());
 }
 
 long SizeOf(std::FILE* file) {
@@ -69,8 +105,8 @@ void PatchSignature(std::span<std::uint8_t> chunk, std::uint8_t value) {
         }
         const std::uint8_t old = chunk[o - kFlagBack];
         chunk[o - kFlagBack] = value;
-        const std::uint32_t compensation = LittleEndian32(&chunk[o - kCompensationBack]) -
-                                           ((std::uint32_t{value} - old) << 24);
+        const std::uint32_t compensation =
+            LittleEndian32(&chunk[o - kCompensationBack]) - ((std::uint32_t{value} - old) << 24);
         std::memcpy(&chunk[o - kCompensationBack], &compensation, 4);
         return;
     }
@@ -85,8 +121,8 @@ int RomImage::FindNonCriticalBlock(std::span<const std::uint8_t> chunk, std::uin
                 "Error! This BIOS version has more Not-Critical blocks then normally supported");
             return kExitTooManyNonCritical;
         }
-        mNonCritical.push_back({static_cast<std::uint32_t>(offset + o),
-                                LittleEndian32(&chunk[o + kHeaderSizeField])});
+        mNonCritical.push_back(
+            {static_cast<std::uint32_t>(offset + o), LittleEndian32(&chunk[o + kHeaderSizeField])});
         return kExitOk;
     }
     return kExitOk;
@@ -163,7 +199,12 @@ int RomImage::CheckBootBlock(std::FILE* file) {
 }
 
 int RomImage::Check() {
-    File file = OpenForReading(mOptions.inputFile);
+    Opened how;
+    File file = OpenForReading(mOptions.inputFile, &how);
+    if (how == Opened::kNotRegular) {
+        ReportNotRegular(mOptions.inputFile);
+        return kExitInputFile;
+    }
     if (!file) {
         ReportError("Unable to open ROM file.");
         return kExitInputFile;
@@ -178,7 +219,12 @@ int RomImage::Check() {
 }
 
 int RomImage::Read() {
-    File file = OpenForReading(mOptions.inputFile);
+    Opened how;
+    File file = OpenForReading(mOptions.inputFile, &how);
+    if (how == Opened::kNotRegular) {
+        ReportNotRegular(mOptions.inputFile);
+        return kExitInputFile;
+    }
     if (!file) {
         ReportError("Cannot open %s\n", mOptions.inputFile.c_str());
         return kExitInputFile;
@@ -248,7 +294,12 @@ int RomImage::CompareReport() const {
 }
 
 int ShowFileRomId(const Options& options) {
-    File file = OpenForReading(options.showFile);
+    Opened how;
+    File file = OpenForReading(options.showFile, &how);
+    if (how == Opened::kNotRegular) {
+        ReportNotRegular(options.showFile);
+        return kExitReadFile;
+    }
     if (!file) {
         ReportError("File Open Error");
         return kExitReadFile;

@@ -63,7 +63,8 @@ TEST_F(SimulatedTarvo, ExitCodesReachTheShell) {
     ASSERT_EQ(Simctl("set bios.fault.erase=0x80000").code, 0);
     const CommandOutcome failed = Tarvo("/q /i" + File("new.rom"));
     EXPECT_EQ(failed.code, 67);
-    EXPECT_EQ(failed.output, "\nERROR: Unable to erase block: 0x00080000\n\n\n");
+    // The report, then the advice on restoring the flash (recovery_binary_test.cpp).
+    EXPECT_EQ(failed.output.find("\nERROR: Unable to erase block: 0x00080000\n\n\n"), 0u);
     EXPECT_EQ(Tarvo("").code, 1);
     EXPECT_EQ(Tarvo("/h").code, 0);
     EXPECT_EQ(Tarvo("/q /d").code, 48);
