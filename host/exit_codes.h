@@ -12,6 +12,9 @@ enum class ExitCode : int {
     kLibraryCall = 3,  // a library call failed (the library's message says why)
     kFile = 4,         // a file could not be read or written (backups included)
     kDoesNotFit = 5,   // the request does not fit this FRU; nothing was written
+    // SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
+    // (and read back) before srvfw stopped
+    kInterrupted = 6,
 };
 
 }  // namespace srvfw

@@ -54,7 +54,10 @@ std::vector<Change> TakeAssignments(Arguments& arguments) {
         if (!named.insert(field.name).second) {
             throw Failure(ExitCode::kUsage, field.name + " is given twice");
         }
-        changes.push_back({field.area, field, EncodeValue(field, word.substr(equals + 1))});
+        const std::string_view value = std::string_view(word).substr(equals + 1);
+        Change change{field.area, field, EncodeValue(field, value)};
+        if (field.kind == FieldKind::kText) change.text = TextValue(field, value);
+        changes.push_back(std::move(change));
     }
     return changes;
 }
@@ -122,6 +125,23 @@ void Write(CommandContext& context, Arguments& arguments) {
     PrintWrite(context.out, context.options.json, before, outcome, request.dryRun);
 }
 
+// The backup goes back to the FRU it was taken from, whatever that FRU holds
+// now: nothing of the device is read before the write.
+void Restore(CommandContext& context, Arguments& arguments) {
+    const auto locator = TakeLocatorOptions(arguments);
+    const std::filesystem::path file = TakeFile(arguments);
+    arguments.ExpectNoMore();
+    FruLibrary library(context.places, context.options);
+    const FruHandle saved = LoadFromFile(library, file);
+    const FruSnapshot backup = ReadFru(library, saved);
+    if (locator && Describe(*locator) != Describe(backup.locator)) {
+        throw Failure(ExitCode::kUsage, file.string() + " holds " + Describe(backup.locator) +
+                                            "; it is restored only there, not to " +
+                                            Describe(*locator));
+    }
+    PrintRestored(context.out, context.options.json, RestoreWhole(library, saved), file);
+}
+
 constexpr Command kCommands[] = {
     {"show", "[LOCATOR]", "show every area and field of the FRU", Show},
     {"get", "FIELD [LOCATOR]", "show one field's value", Get},
@@ -131,6 +151,9 @@ constexpr Command kCommands[] = {
     {"load", "FILE", "show the FRU a FRU configuration file holds", Load},
     {"write", "FILE [--dry-run] [--backup FILE] [LOCATOR]",
      "write a FRU configuration file's FRU back to the server (after a backup)", Write},
+    {"restore", "BACKUP",
+     "write a backup whole to the FRU it came from, even one a failed write left unreadable",
+     Restore},
 };
 
 }  // namespace

@@ -53,13 +53,22 @@ void CompareFields(const AreaSnapshot& before, const AreaSnapshot& after,
     for (std::size_t i = 0; i < count; ++i) {
         const FieldSnapshot* old = i < before.fields.size() ? &before.fields[i] : nullptr;
         const FieldSnapshot* now = i < after.fields.size() ? &after.fields[i] : nullptr;
-        if (old != nullptr && now != nullptr && old->raw == now->raw && old->text == now->text) {
+        if (old != nullptr && now != nullptr && old->raw == now->raw && old->text == now->text &&
+            old->encoding == now->encoding) {
             continue;
         }
         const FieldSnapshot& either = now != nullptr ? *now : *old;
-        Difference difference{either.field.name, either.title, {}, {}, {}, {}};
-        if (old != nullptr) difference.oldText = old->text, difference.oldBytes = old->raw;
-        if (now != nullptr) difference.newText = now->text, difference.newBytes = now->raw;
+        Difference difference{either.field.name, either.title, {}, {}, {}, {}, {}, {}};
+        if (old != nullptr) {
+            difference.oldText = old->text;
+            difference.oldBytes = old->raw;
+            difference.oldEncoding = old->encoding;
+        }
+        if (now != nullptr) {
+            difference.newText = now->text;
+            difference.newBytes = now->raw;
+            difference.newEncoding = now->encoding;
+        }
         differences.push_back(std::move(difference));
     }
 }
@@ -110,6 +119,10 @@ void CheckFits(const FruSnapshot& fru, const std::vector<Change>& changes) {
 
 bool ChangesNothing(const FruSnapshot& fru, const std::vector<Change>& changes) {
     return std::all_of(changes.begin(), changes.end(), [&fru](const Change& change) {
+        if (change.text) {
+            const FieldSnapshot* old = fru.Find(*change.field);
+            return old != nullptr && old->text == ToUtf8(*change.text);
+        }
         const std::vector<std::uint8_t>* old = OldBytes(fru, change);
         return old != nullptr && *old == change.bytes;
     });
@@ -136,6 +149,10 @@ std::uint32_t Hand(FruLibrary& library, const FruSnapshot& before, const Change&
         library.Call("selecting " + field.name, &EFI_FRU_INTERFACE::SelectFieldInteger,
                      IndicesOf(field, count).text);
     }
+    if (change.text) {
+        return library.Try("SetFieldStringValue", &EFI_FRU_INTERFACE::SetFieldStringValue,
+                           change.text->c_str());
+    }
     return library.Try("SetFieldDataValue", &EFI_FRU_INTERFACE::SetFieldDataValue, bytes, length);
 }
 
@@ -151,8 +168,11 @@ Failure Refused(FruLibrary& library, const FruSnapshot& before, const Change& ch
         library.Try("GetMaxFieldSize", &EFI_FRU_INTERFACE::GetMaxFieldSize, &free) == 0) {
         const auto most =
             std::min<std::uint64_t>(kMaxFieldBytes, OldBytes(before, change)->size() + free);
-        room = "The value has " + std::to_string(change.bytes.size()) + " bytes and " +
-               change.Name() + " can take " + std::to_string(most) + " in this FRU. ";
+        // The room matters only to a value that does not fit.
+        if (change.bytes.size() > most) {
+            room = "The value has " + std::to_string(change.bytes.size()) + " bytes and " +
+                   change.Name() + " can take " + std::to_string(most) + " in this FRU. ";
+        }
     }
     return refused.With(room + "Nothing was written to the FRU.");
 }
@@ -214,11 +234,15 @@ std::vector<Change> ChangesFromFile(const FruSnapshot& system, const FruSnapshot
                 CustomFieldsWords(ours->fields.size() - kind.fixedFields) + " in the FRU");
             continue;
         }
-        for (std::size_t i = 0; i < ours->fields.size(); ++i) {
-            if (theirs->fields[i].raw != ours->fields[i].raw) {
-                changes.push_back({kind.area, ours->fields[i].field, theirs->fields[i].raw});
-            }
+        if (theirs->data.size() != ours->data.size()) {
+            problems.push_back("the " + area + " holds " + std::to_string(theirs->data.size()) +
+                               " bytes in the file and " + std::to_string(ours->data.size()) +
+                               " in the FRU");
+            continue;
         }
+        // The area goes over whole, so that every field keeps the
+        // type/length byte the file gives it (6-bit, BCD plus, binary).
+        if (theirs->data != ours->data) changes.push_back({kind.area, std::nullopt, theirs->data});
     }
     if (!problems.empty()) {
         throw Failure(ExitCode::kDoesNotFit,
@@ -230,7 +254,8 @@ std::vector<Change> ChangesFromFile(const FruSnapshot& system, const FruSnapshot
 std::vector<Difference> Differences(const FruSnapshot& before, const FruSnapshot& after) {
     std::vector<Difference> differences;
     if (before.header != after.header) {
-        differences.push_back({"header", "Common Header", {}, before.header, {}, after.header});
+        differences.push_back(
+            {"header", "Common Header", {}, before.header, {}, after.header, {}, {}});
     }
     for (const AreaKind& kind : kAreaKinds) {
         const AreaSnapshot* old = before.Find(kind.area);
@@ -242,7 +267,8 @@ std::vector<Difference> Differences(const FruSnapshot& before, const FruSnapshot
             const auto& oldData = old != nullptr ? old->data : none;
             const auto& newData = now != nullptr ? now->data : none;
             if (old != nullptr && now != nullptr && oldData == newData) continue;
-            differences.push_back({std::string(kind.key), either.name, {}, oldData, {}, newData});
+            differences.push_back(
+                {std::string(kind.key), either.name, {}, oldData, {}, newData, {}, {}});
             continue;
         }
         CompareFields(*old, *now, differences);

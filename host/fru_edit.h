@@ -15,11 +15,14 @@
 namespace srvfw {
 
 // New bytes for one field, or for the whole multi-record area (the field
-// then has no name: the area has no fields).
+// then has no name: the area has no fields). A text field's value goes to
+// the library as text, which keeps the field's encoding when it can; its
+// bytes are then the value in 8-bit text, for sizes.
 struct Change {
     FRU_AREA area;
     std::optional<FieldName> field;
     std::vector<std::uint8_t> bytes;
+    std::optional<std::wstring> text = std::nullopt;
 
     std::string Name() const;
 };
@@ -56,6 +59,8 @@ struct Difference {
     std::vector<std::uint8_t> oldBytes;
     std::optional<std::string> newText;
     std::vector<std::uint8_t> newBytes;
+    std::optional<FRU_FIELD_TYPE> oldEncoding = std::nullopt;
+    std::optional<FRU_FIELD_TYPE> newEncoding = std::nullopt;
 };
 std::vector<Difference> Differences(const FruSnapshot& before, const FruSnapshot& after);
 

@@ -10,6 +10,13 @@ namespace srvfw {
 
 namespace {
 
+// What the library shows without stopping (an area read with padding it
+// does not keep) goes out beside the progress messages.
+void ShowLibraryWarning(const wchar_t* text) {
+    const std::wstring line = L"Warning: " + std::wstring(text != nullptr ? text : L"");
+    ProgressCallback(PROGRESS_MESSAGE, line.c_str(), 0, 0);
+}
+
 // The way to the BMC is settled before the library is loaded, and only for
 // a library that is there: a missing library is the fault to report.
 std::unique_ptr<ImbDriverLibrary> ImbDriverFor(const LibraryPlaces& places,
@@ -85,6 +92,8 @@ void FruLibrary::Start(const LibraryPlaces& places, const FrameOptions& options)
         Call("setting the debug level", &EFI_FRU_INTERFACE::SetDebugLevel, options.debugLevel);
         Call("setting the progress callback", &EFI_FRU_INTERFACE::SetProgressCallback,
              &ProgressCallback);
+        Call("setting the display callback", &EFI_FRU_INTERFACE::SetDisplayCallback,
+             &ShowLibraryWarning);
     } catch (...) {
         Stop();
         throw;

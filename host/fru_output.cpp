@@ -12,6 +12,30 @@ namespace {
 
 constexpr std::size_t kBytesPerLine = 16;
 
+// How srvfw names a text field's encoding, for people and for scripts.
+struct EncodingNames {
+    const char* words;
+    const char* json;
+};
+EncodingNames NamesOf(FRU_FIELD_TYPE encoding) {
+    switch (encoding) {
+        case FRU_FIELD_TYPE_BINARY:
+            return {"binary", "binary"};
+        case FRU_FIELD_TYPE_BCD_PLUS:
+            return {"BCD plus", "bcd_plus"};
+        case FRU_FIELD_TYPE_6BIT_ASCII:
+            return {"6-bit packed ASCII", "6bit_ascii"};
+        default:
+            return {"8-bit text", "text"};
+    }
+}
+
+void JsonEncoding(JsonWriter& json, const std::optional<FRU_FIELD_TYPE>& encoding) {
+    json.Key("encoding")
+        .StringOrNull(encoding ? std::optional<std::string>(NamesOf(*encoding).json)
+                               : std::nullopt);
+}
+
 void JsonLocator(JsonWriter& json, const FruLocator& locator) {
     json.BeginObject();
     json.Key("type").String(FruTypeName(locator.type));
@@ -29,6 +53,7 @@ void JsonField(JsonWriter& json, const FieldSnapshot& field) {
     json.Key("title").String(field.title);
     json.Key("text").StringOrNull(field.text);
     if (!field.text) json.Key("error").String(field.textError);
+    JsonEncoding(json, field.encoding);
     json.Key("hex").String(Hex(field.raw));
     json.EndObject();
 }
@@ -47,6 +72,9 @@ std::string FieldValue(const FieldSnapshot& field) {
     // The number is what "fru set chassis.type=..." takes.
     if (field.field.kind == FieldKind::kChassisType && field.raw.size() == 1) {
         value += " (" + std::to_string(field.raw[0]) + ")";
+    } else if (field.encoding && *field.encoding != FRU_FIELD_TYPE_TEXT) {
+        // Decoded text alone would hide that the bytes are packed.
+        value += " [" + std::string(NamesOf(*field.encoding).words) + ": " + Hex(field.raw) + "]";
     } else if (field.field.kind == FieldKind::kText && NeedsHex(field)) {
         value += " [hex " + Hex(field.raw) + "]";
     }
@@ -61,14 +89,30 @@ void PrintHexLines(std::ostream& out, const std::vector<std::uint8_t>& bytes) {
 }
 
 void JsonSide(JsonWriter& json, const std::optional<std::string>& text,
-              const std::vector<std::uint8_t>& bytes) {
-    json.BeginObject().Key("text").StringOrNull(text).Key("hex").String(Hex(bytes)).EndObject();
+              const std::vector<std::uint8_t>& bytes,
+              const std::optional<FRU_FIELD_TYPE>& encoding) {
+    json.BeginObject().Key("text").StringOrNull(text);
+    JsonEncoding(json, encoding);
+    json.Key("hex").String(Hex(bytes)).EndObject();
 }
 
 std::string Shown(const std::optional<std::string>& text, const std::vector<std::uint8_t>& bytes) {
     if (text) return "\"" + Printable(*text) + "\"";
     return bytes.empty() ? std::string("(none)")
                          : "[" + std::to_string(bytes.size()) + " bytes: " + Hex(bytes) + "]";
+}
+
+// What became of a text field's encoding, unless it is 8-bit text as before:
+// kept, or 8-bit text instead.
+std::string EncodingChange(const Difference& difference) {
+    if (!difference.newEncoding) return {};
+    const char* now = NamesOf(*difference.newEncoding).words;
+    if (!difference.oldEncoding || *difference.oldEncoding == *difference.newEncoding) {
+        if (*difference.newEncoding == FRU_FIELD_TYPE_TEXT) return {};
+        return std::string(" (kept as ") + now + ")";
+    }
+    return std::string(" (stored as ") + now + "; was " + NamesOf(*difference.oldEncoding).words +
+           ")";
 }
 
 }  // namespace
@@ -133,6 +177,7 @@ void PrintField(std::ostream& out, bool json, const FruSnapshot& fru, const Fiel
     writer.Key("title").String(field.title);
     writer.Key("text").StringOrNull(field.text);
     if (!field.text) writer.Key("error").String(field.textError);
+    JsonEncoding(writer, field.encoding);
     writer.Key("hex").String(Hex(field.raw));
     writer.EndObject().Finish();
 }
@@ -153,9 +198,9 @@ void PrintWrite(std::ostream& out, bool json, const FruSnapshot& before,
             writer.Key("field").String(difference.name);
             writer.Key("title").String(difference.title);
             writer.Key("old");
-            JsonSide(writer, difference.oldText, difference.oldBytes);
+            JsonSide(writer, difference.oldText, difference.oldBytes, difference.oldEncoding);
             writer.Key("new");
-            JsonSide(writer, difference.newText, difference.newBytes);
+            JsonSide(writer, difference.newText, difference.newBytes, difference.newEncoding);
             writer.EndObject();
         }
         writer.EndArray().EndObject().Finish();
@@ -164,7 +209,7 @@ void PrintWrite(std::ostream& out, bool json, const FruSnapshot& before,
     for (const Difference& difference : outcome.differences) {
         out << difference.name << " (" << Printable(difference.title)
             << "): " << Shown(difference.oldText, difference.oldBytes) << " -> "
-            << Shown(difference.newText, difference.newBytes) << '\n';
+            << Shown(difference.newText, difference.newBytes) << EncodingChange(difference) << '\n';
     }
     if (outcome.differences.empty()) {
         out << "No change: the FRU holds these values already; nothing was written.\n";
@@ -187,6 +232,21 @@ void PrintSaved(std::ostream& out, bool json, const FruSnapshot& fru,
         return;
     }
     out << "Saved " << Describe(fru.locator) << " to " << file.string() << '\n';
+}
+
+void PrintRestored(std::ostream& out, bool json, const FruSnapshot& fru,
+                   const std::filesystem::path& file) {
+    if (json) {
+        JsonWriter writer(out);
+        writer.BeginObject().Key("locator");
+        JsonLocator(writer, fru.locator);
+        writer.Key("restored").String(file.string());
+        writer.Key("written").Bool(true);
+        writer.EndObject().Finish();
+        return;
+    }
+    out << "Restored " << Describe(fru.locator) << " from " << file.string()
+        << ": every area and the header written, and read back the same.\n";
 }
 
 }  // namespace srvfw

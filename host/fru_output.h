@@ -26,6 +26,10 @@ void PrintWrite(std::ostream& out, bool json, const FruSnapshot& before,
 void PrintSaved(std::ostream& out, bool json, const FruSnapshot& fru,
                 const std::filesystem::path& file);
 
+// After "fru restore": the FRU written whole from the backup file.
+void PrintRestored(std::ostream& out, bool json, const FruSnapshot& fru,
+                   const std::filesystem::path& file);
+
 }  // namespace srvfw
 
 #endif

@@ -41,7 +41,7 @@ std::vector<std::uint8_t> AreaData(FruLibrary& library, std::uint32_t capacity) 
 
 // The field's title and its value as the library renders it.
 FieldSnapshot ReadFieldText(FruLibrary& library, const FieldName& name, std::uint32_t index) {
-    FieldSnapshot field{name, {}, {}, {}, {}};
+    FieldSnapshot field{name, {}, {}, {}, {}, {}};
     library.Call("selecting " + name.name, &EFI_FRU_INTERFACE::SelectFieldInteger, index);
     const wchar_t* title = nullptr;
     library.Call("reading the title of " + name.name, &EFI_FRU_INTERFACE::GetFieldTitle, &title);
@@ -53,6 +53,11 @@ FieldSnapshot ReadFieldText(FruLibrary& library, const FieldName& name, std::uin
         field.text = ToUtf8(text);
     } else {
         field.textError = library.TakeLastError();
+    }
+    FRU_FIELD_TYPE encoding{};
+    if (name.kind == FieldKind::kText &&
+        library.Try("GetFieldEncoding", &EFI_FRU_INTERFACE::GetFieldEncoding, &encoding) == 0) {
+        field.encoding = encoding;
     }
     return field;
 }
@@ -97,6 +102,7 @@ AreaSnapshot ReadArea(FruLibrary& library, FRU_AREA area) {
     library.Call("reading the " + key + " area's free bytes", &EFI_FRU_INTERFACE::GetMaxFieldSize,
                  &free);
     snapshot.freeBytes = free;
+    snapshot.data = AreaData(library, kMaxAreaBytes);
     for (std::uint32_t position = 0; position < count; ++position) {
         snapshot.fields.push_back(ReadInfoField(library, FieldAt(area, position), count));
     }

@@ -28,13 +28,17 @@ struct FieldSnapshot {
     std::optional<std::string> text;  // none when the library cannot show the value
     std::string textError;            // then the library's reason
     std::vector<std::uint8_t> raw;
+    // Text fields of the chassis, board and product areas: how the bytes
+    // are encoded.
+    std::optional<FRU_FIELD_TYPE> encoding;
 };
 
 struct AreaSnapshot {
     FRU_AREA area;
     std::string name;  // the library's name of the area
     std::vector<FieldSnapshot> fields;
-    // Internal use and multi-record: the area's bytes.
+    // The area's bytes: chassis, board and product as they would be written
+    // (padding and checksum included).
     std::vector<std::uint8_t> data;
     // Chassis, board and product: free bytes a longer value may take.
     std::optional<std::uint32_t> freeBytes;

@@ -1,5 +1,6 @@
 #include "host/fru_values.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "host/failure.h"
@@ -56,14 +57,25 @@ std::optional<std::array<std::uint8_t, 3>> ParseMfgDate(std::string_view text) {
                                        static_cast<std::uint8_t>(value >> 16)};
 }
 
+std::wstring TextValue(const FieldName& field, std::string_view value) {
+    std::optional<std::wstring> text = FromUtf8(value);
+    if (!text) {
+        throw Failure(ExitCode::kUsage,
+                      field.name + " takes text in UTF-8; the value given is not");
+    }
+    return std::move(*text);
+}
+
 std::vector<std::uint8_t> EncodeValue(const FieldName& field, std::string_view value) {
     switch (field.kind) {
         case FieldKind::kMfgDate:
+            // Zero minutes is the format's "unspecified".
+            if (value == kUnspecifiedDate) return {0, 0, 0};
             if (const auto date = ParseMfgDate(value)) return {date->begin(), date->end()};
             throw Failure(ExitCode::kUsage,
                           field.name +
                               " takes a UTC date and time \"YYYY-MM-DD HH:MM\" from "
-                              "1996-01-01 00:00 to 2027-11-24 20:15, not \"" +
+                              "1996-01-01 00:00 to 2027-11-24 20:15, or \"unspecified\", not \"" +
                               std::string(value) + "\"");
         case FieldKind::kChassisType:
             if (const auto type = ParseNumber(value, 0xFF)) {
@@ -78,8 +90,16 @@ std::vector<std::uint8_t> EncodeValue(const FieldName& field, std::string_view v
             throw Failure(ExitCode::kUsage, field.name +
                                                 " takes hex bytes such as \"4B 53 01\", not \"" +
                                                 std::string(value) + "\"");
-        case FieldKind::kText:
+        case FieldKind::kText: {
+            // The bytes 8-bit text takes: one for each Latin-1 character.
+            // Text beyond Latin-1, which the library refuses, keeps its
+            // UTF-8 bytes.
+            const std::wstring text = TextValue(field, value);
+            if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c <= 0xFF; })) {
+                return {text.begin(), text.end()};
+            }
             break;
+        }
     }
     return {value.begin(), value.end()};
 }

@@ -34,6 +34,12 @@ struct WriteOutcome {
 WriteOutcome WriteChanges(FruLibrary& library, FruHandle fru, const FruSnapshot& before,
                           const std::vector<Change>& changes, const WriteRequest& request);
 
+// Writes a FRU of the file list whole to the device its location names
+// (every area, then the header), without reading the device first, and
+// reads it back to prove it; returns the FRU as written. This puts a backup
+// back after a write that failed half way and left the device unreadable.
+FruSnapshot RestoreWhole(FruLibrary& library, FruHandle saved);
+
 }  // namespace srvfw
 
 #endif

@@ -92,6 +92,18 @@ std::string ValidUtf8(std::string_view text) {
     return out;
 }
 
+std::optional<std::wstring> FromUtf8(std::string_view text) {
+    std::wstring out;
+    while (!text.empty()) {
+        char32_t c;
+        const std::size_t length = DecodeUtf8(text, c);
+        if (length == 0) return std::nullopt;
+        out += static_cast<wchar_t>(c);
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
 std::optional<std::wstring> FromMultibyte(std::string_view text) {
     std::wstring out;
     std::mbstate_t state{};

@@ -22,6 +22,10 @@ std::string ToUtf8(std::wstring_view text);
 // U+FFFD, so that it can go into JSON whatever a user typed.
 std::string ValidUtf8(std::string_view text);
 
+// UTF-8 (as srvfw's arguments and output are) as wide text; none when it is
+// not valid UTF-8.
+std::optional<std::wstring> FromUtf8(std::string_view text);
+
 // Multibyte text of the current locale (a path, a language) as the wide text
 // the libraries take; none when it is not valid in that locale.
 std::optional<std::wstring> FromMultibyte(std::string_view text);

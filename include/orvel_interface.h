@@ -58,6 +58,14 @@ enum FRU_FIELD : std::uint32_t {
     FRU_FIELD_PRODUCT_FRU_FILE_ID = 17,
 };
 
+// The encoding of a text field: bits 7:6 of its type/length byte, in place.
+enum FRU_FIELD_TYPE : std::uint8_t {
+    FRU_FIELD_TYPE_BINARY = 0x00,
+    FRU_FIELD_TYPE_BCD_PLUS = 0x40,
+    FRU_FIELD_TYPE_6BIT_ASCII = 0x80,
+    FRU_FIELD_TYPE_TEXT = 0xC0,  // 8-bit text: ASCII and Latin-1
+};
+
 struct EFI_FRU_INTERFACE;
 using ORVEL_DISPLAY_CALLBACK = void (*)(const wchar_t* text);
 
@@ -129,7 +137,24 @@ struct EFI_FRU_INTERFACE {
     std::uint32_t (*SetAreaData)(EFI_FRU_INTERFACE*, const std::uint8_t* bytes,
                                  std::uint32_t length);
     std::uint32_t (*SetPwd)(EFI_FRU_INTERFACE*, const char* password, std::uint32_t length);
-    void* Reserved[3];
+    // The three slots after SetPwd, added in this revision's last three
+    // places (null in earlier builds of the library, so a host checks them):
+    //
+    // The selected chassis, board or product text field's encoding; the
+    // chassis type and the manufacturing date are no text fields
+    // (C0070030h).
+    std::uint32_t (*GetFieldEncoding)(EFI_FRU_INTERFACE*, FRU_FIELD_TYPE* type);
+    // Sets the selected text field from text: in the field's own encoding
+    // when that holds the text exactly, otherwise as 8-bit text (Latin-1).
+    // Characters outside Latin-1 and control characters are refused
+    // (C0070027h, with the reason as the last-error text).
+    std::uint32_t (*SetFieldStringValue)(EFI_FRU_INTERFACE*, const wchar_t* text);
+    // Writes the selected FRU, from either list, whole to the device its
+    // location names: every area it has, then the common header, whether
+    // or not anything was edited and without reading what the device holds.
+    // This puts back a FRU saved to a file even when the device's own copy
+    // can no longer be read.
+    std::uint32_t (*WriteWholeFruToSystem)(EFI_FRU_INTERFACE*);
 };
 
 extern "C" EFI_FRU_INTERFACE* GetOrvelInterface();

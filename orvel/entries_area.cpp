@@ -28,7 +28,9 @@ unsigned AreaNameNumber(std::uint32_t area) {
     }
 }
 
-FRU_AREA SelectedAreaKind() { return static_cast<FRU_AREA>(g_Orvel->mSelectedArea); }
+FRU_AREA SelectedAreaKind() {
+    return static_cast<FRU_AREA>(g_Orvel->mSelectedArea);
+}
 
 // The raw-byte entries need the table and the buffer besides the library.
 std::uint32_t CheckRawEntry(Orvel_Public::Table table, const void* buffer, const CTrace& trace) {
@@ -85,7 +87,8 @@ u32 GetAreaName(Table, const wchar_t** name) {
 }
 
 // Common header: exactly its 8 bytes. Internal use: its bytes. Multi-record:
-// every record, header then data.
+// every record, header then data. Chassis, board and product: the area as
+// it would be written, padding and checksum included.
 u32 GetAreaData(Table table, u8* buffer, u32* size) {
     CTrace trace = EntryTrace(L"GetAreaData");
     if (size == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
@@ -108,6 +111,15 @@ u32 GetAreaData(Table table, u8* buffer, u32* size) {
             *size = written;
             return ORVEL_SUCCESS;
         }
+        case FRU_AREA_CHASSIS:
+        case FRU_AREA_BOARD:
+        case FRU_AREA_PRODUCT: {
+            const std::span<const u8> bytes = InfoArea(fru, SelectedAreaKind())->GetData();
+            if (capacity < bytes.size()) break;
+            std::ranges::copy(bytes, out.begin());
+            *size = static_cast<u32>(bytes.size());
+            return ORVEL_SUCCESS;
+        }
         case FRU_AREA_COMMON:
             if (capacity != FRU_HEADER_LENGTH) break;
             fru.SerializeCommonHeader(out.first<FRU_HEADER_LENGTH>());
@@ -120,7 +132,9 @@ u32 GetAreaData(Table table, u8* buffer, u32* size) {
 }
 
 // Internal use bytes replace the area only at its present length: its
-// length follows from the header's offsets, which are never rewritten.
+// length follows from the header's offsets, which are never rewritten. An
+// info area's image replaces it field for field, every type/length byte as
+// given, at the same length, so the header still fits it.
 u32 SetAreaData(Table table, const u8* bytes, u32 length) {
     CTrace trace = EntryTrace(L"SetAreaData");
     if (const u32 status = CheckRawEntry(table, bytes, trace)) return status;
@@ -133,6 +147,20 @@ u32 SetAreaData(Table table, const u8* bytes, u32 length) {
             return ORVEL_SUCCESS;
         case FRU_AREA_MULTIREC:
             return fru.SetMultiRecArea(data, true);
+        case FRU_AREA_CHASSIS:
+        case FRU_AREA_BOARD:
+        case FRU_AREA_PRODUCT: {
+            const FRU_AREA area = SelectedAreaKind();
+            CFruInfoArea& info = *InfoArea(fru, area);
+            if (length != info.GetLength() ||
+                !VisitInfoArea(fru, area, [&](auto& typed) { return typed.SetData(data); })) {
+                const InfoAreaTexts& texts = TextsOf(area);
+                return EntryFailure(trace, ORVEL_ERROR_SET_FIELD, texts.setFailed,
+                                    texts.setFailedWords);
+            }
+            info.MarkModified();
+            return ORVEL_SUCCESS;
+        }
         default:
             break;
     }

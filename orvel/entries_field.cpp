@@ -1,7 +1,9 @@
 // Interface entries: the fields of the selected area, their titles, texts
 // and raw bytes, and new values for them.
 #include "orvel/entry_checks.h"
+#include "orvel/fru_encoding.h"
 #include "orvel/fru_format.h"
+#include "orvel/last_error.h"
 #include "orvel/orvel_public.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
@@ -10,11 +12,17 @@
 namespace Orvel_Private {
 namespace {
 
-FRU_AREA SelectedAreaKind() { return static_cast<FRU_AREA>(g_Orvel->mSelectedArea); }
-CFru& Fru() { return *g_Orvel->SelectedFru(); }
+FRU_AREA SelectedAreaKind() {
+    return static_cast<FRU_AREA>(g_Orvel->mSelectedArea);
+}
+CFru& Fru() {
+    return *g_Orvel->SelectedFru();
+}
 
 // The header and the multi-record area have no fields.
-bool HasFields(FRU_AREA area) { return area != FRU_AREA_COMMON && area != FRU_AREA_MULTIREC; }
+bool HasFields(FRU_AREA area) {
+    return area != FRU_AREA_COMMON && area != FRU_AREA_MULTIREC;
+}
 
 // Calls `action` with the selected area, which has fields, as its own class.
 template <typename Action>
@@ -35,7 +43,8 @@ std::uint32_t SelectField(const CTrace& trace, std::uint32_t index) {
         return EntryFailure(trace, ORVEL_ERROR_UNSUPPORTED, IDS_UNSUPPORTED, L"Unsupported");
     }
     if (index == INVALID_SELECTION || index >= FieldCount(SelectedAreaKind())) {
-        return EntryFailure(trace, ORVEL_ERROR_OUT_OF_RANGE, IDS_NO_SUCH_FIELD, L"No such FRU Field");
+        return EntryFailure(trace, ORVEL_ERROR_OUT_OF_RANGE, IDS_NO_SUCH_FIELD,
+                            L"No such FRU Field");
     }
     g_Orvel->mSelectedField = index;
     return ORVEL_SUCCESS;
@@ -158,6 +167,53 @@ u32 SetFieldDataValue(Table, const u8* bytes, u32 length) {
         })) {
         const InfoAreaTexts& texts = TextsOf(area);
         return EntryFailure(trace, ORVEL_ERROR_SET_FIELD, texts.setFailed, texts.setFailedWords);
+    }
+    return ORVEL_SUCCESS;
+}
+
+// The chassis type and the manufacturing date are no text fields: they have
+// no encoding, and SetFieldDataValue sets them.
+u32 GetFieldEncoding(Table, FRU_FIELD_TYPE* type) {
+    CTrace trace = EntryTrace(L"GetFieldEncoding");
+    if (type == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
+    if (const u32 status = CheckEntry(Needs::Field, trace)) return status;
+    const CFruInfoArea* info = InfoArea(Fru(), SelectedAreaKind());
+    const std::optional<FRU_FIELD_TYPE> encoding =
+        info != nullptr ? info->GetFieldEncoding(g_Orvel->mSelectedField) : std::nullopt;
+    if (!encoding) {
+        return EntryFailure(trace, ORVEL_ERROR_UNSUPPORTED, IDS_UNSUPPORTED, L"Unsupported");
+    }
+    *type = *encoding;
+    return ORVEL_SUCCESS;
+}
+
+// Board and product areas keep their own reason for a refusal (the field
+// too long, with its title); the chassis area gives none, so the text for
+// the area as a whole stands in.
+u32 SetFieldStringValue(Table, const wchar_t* text) {
+    CTrace trace = EntryTrace(L"SetFieldStringValue");
+    if (const u32 status = CheckEntry(Needs::Field, trace)) return status;
+    if (text == nullptr) return ORVEL_ERROR_NOT_INITIALIZED;
+    const FRU_AREA area = SelectedAreaKind();
+    CFruInfoArea* info = InfoArea(Fru(), area);
+    const u32 field = g_Orvel->mSelectedField;
+    if (info == nullptr || !info->GetFieldEncoding(field)) {
+        return EntryFailure(trace, ORVEL_ERROR_UNSUPPORTED, IDS_UNSUPPORTED, L"Unsupported");
+    }
+    if (const auto refused = FindUnstorableCharacter(text)) {
+        trace.Failure(L"Character Not Stored");
+        SetLastErrorString(refused->control ? IDS_CONTROL_CHARACTER : IDS_CHARACTER_NOT_LATIN1,
+                           static_cast<unsigned>(refused->character));
+        return ORVEL_ERROR_SET_FIELD;
+    }
+    if (!info->SetFieldText(field, text)) {
+        const InfoAreaTexts& texts = TextsOf(area);
+        if (area == FRU_AREA_CHASSIS) {
+            return EntryFailure(trace, ORVEL_ERROR_SET_FIELD, texts.setFailed,
+                                texts.setFailedWords);
+        }
+        trace.Failure(texts.setFailedWords);
+        return ORVEL_ERROR_SET_FIELD;
     }
     return ORVEL_SUCCESS;
 }

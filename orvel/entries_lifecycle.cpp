@@ -20,7 +20,6 @@ namespace Orvel_Private {
 constexpr std::size_t kMaxPasswordLength = 16;
 std::array<char, kMaxPasswordLength + 1> gPwd{};
 bool mPasswordSet = false;
-ORVEL_DISPLAY_CALLBACK p_display = nullptr;
 
 }  // namespace Orvel_Private
 

@@ -128,6 +128,18 @@ u32 CommitConfigurationToSystem(Table) {
     return ORVEL_SUCCESS;
 }
 
+// The FRU of either list goes to the device its location names, whole.
+u32 WriteWholeFruToSystem(Table) {
+    CTrace trace = EntryTrace(L"WriteWholeFruToSystem");
+    if (const u32 status = CheckEntry(Needs::Fru, trace)) return status;
+    CFru& fru = *g_Orvel->SelectedFru();
+    if (fru.WriteToSystem(g_Orvel->mProgressCallback, CFru::Extent::kWhole) != ORVEL_SUCCESS) {
+        trace.Failure(L"Write FRU Error");
+        return ORVEL_ERROR_WRITING_FRU;
+    }
+    return ORVEL_SUCCESS;
+}
+
 // The file name is required and there is no auxiliary file.
 u32 SaveConfigurationToFile(Table, const wchar_t* file, const wchar_t* auxiliary) {
     CTrace trace = EntryTrace(L"SaveConfigurationToFile");

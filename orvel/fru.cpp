@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "orvel/last_error.h"
+#include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
@@ -183,6 +184,22 @@ void CFru::SetAreaError(unsigned number) const {
     std::array<wchar_t, 128> identifier;
     GetFriendlyFruIdentifier(mLocator, identifier);
     SetLastErrorString(number, identifier.data());
+}
+
+void CFru::SetAreaNameError(unsigned number, unsigned name) const {
+    std::array<wchar_t, 128> identifier;
+    GetFriendlyFruIdentifier(mLocator, identifier);
+    const wchar_t* areaName = GetOrvelString(name);
+    SetLastErrorString(number, areaName != nullptr ? areaName : L"", identifier.data());
+}
+
+void CFru::ShowAreaNameWarning(unsigned number, unsigned name) const {
+    if (p_display == nullptr) return;
+    std::array<wchar_t, 128> identifier;
+    GetFriendlyFruIdentifier(mLocator, identifier);
+    const wchar_t* areaName = GetOrvelString(name);
+    p_display(
+        FormatOrvelString(number, areaName != nullptr ? areaName : L"", identifier.data()).c_str());
 }
 
 }  // namespace Orvel_Private

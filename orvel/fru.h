@@ -19,6 +19,7 @@
 #include "orvel/fru_locator.h"
 #include "orvel/fru_multirecord.h"
 #include "orvel/fru_product_area.h"
+#include "orvel/orvel_strings.h"
 
 namespace Orvel_Private {
 
@@ -46,9 +47,11 @@ class CFru {
     // Writes the bytes at `offset` of this FRU's device with the write
     // routine the platform and the BMC type call for.
     std::uint32_t WriteOrvel(std::uint16_t offset, std::span<const std::uint8_t> bytes);
-    // Writes the header and the areas that need it back to the device,
-    // reporting each step to `progress` when one is given.
-    std::uint32_t WriteToSystem(PROGRESS_CALLBACK progress);
+    // Writes the areas that need it, then the header, back to the device,
+    // reporting each step to `progress` when one is given. `whole` writes
+    // every area the header announces, edited or not.
+    enum class Extent { kEdited, kWhole };
+    std::uint32_t WriteToSystem(PROGRESS_CALLBACK progress, Extent extent = Extent::kEdited);
     // Two's complement of the bytes' sum.
     static std::uint8_t CalculateChecksum(std::span<const std::uint8_t> bytes);
 
@@ -117,6 +120,24 @@ class CFru {
     std::uint32_t GetMultiRecArea(const FruReader& read);
     // Sets text `number`, formatted with the FRU's identifier, as last error.
     void SetAreaError(unsigned number) const;
+    // The text for an info area the parser refused: `invalid`, or that the
+    // area ends before its fixed fields do. `name` is the area's name.
+    template <typename Area>
+    void SetInfoAreaError(const Area& area, unsigned name, unsigned invalid) const {
+        if (area.EndedBeforeFixedFields()) {
+            SetAreaNameError(IDS_AREA_ENDS_BEFORE_FIXED_FIELDS, name);
+        } else {
+            SetAreaError(invalid);
+        }
+    }
+    // Shows, through the display callback, that the area just read was
+    // padded with other bytes than zeros.
+    template <typename Area>
+    void WarnAboutPadding(const Area& area, unsigned name) const {
+        if (area.HadNonZeroPadding()) ShowAreaNameWarning(IDS_AREA_PADDING_NOT_ZERO, name);
+    }
+    void SetAreaNameError(unsigned number, unsigned name) const;
+    void ShowAreaNameWarning(unsigned number, unsigned name) const;
 
     // Reads the bytes of the area section whose token is on line `line`
     // into `bytes`, their count into `length`, and moves `line` to the line

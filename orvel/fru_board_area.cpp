@@ -34,7 +34,13 @@ CBoardInfoArea::CBoardInfoArea() : CFruInfoArea(kLayout) {}
 const wchar_t* CBoardInfoArea::GetFieldValueFromIndex(std::uint32_t index) {
     if (index != 0) return CFruInfoArea::GetFieldValueFromIndex(index);
     CTrace trace(kClass, L"GetFieldValueFromIndex");
-    const std::time_t seconds = MfgDateTimeToUnixTime(GetMfgDateTime());
+    // Zero minutes is the format's "unspecified", not 1996-01-01 00:00.
+    const auto date = GetMfgDateTime();
+    if (std::ranges::all_of(date, [](std::uint8_t byte) { return byte == 0; })) {
+        return KeepAreaText(mText, trace,
+                            [] { return FormatOrvelString(IDS_MFG_DATE_UNSPECIFIED); });
+    }
+    const std::time_t seconds = MfgDateTimeToUnixTime(date);
     std::tm utc{};
     if (::gmtime_r(&seconds, &utc) == nullptr) {
         trace.Failure(L"Invalid Mfg Date Time");

@@ -1,7 +1,8 @@
 #include "orvel/fru_field.h"
 
 #include <algorithm>
-#include <cwchar>
+
+#include "orvel/fru_encoding.h"
 
 namespace Orvel_Private {
 
@@ -31,25 +32,7 @@ bool CFruField::Write(std::span<std::uint8_t> area, std::size_t& position) const
 }
 
 std::wstring CFruField::GetText() const {
-    const std::span<const std::uint8_t> data = GetData();
-    const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
-    const char* next = reinterpret_cast<const char*>(data.data());
-    std::size_t left = static_cast<std::size_t>(end - data.begin());
-    std::wstring text;
-    std::mbstate_t state{};
-    while (left > 0) {
-        wchar_t character;
-        std::size_t used = std::mbrtowc(&character, next, left, &state);
-        if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
-            character = static_cast<unsigned char>(*next);
-            used = 1;
-            state = std::mbstate_t{};
-        }
-        text += character;
-        next += used;
-        left -= used;
-    }
-    return text;
+    return DecodeFieldData(GetType(), GetData());
 }
 
 }  // namespace Orvel_Private

@@ -15,6 +15,9 @@ namespace Orvel_Private {
 class CFruField {
   public:
     std::uint8_t GetTypeLength() const { return mTypeLength; }
+    FRU_FIELD_TYPE GetType() const {
+        return static_cast<FRU_FIELD_TYPE>(mTypeLength & kFieldTypeMask);
+    }
     std::span<const std::uint8_t> GetData() const {
         return {mData.data(), static_cast<std::size_t>(mTypeLength & kFieldLengthMask)};
     }
@@ -33,9 +36,7 @@ class CFruField {
     // not fit.
     bool Write(std::span<std::uint8_t> area, std::size_t& position) const;
 
-    // The data up to its first zero byte, read in the host's multibyte
-    // encoding whatever the field's type; a byte that is not part of a valid
-    // character shows as the character of its own value.
+    // The data decoded by the field's type (orvel/fru_encoding.h).
     std::wstring GetText() const;
 
   private:

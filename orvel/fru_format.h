@@ -3,16 +3,18 @@
 // sizes and limits it enforces, type/length bytes, checksums and the board
 // manufacturing date.
 //
-// Field data is kept exactly as stored. The library never converts between
-// the standard's encodings (BCD plus, 6-bit packed ASCII, 8-bit text): data
-// read in one encoding is written back in it, and every value a caller sets
-// is marked as 8-bit text.
+// Field data is kept exactly as stored: data read in one encoding is written
+// back in it. Text shows each field decoded by its type
+// (orvel/fru_encoding.h); raw bytes a caller sets are marked as 8-bit text,
+// text a caller sets keeps the field's encoding when it can.
 #ifndef SRVFW_ORVEL_FRU_FORMAT_H
 #define SRVFW_ORVEL_FRU_FORMAT_H
 
 #include <cstdint>
 #include <ctime>
 #include <span>
+
+#include "include/orvel_interface.h"
 
 namespace Orvel_Private {
 
@@ -31,13 +33,9 @@ inline constexpr std::uint32_t kFruAddressSpace = 0x10000;
 // as the end of an info area's fields.
 inline constexpr std::uint8_t kEndOfFields = 0xC1;
 
-// Bits 7:6 of a type/length byte, in place.
-enum FRU_FIELD_TYPE : std::uint8_t {
-    FRU_FIELD_TYPE_BINARY = 0x00,
-    FRU_FIELD_TYPE_BCD_PLUS = 0x40,
-    FRU_FIELD_TYPE_6BIT_ASCII = 0x80,
-    FRU_FIELD_TYPE_TEXT = 0xC0,
-};
+// Bits 7:6 of a type/length byte, in place (the host's: see the interface
+// table).
+using ::FRU_FIELD_TYPE;
 inline constexpr std::uint8_t kFieldTypeMask = 0xC0;
 inline constexpr std::uint8_t kFieldLengthMask = 0x3F;
 

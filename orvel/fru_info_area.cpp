@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "orvel/area_text.h"
+#include "orvel/fru_encoding.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
@@ -15,13 +16,16 @@ namespace Orvel_Private {
 namespace {
 // Format version and length byte.
 constexpr std::size_t kFrameHead = 2;
+constexpr const wchar_t* kEndsEarly = L"End Of Fields Before Fixed Fields";
 }  // namespace
 
 bool CFruInfoArea::SetData(std::span<const std::uint8_t> bytes) {
     CTrace trace(mLayout->className, L"SetData");
     try {
         Contents parsed;
-        if (const wchar_t* problem = Parse(bytes, parsed)) {
+        const wchar_t* problem = Parse(bytes, parsed);
+        mEndedBeforeFixedFields = problem == kEndsEarly;
+        if (problem != nullptr) {
             trace.Failure(problem);
             return false;
         }
@@ -51,7 +55,10 @@ const wchar_t* CFruInfoArea::Parse(std::span<const std::uint8_t> bytes, Contents
     std::copy_n(bytes.begin() + position, mLayout->areaByteCount, parsed.areaBytes.begin());
     position += mLayout->areaByteCount;
 
+    // C1h where a fixed field stands is the end of the fields, not a field
+    // of one byte: what follows it is padding, never field data.
     for (std::size_t i = 0; i < mLayout->fieldSetters.size(); ++i) {
+        if (position < bytes.size() && bytes[position] == kEndOfFields) return kEndsEarly;
         if (!parsed.fixedFields[i].Read(bytes, position)) return L"Invalid Field Length";
     }
     while (position < bytes.size() && bytes[position] != kEndOfFields) {
@@ -70,12 +77,14 @@ const wchar_t* CFruInfoArea::Parse(std::span<const std::uint8_t> bytes, Contents
         return nullptr;
     }
     if (bytes.size() != declared) return L"Invalid Area Length";
-    const auto padding = bytes.subspan(marker + 1, bytes.size() - marker - 2);
-    if (std::ranges::any_of(padding, [](std::uint8_t byte) { return byte != 0; })) {
-        return L"Invalid Padding";
-    }
-    parsed.checksum = bytes.back();
     if (ByteSum(bytes) != 0) return L"Invalid Checksum";
+    // Padding other than zeros (FFh, as an erased part reads) is not the
+    // format's, but the area's checksum vouches for it: the area is read,
+    // and written back padded with zeros, under the checksum that makes.
+    const auto padding = bytes.subspan(marker + 1, bytes.size() - marker - 2);
+    parsed.paddingNotZero =
+        std::ranges::any_of(padding, [](std::uint8_t byte) { return byte != 0; });
+    parsed.checksum = parsed.paddingNotZero ? ZeroChecksum(bytes.first(marker + 1)) : bytes.back();
     return nullptr;
 }
 
@@ -175,6 +184,35 @@ bool CFruInfoArea::SetFieldData(std::uint32_t index, const std::uint8_t* bytes,
         return false;
     }
     return SetTextField(*field, index, bytes, length, type);
+}
+
+std::optional<FRU_FIELD_TYPE> CFruInfoArea::GetFieldEncoding(std::uint32_t index) const {
+    CTrace trace(mLayout->className, L"GetFieldEncoding");
+    const CFruField* field = FieldAt(index, CustomOrder::LastStoredFirst);
+    if (field == nullptr) return std::nullopt;
+    return field->GetType();
+}
+
+bool CFruInfoArea::SetFieldText(std::uint32_t index, std::wstring_view text) {
+    CTrace trace(mLayout->className, L"SetFieldText");
+    CFruField* field = FieldAt(index, CustomOrder::LastStoredFirst);
+    if (field == nullptr) {
+        trace.Failure(L"No such FRU Field");
+        SetLastErrorString(IDS_NO_SUCH_FIELD);
+        return false;
+    }
+    FRU_FIELD_TYPE type = field->GetType();
+    std::optional<std::vector<std::uint8_t>> data = EncodeFieldText(type, text);
+    if (!data) {
+        type = FRU_FIELD_TYPE_TEXT;
+        data = EncodeFieldText(type, text);
+    }
+    if (!data) {
+        trace.Failure(L"Character Not Stored");
+        return false;
+    }
+    return SetTextField(*field, index, data->data(), static_cast<std::uint32_t>(data->size()),
+                        type);
 }
 
 bool CFruInfoArea::SetTextField(CFruField& field, std::uint32_t index, const std::uint8_t* bytes,

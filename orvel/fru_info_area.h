@@ -23,6 +23,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "orvel/fru_defs.h"
@@ -84,8 +85,26 @@ class CFruInfoArea {
     bool SetFieldData(std::uint32_t index, const std::uint8_t* bytes, std::uint32_t length,
                       FRU_FIELD_TYPE type);
 
+    // The encoding of text field `index` (numbered as for the text); none
+    // for the chassis type, the date and past the last field.
+    std::optional<FRU_FIELD_TYPE> GetFieldEncoding(std::uint32_t index) const;
+    // Sets text field `index` from text, in its own encoding when that holds
+    // the text exactly, otherwise as 8-bit text, under the rules of
+    // SetFieldData. Text that no encoding holds (see FindUnstorableCharacter)
+    // is refused.
+    bool SetFieldText(std::uint32_t index, std::wstring_view text);
+
     bool IsModified() const;
     void ResetIsModified();
+    // For an image set whole by a caller: the area is written back.
+    void MarkModified() { mModified = true; }
+
+    // The last image SetData refused had the end-of-fields marker where a
+    // fixed field should stand.
+    bool EndedBeforeFixedFields() const { return mEndedBeforeFixedFields; }
+    // The image loaded last had padding other than zeros, which the area
+    // does not keep.
+    bool HadNonZeroPadding() const { return mContents.paddingNotZero; }
 
     // For writing the area out field by field.
     std::uint8_t GetFormatVersion() const { return mContents.formatVersion; }
@@ -117,6 +136,7 @@ class CFruInfoArea {
         std::array<CFruField, kMaxFixedTextFields> fixedFields{};
         std::vector<CFruCustomField> customFields;  // in stored order
         std::uint8_t checksum = 0;
+        bool paddingNotZero = false;
     };
 
     enum class CustomOrder { LastStoredFirst, StoredOrder };
@@ -139,6 +159,7 @@ class CFruInfoArea {
     const CInfoAreaLayout* mLayout;
     Contents mContents;
     bool mModified = false;
+    bool mEndedBeforeFixedFields = false;
     std::array<std::uint8_t, kMaxInfoAreaLength> mImage{};  // what GetData hands out
 };
 

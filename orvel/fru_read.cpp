@@ -40,23 +40,43 @@ AreaRead ReadInfoArea(const FruReader& read, std::uint8_t offsetUnits,
     return {ORVEL_SUCCESS, area};
 }
 
-// The internal use area has no length of its own: it runs up to the first
-// area the header announces after it, in the fixed order chassis, board,
-// product, multi-record; with none, it is empty. None when that area starts
-// before it, or when it would be longer than the 512 bytes the area holds:
-// such an area is refused rather than cut, so that writing the FRU back
-// cannot lose its tail.
-std::optional<std::size_t> InternalUseLength(const CFruHeader& header) {
+// The internal use area has no length of its own: it runs up to the nearest
+// area that starts after it, whatever the order of the header's offsets.
+// None when another area starts at the same offset, or when it would be
+// longer than the 512 bytes the area holds: such an area is refused rather
+// than cut, so that writing the FRU back cannot lose its tail. With no area
+// after it, it runs to the end of the FRU (see GetInternalArea).
+struct InternalUseExtent {
+    std::size_t length;
+    bool runsToEnd;  // no area after it: `length` is the most it may take
+};
+std::optional<InternalUseExtent> InternalUseLength(const CFruHeader& header) {
     const std::uint8_t start = header.GetInternalUseOffset();
-    for (const std::uint8_t next : {header.GetChassisOffset(), header.GetBoardOffset(),
-                                    header.GetProductOffset(), header.GetMultiRecordOffset()}) {
-        if (next == 0) continue;
-        if (next < start) return std::nullopt;
-        const std::size_t length = (next - start) * std::size_t{kFruAreaUnit};
-        if (length > kMaxInternalUseLength) return std::nullopt;
-        return length;
+    std::optional<std::uint8_t> next;
+    for (const std::uint8_t offset : {header.GetChassisOffset(), header.GetBoardOffset(),
+                                      header.GetProductOffset(), header.GetMultiRecordOffset()}) {
+        if (offset == 0 || offset < start) continue;
+        if (offset == start) return std::nullopt;
+        next = std::min(offset, next.value_or(offset));
     }
-    return 0;
+    if (!next) return InternalUseExtent{kMaxInternalUseLength, true};
+    const std::size_t length = (*next - start) * std::size_t{kFruAreaUnit};
+    if (length > kMaxInternalUseLength) return std::nullopt;
+    return InternalUseExtent{length, false};
+}
+
+// The last area of a FRU ends where the device does: the first 8-byte unit
+// it will not read (the device answers "out of range"), at most the 512
+// bytes the area holds. Writing it back writes only what was read, so a
+// longer device keeps its tail.
+std::size_t ReadToEnd(const FruReader& read, std::uint16_t offset, std::span<std::uint8_t> bytes) {
+    std::size_t length = 0;
+    while (length < bytes.size() && offset + length + kFruAreaUnit <= kFruAddressSpace) {
+        const std::span<std::uint8_t> unit = bytes.subspan(length, kFruAreaUnit);
+        if (read(static_cast<std::uint16_t>(offset + length), unit) != ORVEL_SUCCESS) break;
+        length += unit.size();
+    }
+    return length;
 }
 
 }  // namespace
@@ -111,27 +131,31 @@ std::uint32_t CFru::GetBoardArea(const FruReader& read) {
     const AreaRead area = ReadInfoArea(read, mHeader.GetBoardOffset(), buffer);
     if (area.status != ORVEL_SUCCESS || !mBoardArea.SetData(area.bytes)) {
         trace.Failure(L"Invalid Board Area");
-        SetAreaError(IDS_INVALID_BOARD_AREA);
+        SetInfoAreaError(mBoardArea, IDS_AREA_BOARD, IDS_INVALID_BOARD_AREA);
         return ORVEL_ERROR_INVALID_BOARD_AREA;
     }
+    WarnAboutPadding(mBoardArea, IDS_AREA_BOARD);
     return ORVEL_SUCCESS;
 }
 
-// The product area reports no text of its own: the host keeps whatever
-// text an earlier failure left.
 std::uint32_t CFru::GetProductArea(const FruReader& read) {
     CTrace trace(kClass, L"GetProductArea");
     if (!HasProductArea()) return ORVEL_SUCCESS;
     std::array<std::uint8_t, kMaxInfoAreaLength> buffer;
     const AreaRead area = ReadInfoArea(read, mHeader.GetProductOffset(), buffer);
+    // A host that shows the last-error text must not show an earlier
+    // failure's (or none) for this one.
     if (area.status != ORVEL_SUCCESS) {
         trace.Failure(L"Invalid Product Area");
+        SetAreaError(IDS_INVALID_PRODUCT_AREA);
         return area.status;
     }
     if (!mProductArea.SetData(area.bytes)) {
         trace.Failure(L"Invalid Product Area");
+        SetInfoAreaError(mProductArea, IDS_AREA_PRODUCT, IDS_INVALID_PRODUCT_AREA);
         return ORVEL_ERROR_INVALID_PRODUCT_AREA;
     }
+    WarnAboutPadding(mProductArea, IDS_AREA_PRODUCT);
     return ORVEL_SUCCESS;
 }
 
@@ -142,9 +166,10 @@ std::uint32_t CFru::GetChassisArea(const FruReader& read) {
     const AreaRead area = ReadInfoArea(read, mHeader.GetChassisOffset(), buffer);
     if (area.status != ORVEL_SUCCESS || !mChassisArea.SetData(area.bytes)) {
         trace.Failure(L"Invalid Chassis Area");
-        SetAreaError(IDS_INVALID_CHASSIS_AREA);
+        SetInfoAreaError(mChassisArea, IDS_AREA_CHASSIS, IDS_INVALID_CHASSIS_AREA);
         return ORVEL_ERROR_INVALID_CHASSIS_AREA;
     }
+    WarnAboutPadding(mChassisArea, IDS_AREA_CHASSIS);
     return ORVEL_SUCCESS;
 }
 
@@ -154,11 +179,18 @@ std::uint32_t CFru::GetInternalArea(const FruReader& read) {
         mInternalUseArea.SetData({}, false);
         return ORVEL_SUCCESS;
     }
-    const std::optional<std::size_t> length = InternalUseLength(mHeader);
+    const std::optional<InternalUseExtent> extent = InternalUseLength(mHeader);
     std::array<std::uint8_t, kMaxInternalUseLength> buffer;
-    const std::span<std::uint8_t> bytes = std::span(buffer).first(length.value_or(0));
+    std::span<std::uint8_t> bytes = std::span(buffer).first(extent ? extent->length : 0);
     const auto offset = static_cast<std::uint16_t>(mHeader.GetInternalUseOffset() * kFruAreaUnit);
-    if (!length || (!bytes.empty() && read(offset, bytes) != ORVEL_SUCCESS)) {
+    bool readable = extent.has_value();
+    if (readable && extent->runsToEnd) {
+        bytes = bytes.first(ReadToEnd(read, offset, bytes));
+        readable = !LastTransferGotNoAnswer();
+    } else if (readable && !bytes.empty()) {
+        readable = read(offset, bytes) == ORVEL_SUCCESS;
+    }
+    if (!readable) {
         trace.Failure(L"Invalid Internal Area");
         SetAreaError(IDS_INVALID_INTERNAL_AREA);
         return ORVEL_ERROR_INVALID_INTERNAL_AREA;

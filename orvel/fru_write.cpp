@@ -1,5 +1,7 @@
-// Writing a FRU back to its device: the common header, then the areas that
-// need it, each at the offset its header gives.
+// Writing a FRU back to its device: the areas that need it, each at the
+// offset its header gives, then the common header. Written last, the header
+// never points at an area that is not on the device yet; each area goes out
+// whole, its checksum computed before its first byte is sent.
 //
 // The header is never rewritten by an edit, so the header offsets are where
 // the areas are and where every other reader of the device looks for them.
@@ -72,7 +74,7 @@ bool WriteMultiRecords(CFru& fru, std::uint8_t units) {
 
 }  // namespace
 
-std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress) {
+std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress, Extent extent) {
     CTrace trace(kClass, L"WriteToSystem");
     // The BMC's type chooses the write routine (WriteOrvel). A BMC that does
     // not answer counts as type 0, as GetBmcType reports it.
@@ -93,26 +95,26 @@ std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress) {
         return ORVEL_ERROR_WRITING_SYSTEM;
     };
 
+    const bool whole = extent == Extent::kWhole;
     report(FormatOrvelString(IDS_WRITING_FRU, identifier.data()));
-    if (WriteOrvel(0, mHeader.GetData()) != ORVEL_SUCCESS) return failed();
-
     report(FormatOrvelString(IDS_WRITING_INTERNAL_AREA));
-    if (!WriteArea(*this, mHeader.GetInternalUseOffset(), mInternalUseArea, false)) {
+    if (!WriteArea(*this, mHeader.GetInternalUseOffset(), mInternalUseArea, whole)) {
         return failed();
     }
     report(FormatOrvelString(IDS_WRITING_CHASSIS_AREA));
-    if (!WriteArea(*this, mHeader.GetChassisOffset(), mChassisArea, false)) return failed();
+    if (!WriteArea(*this, mHeader.GetChassisOffset(), mChassisArea, whole)) return failed();
     // The board area is written whether or not it was edited.
     report(FormatOrvelString(IDS_WRITING_BOARD_AREA));
     if (!WriteArea(*this, mHeader.GetBoardOffset(), mBoardArea, true)) return failed();
     report(FormatOrvelString(IDS_WRITING_PRODUCT_AREA));
-    if (!WriteArea(*this, mHeader.GetProductOffset(), mProductArea, false)) return failed();
+    if (!WriteArea(*this, mHeader.GetProductOffset(), mProductArea, whole)) return failed();
 
-    if (HasMultiRecArea() && mMultiRecModified) {
+    if (HasMultiRecArea() && (mMultiRecModified || whole)) {
         report(FormatOrvelString(IDS_WRITING_MULTIREC_AREA));
         if (!WriteMultiRecords(*this, mHeader.GetMultiRecordOffset())) return failed();
         mMultiRecModified = false;
     }
+    if (WriteOrvel(0, mHeader.GetData()) != ORVEL_SUCCESS) return failed();
     return ORVEL_SUCCESS;
 }
 

@@ -5,6 +5,7 @@ namespace Orvel_Private {
 bool g_fInitialized = false;
 int g_fdPlatform = 0;
 int g_BMCType = 0;
+ORVEL_DISPLAY_CALLBACK p_display = nullptr;
 std::unique_ptr<BMC_MESSAGE> ReqMsg;
 std::unique_ptr<BMC_MESSAGE> RespMsg;
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "bmc/message.h"
+#include "include/orvel_interface.h"
 
 namespace Orvel_Private {
 
@@ -16,6 +17,9 @@ extern bool g_fInitialized;
 extern int g_fdPlatform;
 // The BMC type WriteToSystem asked for last; it chooses the write routine.
 extern int g_BMCType;
+// Set by SetDisplayCallback: where the library shows warnings that do not
+// stop an operation; null shows none.
+extern ORVEL_DISPLAY_CALLBACK p_display;
 // The request and response of every exchange with the BMC; allocated by
 // Initialize, each large enough for any IPMI message.
 extern std::unique_ptr<BMC_MESSAGE> ReqMsg;

@@ -54,7 +54,9 @@ EFI_FRU_INTERFACE ORVELInterface = {
     GetAreaData,
     SetAreaData,
     SetPwd,
-    {nullptr, nullptr, nullptr},
+    GetFieldEncoding,
+    SetFieldStringValue,
+    WriteWholeFruToSystem,
 };
 
 }  // namespace Orvel_Private

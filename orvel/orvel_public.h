@@ -35,6 +35,7 @@ u32 SetPwd(Table table, const char* password, u32 length);
 u32 LoadConfigurationFromSystem(Table table);
 u32 LoadConfigurationFromFile(Table table, const wchar_t* file, const wchar_t* auxiliary);
 u32 CommitConfigurationToSystem(Table table);
+u32 WriteWholeFruToSystem(Table table);
 u32 SaveConfigurationToFile(Table table, const wchar_t* file, const wchar_t* auxiliary);
 u32 LoadFruAtAddress(Table table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus,
                      u8 controllerAddress, u8 fruDeviceId, u8 mbmcSizeData, u16 mbmcSizeAddress);
@@ -47,8 +48,7 @@ SRVFW_EXPORT u32 FindFruAtAddressAndChecksumHeader(Table table, FRU_TYPE type, u
 u32 GetNumberOfFrus(Table table, u32* first, u32* second);
 u32 SelectFru(Table table, u32 index);
 u32 SelectFruByAddress(Table table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus,
-                       u8 controllerAddress, u8 fruDeviceId, u8 mbmcSizeData,
-                       u16 mbmcSizeAddress);
+                       u8 controllerAddress, u8 fruDeviceId, u8 mbmcSizeData, u16 mbmcSizeAddress);
 u32 GetFruName(Table table, const wchar_t** name);
 u32 GetFruAddress(Table table, FRU_TYPE* type, u8* lun, u8* slaveAddress, u8* bus,
                   u8* controllerAddress, u8* fruDeviceId, u8* mbmcSizeData, u16* mbmcSizeAddress);
@@ -77,6 +77,8 @@ u32 GetMaxFieldSize(Table table, u32* size);
 u32 GetFieldStringValue(Table table, const wchar_t** text);
 u32 GetFieldDataValue(Table table, const u8** bytes, u32* length);
 u32 SetFieldDataValue(Table table, const u8* bytes, u32 length);
+u32 GetFieldEncoding(Table table, FRU_FIELD_TYPE* type);
+u32 SetFieldStringValue(Table table, const wchar_t* text);
 
 // Properties.
 u32 LoadPropertiesFromSystem(Table table);

@@ -69,6 +69,12 @@ enum OrvelStringNumber : unsigned {
     // the path.
     IDS_FILE_CANNOT_OPEN = 89,
     IDS_FILE_BAD_VALUE = 90,
+    // A FRU file that is a directory, FIFO or device, read or saved; the
+    // path. Too long: the path and the bound in bytes (unsigned). A line
+    // too long: its number (unsigned), the path and the bound (unsigned).
+    IDS_FILE_NOT_REGULAR = 91,
+    IDS_FILE_TOO_LONG = 92,
+    IDS_FILE_LINE_TOO_LONG = 93,
     IDS_AREA_MISSING_TAG = 94,
     IDS_AREA_TOO_BIG = 95,
     IDS_AREA_UNEXPECTED_CHARACTER = 96,
@@ -81,6 +87,7 @@ enum OrvelStringNumber : unsigned {
     IDS_NOT_IPMI_FRU = 103,
     // The invalid-area texts take the FRU's identifier (wide text).
     IDS_INVALID_INTERNAL_AREA = 104,
+    IDS_INVALID_PRODUCT_AREA = 105,
     IDS_INVALID_BOARD_AREA = 106,
     IDS_INVALID_CHASSIS_AREA = 107,
     IDS_INVALID_MULTIREC_AREA = 108,
@@ -105,6 +112,13 @@ enum OrvelStringNumber : unsigned {
     // What the message layer found on the way to the BMC (wide text).
     IDS_BMC_NO_ANSWER = 139,
     IDS_BMC_NO_ANSWER_DETAIL = 140,
+    IDS_MFG_DATE_UNSPECIFIED = 160,
+    // The character's code (unsigned).
+    IDS_CHARACTER_NOT_LATIN1 = 161,
+    IDS_CONTROL_CHARACTER = 162,
+    // The area's name and the FRU identifier (wide texts).
+    IDS_AREA_ENDS_BEFORE_FIXED_FIELDS = 163,
+    IDS_AREA_PADDING_NOT_ZERO = 164,
 };
 
 }  // namespace Orvel_Private

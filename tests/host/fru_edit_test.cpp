@@ -23,8 +23,12 @@ Bytes BytesOf(const std::string& text) {
 AreaSnapshot InfoArea(FRU_AREA area, const std::vector<std::string>& values) {
     AreaSnapshot snapshot{area, "area", {}, {}, 10};
     for (std::uint32_t position = 0; position < values.size(); ++position) {
-        snapshot.fields.push_back(
-            {FieldAt(area, position), "title", values[position], {}, BytesOf(values[position])});
+        snapshot.fields.push_back({FieldAt(area, position),
+                                   "title",
+                                   values[position],
+                                   {},
+                                   BytesOf(values[position]),
+                                   {}});
     }
     return snapshot;
 }
@@ -32,7 +36,7 @@ AreaSnapshot InfoArea(FRU_AREA area, const std::vector<std::string>& values) {
 AreaSnapshot DataArea(FRU_AREA area, const Bytes& data) {
     AreaSnapshot snapshot{area, "area", {}, data, std::nullopt};
     if (area == FRU_AREA_INTERNAL) {
-        snapshot.fields.push_back({FieldAt(area, 0), "title", "hex", {}, data});
+        snapshot.fields.push_back({FieldAt(area, 0), "title", "hex", {}, data, {}});
     }
     return snapshot;
 }

@@ -141,7 +141,11 @@ TEST(FruValues, EachKindOfFieldTakesItsForm) {
     };
     EXPECT_EQ(encode("product.asset_tag", "A 1"), (Bytes{'A', ' ', '1'}));
     EXPECT_EQ(encode("product.asset_tag", ""), Bytes{});
-    EXPECT_EQ(encode("board.custom.0", "\xC3\xBC"), (Bytes{0xC3, 0xBC}));  // as typed
+    // UTF-8 in, a Latin-1 byte a character out; beyond Latin-1 the bytes
+    // stay as typed, for the library to refuse.
+    EXPECT_EQ(encode("board.custom.0", "\xC3\xBC"), (Bytes{0xFC}));
+    EXPECT_EQ(encode("board.custom.0", "\xE2\x82\xAC"), (Bytes{0xE2, 0x82, 0xAC}));
+    EXPECT_EQ(encode("board.mfg_date", "unspecified"), (Bytes{0, 0, 0}));
     EXPECT_EQ(encode("chassis.type", "23"), Bytes{23});
     EXPECT_EQ(encode("chassis.type", "0x11"), Bytes{0x11});
     EXPECT_EQ(encode("chassis.type", "17h"), Bytes{0x17});

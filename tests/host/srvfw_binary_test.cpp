@@ -86,8 +86,13 @@ TEST_F(SrvfwOnSimulatedServer, ShowsEveryAreaAndFieldOfTheServersFru) {
           std::string("  board.manufacturer       Board Manufacturer           Kestrel Server "
                       "Works\n"),
           std::string("  board.custom.0           Board Custom Field           REV A03\n"),
-          // A binary field: the text would hide its bytes.
-          std::string("[hex 00 1E 67 4A 10 02]\n"),
+          // Fields in other encodings show decoded, with their bytes.
+          std::string("  board.custom.1           Board Custom Field           00 1E 67 4A 10 02 "
+                      "[binary: 00 1E 67 4A 10 02]\n"),
+          std::string("  board.serial_number      Board Serial Number          KSB230517"),
+          std::string("[6-bit packed ASCII: "),
+          std::string("  product.custom.0         Product Custom Field         2023-05-17 "
+                      "[BCD plus: 20 23 B0 5B 17]\n"),
           std::string("  product.asset_tag        Asset Tag                    \n"),
           std::string("MultiRecord Area (multirecord, 64 bytes)\n  00 02 18 ")}) {
         EXPECT_TRUE(shown.Shows(line)) << line << "\n" << shown.output;
@@ -105,7 +110,9 @@ TEST_F(SrvfwOnSimulatedServer, ShowsTheFruAsJsonForScripts) {
           "    \"controller\": 32,\n    \"device_id\": 0,\n    \"bus\": 255,",
           "\"area\": \"board\",\n      \"name\": \"Board Info Area\",\n      \"free_bytes\": ",
           "{\n          \"field\": \"board.custom.1\",\n          \"title\": \"Board Custom "
-          "Field\",\n          \"text\": \"\",\n          \"hex\": \"00 1E 67 4A 10 02\"\n",
+          "Field\",\n          \"text\": \"00 1E 67 4A 10 02\",\n          \"encoding\": "
+          "\"binary\",\n"
+          "          \"hex\": \"00 1E 67 4A 10 02\"\n",
           "\"field\": \"product.name\",\n          \"title\": \"Product Name\",\n"
           "          \"text\": \"KS2200 Rack Server\",",
           "\"area\": \"multirecord\",\n      \"name\": \"MultiRecord Area\",\n      \"hex\": "
@@ -127,7 +134,7 @@ TEST_F(SrvfwOnSimulatedServer, GetPrintsOneValue) {
     EXPECT_EQ(json.code, 0);
     EXPECT_TRUE(
         json.Shows("\"field\": \"product.asset_tag\",\n  \"title\": \"Asset Tag\",\n  "
-                   "\"text\": \"\",\n  \"hex\": \"\"\n}\n"))
+                   "\"text\": \"\",\n  \"encoding\": \"text\",\n  \"hex\": \"\"\n}\n"))
         << json.output;
 }
 
@@ -196,8 +203,9 @@ TEST_F(SrvfwOnSimulatedServer, DryRunShowsTheChangesAndWritesNothing) {
         json.Shows("\"dry_run\": true,\n  \"written\": false,\n  \"backup\": null,\n"
                    "  \"changes\": [\n    {\n      \"field\": \"product.asset_tag\",\n"
                    "      \"title\": \"Asset Tag\",\n      \"old\": {\n        \"text\": "
-                   "\"\",\n        \"hex\": \"\"\n      },\n      \"new\": {\n        "
-                   "\"text\": \"X1\",\n        \"hex\": \"58 31\"\n      }\n"))
+                   "\"\",\n        \"encoding\": \"text\",\n        \"hex\": \"\"\n      },\n"
+                   "      \"new\": {\n        \"text\": \"X1\",\n        \"encoding\": \"text\",\n"
+                   "        \"hex\": \"58 31\"\n      }\n"))
         << json.output;
     EXPECT_EQ(Dump(), original);
     EXPECT_TRUE(Backups().empty());
@@ -353,7 +361,8 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
         {"",
          "fru set product.asset_tag=" + std::string(40, 'x'),
          3,
-         {"srvfw: setting product.asset_tag: The product field cannot be set. The value has 40 "
+         {"srvfw: setting product.asset_tag: The value is too long for the field Asset Tag. The "
+          "value has 40 "
           "bytes and product.asset_tag can take ",
           "Nothing was written to the FRU. (status 0xC0070027)"}},
         {"", "fru get board.custom.2", 5, {"board.custom.2: the board area has 2 custom fields"}},
@@ -403,7 +412,8 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
          3,
          {"srvfw: writing the FRU (IMBDEVICE FRU device 00h at controller 20h): ",
           "The FRU may be partly written. The FRU as it was is saved in DIR/fru-backup-20-00-",
-          "\" puts it back. (status 0xC0070029)"}},
+          "; \"srvfw fru restore DIR/fru-backup-20-00-",
+          "\" writes it back whole, whatever the FRU holds now. (status 0xC0070029)"}},
         // The server answers every write and keeps none of the product area.
         {"fru.baseboard.fault.lost_write=0xA8:112",
          "fru set product.asset_tag=ABC",
@@ -434,9 +444,9 @@ TEST_F(SrvfwOnSimulatedServer, JsonModeReportsFailuresAsJson) {
     const CommandOutcome failed =
         SrvfwResult("--json fru set product.asset_tag=" + std::string(40, 'x'));
     EXPECT_EQ(failed.code, 3);
-    EXPECT_TRUE(
-        failed.output.starts_with("{\n  \"error\": {\n    \"message\": \"setting "
-                                  "product.asset_tag: The product field cannot be set."))
+    EXPECT_TRUE(failed.output.starts_with(
+        "{\n  \"error\": {\n    \"message\": \"setting "
+        "product.asset_tag: The value is too long for the field Asset Tag."))
         << failed.output;
     EXPECT_TRUE(
         failed.Shows("\",\n    \"status\": \"0xC0070027\",\n    \"exit_code\": 3\n  }\n}\n"));
@@ -540,6 +550,136 @@ TEST(Srvfw, TheSimulatedServerMustExist) {
     EXPECT_EQ(outcome.code, 2);
     EXPECT_TRUE(outcome.Shows(dir / "none" + " holds no simulated server")) << outcome.output;
     EXPECT_FALSE(std::filesystem::exists(dir / "none"));
+}
+
+// ------------------------------------------------ encodings and recovery
+
+TEST_F(SrvfwOnSimulatedServer, TextValuesKeepTheFieldsEncodingWhenItHoldsThem) {
+    const CommandOutcome kept = SrvfwResult("fru set board.serial_number=KSB999 --dry-run");
+    ASSERT_EQ(kept.code, 0) << kept.output;
+    EXPECT_TRUE(kept.Shows("\"KSB999\" (kept as 6-bit packed ASCII)\n")) << kept.output;
+    const CommandOutcome text = SrvfwResult("fru set board.serial_number=ksb999 --dry-run");
+    ASSERT_EQ(text.code, 0) << text.output;
+    EXPECT_TRUE(text.Shows("\"ksb999\" (stored as 8-bit text; was 6-bit packed ASCII)\n"))
+        << text.output;
+
+    ASSERT_EQ(SrvfwResult("fru set board.serial_number=KSB999").code, 0);
+    // K S B 9 9 9 in 6-bit codes, four to three bytes, under type 10b.
+    EXPECT_TRUE(Holds(Dump(), Bytes{0x85, 0xEB, 0x2C, 0x66, 0x59, 0x06}));
+    EXPECT_EQ(SrvfwResult("fru get board.serial_number").output,
+              "KSB999 [6-bit packed ASCII: EB 2C 66 59 06]\n");
+}
+
+// What "fru get" shows, "fru set" takes back unchanged: Latin-1 text in the
+// FRU, UTF-8 on the command line.
+TEST_F(SrvfwOnSimulatedServer, LatinOneTextRoundTripsAndControlsAreRefused) {
+    ASSERT_EQ(SrvfwResult("fru set product.asset_tag=Caf\xC3\xA9").code, 0);
+    EXPECT_TRUE(Holds(Dump(), Bytes{0xC4, 'C', 'a', 'f', 0xE9}));
+    const std::string shown = SrvfwResult("fru get product.asset_tag").output;
+    EXPECT_EQ(shown, "Caf\xC3\xA9\n");
+    const Bytes before = Dump();
+    const CommandOutcome again =
+        SrvfwResult("fru set 'product.asset_tag=" + shown.substr(0, shown.size() - 1) + "'");
+    EXPECT_EQ(again.code, 0);
+    EXPECT_TRUE(again.Shows("No change")) << again.output;
+    EXPECT_EQ(Dump(), before);
+
+    const std::size_t backups = Backups().size();
+    const struct {
+        const char* value;
+        const char* message;
+    } refused[] = {
+        {"'\x1B[31mred'", "The control character U+001B cannot be stored in a FRU text field."},
+        {"'tab\there'", "The control character U+0009 cannot be stored"},
+        {"\xE2\x82\xAC"
+         "5",
+         "The character U+20AC is not one of the Latin-1 characters"},
+    };
+    for (const auto& c : refused) {
+        const CommandOutcome outcome = Srvfw(std::string("fru set product.asset_tag=") + c.value);
+        EXPECT_EQ(outcome.code, 3) << c.value;
+        EXPECT_TRUE(outcome.Shows(c.message)) << outcome.output;
+        EXPECT_TRUE(outcome.Shows("Nothing was written to the FRU.")) << outcome.output;
+    }
+    EXPECT_EQ(Dump(), before);
+    EXPECT_EQ(Backups().size(), backups) << "a refused change leaves no backup";
+}
+
+TEST_F(SrvfwOnSimulatedServer, ManufacturingDateZeroIsUnspecified) {
+    ASSERT_EQ(SrvfwResult("fru set board.mfg_date=unspecified").code, 0);
+    const Bytes image = Dump();
+    const std::size_t board = image[3] * 8u;
+    EXPECT_EQ(Bytes(image.begin() + board + 3, image.begin() + board + 6), (Bytes{0, 0, 0}));
+    EXPECT_EQ(SrvfwResult("fru get board.mfg_date").output, "Unspecified\n");
+}
+
+// A saved file's fields go back with the type/length bytes the file gives.
+TEST_F(SrvfwOnSimulatedServer, WritingASavedFileBringsBackEveryEncoding) {
+    const Bytes original = Dump();
+    ASSERT_EQ(SrvfwResult("fru save " + (dir / "saved.fru")).code, 0);
+    ASSERT_EQ(SrvfwResult("fru set board.serial_number=ksb1 product.custom.0=later").code, 0);
+    ASSERT_NE(Dump(), original);
+    const CommandOutcome write = SrvfwResult("fru write " + (dir / "saved.fru"));
+    ASSERT_EQ(write.code, 0) << write.output << ReadText(dir / "stderr");
+    EXPECT_TRUE(write.Shows("(stored as 6-bit packed ASCII; was 8-bit text)")) << write.output;
+    EXPECT_EQ(Dump(), original);
+}
+
+// Every way a write can go wrong half way, then the restore the message
+// advises, from whatever the device holds: the FRU ends byte for byte as
+// it was.
+TEST_F(SrvfwOnSimulatedServer, TheAdvisedRestoreWorksAfterEveryWriteFault) {
+    const struct {
+        const char* fault;  // under fru.baseboard.fault.
+        bool fails;
+    } cases[] = {
+        {"write_fail=0xA8", true},
+        {"lost_write=0xA8:112", true},
+        {"short_write=0xA8:0:99", true},
+        {"silent_write=0xA8", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        ASSERT_EQ(Simctl("init").code, 0);
+        for (const auto& backup : Backups()) std::filesystem::remove(backup);
+        const Bytes original = Dump();
+        ASSERT_EQ(Simctl(std::string("set fru.baseboard.fault.") + c.fault).code, 0);
+        const CommandOutcome set =
+            Srvfw("fru set product.manufacturer=ACME product.asset_tag=ASSET-0042");
+        ASSERT_EQ(set.code != 0, c.fails) << set.output;
+        ASSERT_EQ(Backups().size(), 1u);
+        const std::string restore = "srvfw fru restore " + Backups()[0].string();
+        EXPECT_TRUE(set.Shows("\"" + restore + "\"")) << set.output;
+
+        const std::string key = std::string(c.fault).substr(0, std::string(c.fault).find('='));
+        ASSERT_EQ(Simctl("set fru.baseboard.fault." + key + "=").code, 0);
+        const CommandOutcome restored = Srvfw("fru restore " + Backups()[0].string());
+        EXPECT_EQ(restored.code, 0) << restored.output;
+        EXPECT_TRUE(restored.Shows("read back the same")) << restored.output;
+        EXPECT_EQ(Dump(), original);
+    }
+}
+
+// A stop signal during the write waits until every area is written and read
+// back; srvfw then stops and says so.
+TEST_F(SrvfwOnSimulatedServer, StopSignalsWaitForTheWriteToFinish) {
+    for (const char* signal : {"SIGINT", "SIGTERM", "SIGHUP"}) {
+        SCOPED_TRACE(signal);
+        ASSERT_EQ(Simctl(std::string("init fru.baseboard.fault.signal=0xA8:") + signal).code, 0);
+        const CommandOutcome set = Srvfw("fru set product.asset_tag=ASSET-0042");
+        EXPECT_EQ(set.code, 6) << set.output;
+        EXPECT_TRUE(set.Shows(std::string("stopped by ") + signal +
+                              ", which arrived while the FRU was being written; the write was "
+                              "finished and read back first"))
+            << set.output;
+        EXPECT_TRUE(Holds(Dump(), TextField("ASSET-0042")));
+    }
+    // A reader that goes away early costs output, not the write.
+    ASSERT_EQ(Simctl("init").code, 0);
+    const CommandOutcome piped =
+        RunCommand("cd " + dir.Path().string() + " && " + SRVFW_PATH + " --sim " + state +
+                   " fru set product.asset_tag=PIPED | head -c 0");
+    EXPECT_TRUE(Holds(Dump(), TextField("PIPED")));
 }
 
 }  // namespace

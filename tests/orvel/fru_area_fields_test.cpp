@@ -197,9 +197,9 @@ TEST_F(FruAreaFields, TextFieldsShowTheirBytesUpToTheFirstZero) {
             .Build()));
     EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(1)), L"Maker");
     EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(2)), L"ab");
-    // Whatever the type code says, the bytes are shown as text.
-    EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(3)), L"bin");
-    // A byte that is no character of the host's encoding shows as its value.
+    // Binary data shows as hexadecimal, never as text.
+    EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(3)), L"62 69 6E");
+    // 8-bit text is Latin-1: E9h is e acute whatever the host's encoding.
     EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(4)), L"\u00E9t");
     EXPECT_EQ(TextOf(board.GetFieldValueFromIndex(5)), L"");
     // The raw bytes are all there.
@@ -263,7 +263,8 @@ TEST_F(FruAreaFields, ChassisTypeTakesOneByteFromOneToTwentyThree) {
 
 TEST_F(FruAreaFields, ManufacturingDateShowsAsUtc) {
     const std::pair<std::array<std::uint8_t, 3>, const wchar_t*> cases[] = {
-        {{0x00, 0x00, 0x00}, L"#35 1/1/1996 00:00:00"},
+        // Zero minutes is the format's "unspecified".
+        {{0x00, 0x00, 0x00}, L"#160"},
         {{0x01, 0x00, 0x00}, L"#35 1/1/1996 00:01:00"},
         {{0x3C, 0x00, 0x00}, L"#35 1/1/1996 01:00:00"},
         {{0xA0, 0x05, 0x00}, L"#35 1/2/1996 00:00:00"},

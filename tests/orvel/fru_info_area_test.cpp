@@ -104,8 +104,11 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"LastFieldEndsTheBuffer", Without(kSmallBoard, 5), false, {}},
         ParseCase{"FieldLongerThanTheBuffer", Changed(kSmallBoard, 10, 0xFF), false, {}},
         ParseCase{"DateWithNothingAfterIt", Without(kSmallBoard, 10), false, {}},
-        ParseCase{
-            "NonZeroPadding", fru_test::WithChecksum(Changed(kSmallBoard, 13, 0x01)), false, {}},
+        // Padding other than zeros under a checksum that holds is read (and
+        // written back as zeros: see PaddingOfFFhIsReadAndWrittenBackAsZeros).
+        ParseCase{"NonZeroPadding", fru_test::WithChecksum(Changed(kSmallBoard, 13, 0x01)), true,
+                  kSmallBoard},
+        ParseCase{"NonZeroPaddingBadChecksum", Changed(kSmallBoard, 13, 0x01), false, {}},
         ParseCase{"SumIsOne", Changed(kSmallBoard, 15, 0x7D), false, {}},
         ParseCase{"Empty", Bytes{}, false, {}}, ParseCase{"OneByte", Bytes{0x01}, false, {}}),
     [](const auto& info) { return info.param.name; });

@@ -127,7 +127,7 @@ struct Failure {
     const char* name;
     Bytes image;
     std::uint32_t status;
-    std::wstring lastError;  // "#125": the text set before the read stayed
+    std::wstring lastError;
 };
 
 void PrintTo(const Failure& c, std::ostream* os) {
@@ -183,19 +183,20 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"BoardPastTheEnd", Cropped(FruLayout{.board = kBoard.Build()}.Build(), 20),
                 ORVEL_ERROR_INVALID_BOARD_AREA, L"#106" + kIdentified},
         Failure{"ProductChecksum", FruLayout{.product = BrokenArea(kProduct)}.Build(),
-                ORVEL_ERROR_INVALID_PRODUCT_AREA, L"#125"},
+                ORVEL_ERROR_INVALID_PRODUCT_AREA, L"#105" + kIdentified},
         Failure{"ProductPastTheEnd", Cropped(FruLayout{.product = kProduct.Build()}.Build(), 20),
-                ORVEL_ERROR_READING_FRU, L"#125"},
+                ORVEL_ERROR_READING_FRU, L"#105" + kIdentified},
         Failure{"ChassisChecksum", FruLayout{.chassis = BrokenArea(kChassis)}.Build(),
                 ORVEL_ERROR_INVALID_CHASSIS_AREA, L"#107" + kIdentified},
         Failure{"InternalUseOver512Bytes",
                 FruLayout{.internalUse = InternalUseBytes(520), .board = kBoard.Build()}.Build(),
                 ORVEL_ERROR_INVALID_INTERNAL_AREA, L"#104" + kIdentified},
-        Failure{"InternalUseAfterTheNextArea",
+        // Two areas at one offset overlap: the internal use area has no
+        // length that keeps it out of the board area.
+        Failure{"InternalUseAtTheBoardAreasOffset",
                 [] {
-                    Bytes image = fru_test::HeaderImage{.offsets = {3, 0, 1, 0, 0}}.Build();
+                    Bytes image = fru_test::HeaderImage{.offsets = {1, 0, 1, 0, 0}}.Build();
                     fru_test::Place(image, 8, kBoard.Build());
-                    fru_test::Place(image, 24, InternalUseBytes(16));
                     return image;
                 }(),
                 ORVEL_ERROR_INVALID_INTERNAL_AREA, L"#104" + kIdentified},
@@ -247,23 +248,26 @@ TEST_F(FruRead, FriendlyIdentifierIsCutToTheBuffer) {
 
 // ------------------------------------------------------- internal use area
 
-TEST_F(FruRead, InternalUseAreaWithNothingAfterItIsEmpty) {
-    fru_test::ImageStorage storage(fru_test::HeaderImage{.offsets = {1, 0, 0, 0, 0}}.Build());
+// With no area after it, the internal use area runs to the end of the FRU:
+// read 8 bytes at a time up to the first unit the device will not read.
+TEST_F(FruRead, InternalUseAreaLastRunsToTheEndOfTheFru) {
+    Bytes image = fru_test::HeaderImage{.offsets = {3, 0, 1, 0, 0}}.Build();
+    fru_test::Place(image, 8, kBoard.Build());
+    ASSERT_LE(image.size(), 24u);
+    image.resize(24);
+    fru_test::Place(image, 24, InternalUseBytes(20));
+    fru_test::ImageStorage storage(image);
     CFru fru;
     ASSERT_EQ(fru.ReadFruFromSystem(storage.Reader()), ORVEL_SUCCESS);
-    EXPECT_TRUE(fru.HasInternalArea());
-    EXPECT_EQ(fru.GetInternalAreaLength(), 0u);
-    EXPECT_EQ(fru.InternalUseArea().GetNumberOfFields(), 0u);
-    EXPECT_EQ(storage.Reads(), (std::vector<fru_test::Read>{{0, 8}}));
-    // An empty area takes no room when the FRU is written back.
-    Bytes image;
-    fru.SerializeFru(image);
-    EXPECT_EQ(image.size(), 8u);
+    // 20 bytes: two whole units; the last 4 bytes are no whole unit.
+    EXPECT_EQ(fru.GetInternalAreaLength(), 16u);
+    const auto data = fru.InternalUseArea().GetData();
+    EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes(image.begin() + 24, image.begin() + 40));
 }
 
-TEST_F(FruRead, InternalUseAreaRunsToTheNextAreaInFixedOrder) {
-    // The chassis area comes first in the fixed order, although the product
-    // area lies nearer: the internal use area runs up to the chassis area.
+TEST_F(FruRead, InternalUseAreaRunsToTheNearestAreaAfterIt) {
+    // Areas in another order than the header's: the product area lies
+    // nearest after the internal use area, the chassis area further on.
     Bytes image = fru_test::HeaderImage{.offsets = {1, 5, 0, 3, 0}}.Build();
     fru_test::Place(image, 8, InternalUseBytes(16));
     fru_test::Place(image, 24, kProduct.Build());
@@ -271,9 +275,11 @@ TEST_F(FruRead, InternalUseAreaRunsToTheNextAreaInFixedOrder) {
     fru_test::ImageStorage storage(image);
     CFru fru;
     ASSERT_EQ(fru.ReadFruFromSystem(storage.Reader()), ORVEL_SUCCESS);
-    EXPECT_EQ(fru.GetInternalAreaLength(), 32u);
+    EXPECT_EQ(fru.GetInternalAreaLength(), 16u);
     const auto data = fru.InternalUseArea().GetData();
-    EXPECT_EQ(Bytes(data.begin(), data.end()), Bytes(image.begin() + 8, image.begin() + 40));
+    EXPECT_EQ(Bytes(data.begin(), data.end()), InternalUseBytes(16));
+    EXPECT_TRUE(fru.ProductInfoArea().IsValid());
+    EXPECT_TRUE(fru.ChassisInfoArea().IsValid());
 }
 
 TEST_F(FruRead, InternalUseAreaOf512BytesIsReadWhole) {

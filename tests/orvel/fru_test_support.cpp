@@ -15,7 +15,7 @@ namespace fru_test {
 
 namespace {
 
-constexpr unsigned kStringCount = 140;
+constexpr unsigned kStringCount = 170;
 
 const std::map<unsigned, std::u16string> kFormats = {
     {35, u"#35 %d/%d/%d %02d:%02d:%02d"},
@@ -24,6 +24,9 @@ const std::map<unsigned, std::u16string> kFormats = {
     // The path is narrow text; key and area names are texts of the table.
     {89, u"#89 %s"},
     {90, u"#90 %ls %s"},
+    {91, u"#91 %s"},
+    {92, u"#92 %s %u"},
+    {93, u"#93 %u %s %u"},
     {94, u"#94 %ls %s"},
     {95, u"#95 %ls %s"},
     {96, u"#96 %ls %s"},
@@ -31,6 +34,7 @@ const std::map<unsigned, std::u16string> kFormats = {
     {98, u"#98 %s"},
     {100, u"#100 %s"},
     {104, u"#104 %ls"},
+    {105, u"#105 %ls"},
     {106, u"#106 %ls"},
     {107, u"#107 %ls"},
     {108, u"#108 %ls"},
@@ -38,6 +42,10 @@ const std::map<unsigned, std::u16string> kFormats = {
     {113, u"#113 %ls"},
     {134, u"#134 %02X %02X %02X %02X"},
     {137, u"#137 %ls"},
+    {161, u"#161 %04X"},
+    {162, u"#162 %04X"},
+    {163, u"#163 %ls %ls"},
+    {164, u"#164 %ls %ls"},
 };
 
 std::u16string NumberedText(unsigned number) {

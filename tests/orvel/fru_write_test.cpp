@@ -487,7 +487,8 @@ struct AreasCase {
 
 class WrittenAreas : public WriteToSystem, public ::testing::WithParamInterface<AreasCase> {};
 
-TEST_P(WrittenAreas, HeaderBoardAndWhatWasEdited) {
+// The header goes last: it must never point at an area not written yet.
+TEST_P(WrittenAreas, BoardAndWhatWasEditedThenTheHeader) {
     const AreasCase& c = GetParam();
     BootStorage();
     auto fru = LoadedStore(c.edits);
@@ -498,14 +499,14 @@ TEST_P(WrittenAreas, HeaderBoardAndWhatWasEdited) {
 }
 
 const AreasCase kWrittenAreasCases[] = {
-    {"NothingEdited", {}, AreasChunks({kHeader, kBoard})},
-    {"ProductEdited", {kEditProduct}, AreasChunks({kHeader, kBoard, kProduct})},
-    {"ChassisEdited", {kEditChassis}, AreasChunks({kHeader, kChassis, kBoard})},
-    {"InternalUseEdited", {kEditInternalUse}, AreasChunks({kHeader, kInternalUse, kBoard})},
-    {"RecordsSet", {kEditRecords}, AreasChunks({kHeader, kBoard, kMultiRecord})},
+    {"NothingEdited", {}, AreasChunks({kBoard, kHeader})},
+    {"ProductEdited", {kEditProduct}, AreasChunks({kBoard, kProduct, kHeader})},
+    {"ChassisEdited", {kEditChassis}, AreasChunks({kChassis, kBoard, kHeader})},
+    {"InternalUseEdited", {kEditInternalUse}, AreasChunks({kInternalUse, kBoard, kHeader})},
+    {"RecordsSet", {kEditRecords}, AreasChunks({kBoard, kMultiRecord, kHeader})},
     {"EverythingEdited",
      {kEditInternalUse, kEditChassis, kEditBoard, kEditProduct, kEditRecords},
-     AreasChunks({kHeader, kInternalUse, kChassis, kBoard, kProduct, kMultiRecord})},
+     AreasChunks({kInternalUse, kChassis, kBoard, kProduct, kMultiRecord, kHeader})},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edits, WrittenAreas, ::testing::ValuesIn(kWrittenAreasCases),
@@ -607,15 +608,15 @@ const FailureCase kWriteFailuresCases[] = {
      "0x03",
      {kEditBoard, kEditProduct},
      {"write", 0, 8, 0xFF},
-     {},
-     true,
-     true,
+     {kBoard, kProduct},
+     false,
+     false,
      false},
     {"MidwayThroughTheProductArea",
      "0x84",
      {kEditBoard, kEditProduct},
      {"write", 128, 8, 0xFF},
-     {kHeader, kBoard},
+     {kBoard},
      false,
      true,
      false},
@@ -623,7 +624,7 @@ const FailureCase kWriteFailuresCases[] = {
      "0xBA",
      {kEditProduct, kEditRecords},
      {"write", 186, 1, 0xFF},
-     {kHeader, kBoard, kProduct},
+     {kBoard, kProduct},
      false,
      false,
      true},
@@ -653,7 +654,7 @@ TEST_F(WriteToSystem, MultiRecordAreaPastTheLastOffsetIsRefusedWhole) {
     for (const Chunk& chunk : Chunks(kStore)) {
         EXPECT_LT(chunk.offset, 0x7F8u) << ::testing::PrintToString(chunk);
     }
-    EXPECT_EQ(Chunks(kStore).size(), 1u + 8u);  // the header, then the board
+    EXPECT_EQ(Chunks(kStore).size(), 8u);  // the board; the header never goes
     EXPECT_TRUE(fru.IsMultiRecModified());
 }
 
@@ -717,13 +718,14 @@ TEST_F(WriteProgress, NamesTheFruThenEachAreaInOrder) {
     BootStorage();
     auto fru = LoadedStore({kEditProduct, kEditRecords});
     ASSERT_EQ(fru->WriteToSystem(&RecordProgress), ORVEL_SUCCESS);
-    const std::size_t board = 1 + 8;
+    // The header is written last, after every area.
+    const std::size_t board = 8;
     const std::size_t product = board + 8;
     EXPECT_EQ(gProgress, (std::vector<Progress>{
                              {PROGRESS_MESSAGE, std::wstring(L"#64 ") + kStoreIdentifier, 0, 0, 0},
-                             {PROGRESS_MESSAGE, L"#66", 0, 0, 1},
-                             {PROGRESS_MESSAGE, L"#67", 0, 0, 1},
-                             {PROGRESS_MESSAGE, L"#68", 0, 0, 1},
+                             {PROGRESS_MESSAGE, L"#66", 0, 0, 0},
+                             {PROGRESS_MESSAGE, L"#67", 0, 0, 0},
+                             {PROGRESS_MESSAGE, L"#68", 0, 0, 0},
                              {PROGRESS_MESSAGE, L"#69", 0, 0, board},
                              {PROGRESS_MESSAGE, L"#70", 0, 0, product},
                          }));
@@ -776,7 +778,7 @@ TEST_P(WriteRoutineChoice, FollowsThePlatformAndTheBmcType) {
 
     ASSERT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
     EXPECT_EQ(g_BMCType, c.bmcType);
-    EXPECT_EQ(Chunks(c.writtenTo), AreasChunks({kHeader, kBoard}));
+    EXPECT_EQ(Chunks(c.writtenTo), AreasChunks({kBoard, kHeader}));
     for (const char* device : {kStore, kWide}) {
         if (std::string_view(device) != c.writtenTo) {
             EXPECT_TRUE(Chunks(device).empty()) << device;

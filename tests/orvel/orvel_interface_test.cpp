@@ -35,12 +35,14 @@ Bytes ChassisAndProductOnly() {
         .Build();
 }
 
-TEST(OrvelTable, HasTheRevisionAndFortySevenEntriesThenThreeEmptySlots) {
+// The last three slots, once empty, hold the encoding, text and whole-write
+// entries; the revision word stays, and the table keeps its size.
+TEST(OrvelTable, HasTheRevisionAndFiftyEntries) {
     EFI_FRU_INTERFACE& table = Table();
     EXPECT_EQ(table.Revision, 0x00020000u);
+    static_assert(sizeof(EFI_FRU_INTERFACE) == sizeof(void*) * 51);
     const auto* slots = reinterpret_cast<void* const*>(&table.Initialize);
-    for (int slot = 0; slot < 47; ++slot) EXPECT_NE(slots[slot], nullptr) << "slot " << slot + 1;
-    for (int slot = 47; slot < 50; ++slot) EXPECT_EQ(slots[slot], nullptr) << "slot " << slot + 1;
+    for (int slot = 0; slot < 50; ++slot) EXPECT_NE(slots[slot], nullptr) << "slot " << slot + 1;
     EXPECT_EQ(reinterpret_cast<void*>(table.SelectList), Symbol("SelectList"));
 }
 
@@ -359,7 +361,7 @@ TEST_F(OrvelSelectionTest, ChassisTypeAndManufacturingDateShowAndSetThroughTheir
     EXPECT_EQ(FieldText(), L"Tower");
 
     SelectField(FRU_LIST_SYSTEM, 0, FRU_AREA_BOARD, FRU_FIELD_BOARD_MFG_DATE_TIME);
-    EXPECT_EQ(FieldText(), L"01/01/1996 00:00:00");
+    EXPECT_EQ(FieldText(), L"Unspecified");
     const std::uint8_t oneDayLater[3] = {0xA0, 0x05, 0x00};  // 1440 minutes
     ASSERT_EQ(t.SetFieldDataValue(&t, oneDayLater, 3), 0u);
     EXPECT_EQ(FieldText(), L"01/02/1996 00:00:00");
@@ -423,9 +425,22 @@ TEST_F(OrvelSelectionTest, RawAreaBytesGoInAndOutOnlyWhereTheyMayAndFitTheBuffer
     ASSERT_EQ(t.GetAreaData(&t, buffer, &size), 0u);
     EXPECT_EQ(Bytes(buffer, buffer + 8), Bytes(replacement, replacement + 8));
 
+    // An info area goes out and in whole, at its own length, every
+    // type/length byte as given.
     ASSERT_EQ(t.SelectAreaEnum(&t, FRU_AREA_BOARD), 0u);
     size = sizeof buffer;
-    EXPECT_EQ(t.GetAreaData(&t, buffer, &size), 0xC0070030u);
+    EXPECT_EQ(t.GetAreaData(&t, buffer, &size), 0xC007002Fu) << "the buffer is too small";
+    std::uint8_t board[512];
+    size = sizeof board;
+    ASSERT_EQ(t.GetAreaData(&t, board, &size), 0u);
+    ASSERT_GT(size, 16u);
+    EXPECT_EQ(size % 8, 0u);
+    EXPECT_EQ(board[1] * 8u, size);
+    EXPECT_EQ(t.SetAreaData(&t, board, size - 8), 0xC0070027u) << "its length is fixed";
+    board[size - 1] ^= 1;
+    EXPECT_EQ(t.SetAreaData(&t, board, size), 0xC0070027u) << "a broken checksum";
+    board[size - 1] ^= 1;
+    EXPECT_EQ(t.SetAreaData(&t, board, size), 0u);
     EXPECT_EQ(t.GetAreaData(nullptr, buffer, &size), kNotInitialized);
     EXPECT_EQ(areaSize(&t, &length), 0xC0070030u);
     EXPECT_EQ(length, 0u);
