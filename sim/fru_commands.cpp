@@ -5,7 +5,10 @@
 #include "sim/fru_commands.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+
+#include "sim/machine.h"
 
 namespace sim::fru {
 
@@ -39,7 +42,7 @@ bool ControllerFru::HasMemories() const {
 
 ipmi::Response ControllerFru::Answer(const AccessRecord& access, std::uint8_t completionCode,
                                      const std::string& note, std::vector<std::uint8_t> data) {
-    LogAccess(mLog, access, completionCode, note);
+    LogAccess(mLog, access, completionCode, mClock.NowNs(), note);
     return {completionCode, std::move(data)};
 }
 
@@ -142,15 +145,40 @@ ipmi::Response ControllerFru::WriteFruData(const ipmi::Request& request) {
     if (access.offset + access.length > device->Size()) {
         return Answer(access, ipmi::kOutOfRange, "data past the end");
     }
+    if (device->StopsController(access.offset, access.length)) {
+        // The firmware hangs in the middle of the write: nothing reaches
+        // the cells, and from now on the controller answers nothing.
+        mControllerState.Stop();
+        LogUnanswered(mLog, access, mClock.NowNs(), "no answer: the controller stopped");
+        return ipmi::Response::NoAnswer();
+    }
     if (auto refused = device->Refused(Direction::kWrite, access.offset, access.length)) {
         return Refuse(access, *refused);
     }
-    const std::vector<std::uint8_t> written = {static_cast<std::uint8_t>(access.length)};
     if (device->LosesWrite(access.offset, access.length)) {
-        return Answer(access, ipmi::kOk, "write not kept", written);
+        return Answer(access, ipmi::kOk, "write not kept",
+                      {static_cast<std::uint8_t>(access.length)});
+    }
+    if (const auto kept = device->ShortensWrite(access.offset, access.length)) {
+        // The count written says how far the device got; a caller that
+        // does not read it believes the whole write done.
+        device->Write(access.offset, data.first(*kept));
+        return Answer(access, ipmi::kOk,
+                      "short write: " + std::to_string(*kept) + " of " +
+                          std::to_string(access.length) + " bytes kept",
+                      {static_cast<std::uint8_t>(*kept)});
     }
     device->Write(access.offset, data);
-    return Answer(access, ipmi::kOk, "", written);
+    const WriteSignal* signal = device->SignalsWrite(access.offset, access.length);
+    ipmi::Response response = Answer(access, ipmi::kOk, signal ? "raised " + signal->name : "",
+                                     {static_cast<std::uint8_t>(access.length)});
+    if (signal != nullptr) {
+        // The bytes are in the cells before the signal can end the
+        // process, as they would be in a real part.
+        SaveProcessMachine();
+        std::raise(signal->signal);
+    }
+    return response;
 }
 
 }  // namespace sim::fru

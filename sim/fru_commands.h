@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "sim/clock.h"
 #include "sim/fru_device.h"
 #include "sim/fru_log.h"
 #include "sim/ipmi.h"
+#include "sim/ipmi_controller.h"
 
 namespace sim::fru {
 
@@ -25,8 +27,8 @@ inline constexpr std::uint8_t kAccessMemoryCommand = 0x17;
 
 class ControllerFru {
   public:
-    ControllerFru(std::string controller, RequestLog& log)
-        : mController(std::move(controller)), mLog(log) {}
+    ControllerFru(ipmi::Controller& controller, RequestLog& log, const VirtualClock& clock)
+        : mController(controller.Name()), mControllerState(controller), mLog(log), mClock(clock) {}
 
     void Add(FruDevice& device) { mDevices.push_back(&device); }
     bool HasLogicalDevices() const;
@@ -67,7 +69,9 @@ class ControllerFru {
                               const MemoryTransfer& transfer, std::uint8_t count);
 
     std::string mController;
+    ipmi::Controller& mControllerState;  // stopped by a silent write
     RequestLog& mLog;
+    const VirtualClock& mClock;
     std::vector<FruDevice*> mDevices;
 };
 

@@ -103,6 +103,31 @@ bool FruDevice::LosesWrite(std::uint32_t offset, std::uint32_t length) const {
     return false;
 }
 
+bool FruDevice::StopsController(std::uint32_t offset, std::uint32_t length) const {
+    return mConfig.silentWrite && offset <= *mConfig.silentWrite &&
+           *mConfig.silentWrite - offset < length;
+}
+
+std::optional<std::uint32_t> FruDevice::ShortensWrite(std::uint32_t offset, std::uint32_t length) {
+    for (ShortWrite& fault : mConfig.shortWrite) {
+        if (fault.offset < offset || fault.offset - offset >= length) continue;
+        const std::uint32_t kept = fault.keep.value_or(fault.offset - offset);
+        // A setting that keeps the whole write shortens nothing and is not
+        // used up by it.
+        if (kept < length && fault.times.Strike()) return kept;
+    }
+    return std::nullopt;
+}
+
+const WriteSignal* FruDevice::SignalsWrite(std::uint32_t offset, std::uint32_t length) {
+    for (WriteSignal& fault : mConfig.writeSignals) {
+        if (fault.offset >= offset && fault.offset - offset < length && fault.times.Strike()) {
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
 std::uint32_t FruDevice::CellOf(Direction direction, std::uint32_t offset, std::uint32_t i) const {
     // The address counter wraps at the end of the part; during a page
     // write it rolls over inside its page.

@@ -43,6 +43,22 @@ struct OffsetFault {
     std::uint8_t code = 0;
 };
 
+// A write covering offset takes only its first bytes: those before offset,
+// or keep of them when keep is given.
+struct ShortWrite {
+    std::uint32_t offset = 0;
+    std::optional<std::uint32_t> keep;
+    FaultCount times = FaultCount::Times(1);
+};
+
+// A signal the process receives once a write covering offset is stored.
+struct WriteSignal {
+    std::uint32_t offset = 0;
+    int signal = 0;
+    std::string name;  // "SIGTERM"
+    FaultCount times = FaultCount::Times(1);
+};
+
 struct DeviceConfig {
     std::string name;
     std::string controller;  // "bmc" or a satellite's name
@@ -65,6 +81,9 @@ struct DeviceConfig {
     std::vector<OffsetFault> readFail;
     std::vector<OffsetFault> writeFail;
     std::vector<ByteRange> lostWrite;
+    std::vector<ShortWrite> shortWrite;
+    std::optional<std::uint32_t> silentWrite;
+    std::vector<WriteSignal> writeSignals;
 
     bool IsMemory() const { return kind != DeviceKind::kLogical; }
 
@@ -110,6 +129,13 @@ class FruDevice {
                                   std::uint32_t length) const;
     // Whether a write of the range is acknowledged but not kept.
     bool LosesWrite(std::uint32_t offset, std::uint32_t length) const;
+    // Whether the write of the range hangs the controller (silent_write).
+    bool StopsController(std::uint32_t offset, std::uint32_t length) const;
+    // How many bytes of a write of the range the device keeps when a short
+    // write strikes (fewer than length); nothing when it takes them all.
+    std::optional<std::uint32_t> ShortensWrite(std::uint32_t offset, std::uint32_t length);
+    // The signal a stored write of the range brings, when one strikes.
+    const WriteSignal* SignalsWrite(std::uint32_t offset, std::uint32_t length);
 
     // The cells themselves; offsets wrap at the end of the device, as an
     // EEPROM's address counter does (callers of logical devices keep inside).

@@ -1,6 +1,7 @@
 // The FRU devices the settings describe (the keys are listed in
 // sim/fru_storage.h).
 #include <algorithm>
+#include <csignal>
 #include <set>
 #include <stdexcept>
 
@@ -81,6 +82,49 @@ std::vector<OffsetFault> OffsetFaults(const Settings& settings, const std::strin
     return faults;
 }
 
+std::vector<ShortWrite> ShortWrites(const Settings& settings, const std::string& key) {
+    std::vector<ShortWrite> faults;
+    for (const SettingItem& item : SettingItems(settings, key)) {
+        if (item.empty() || item.size() > 3) {
+            throw std::invalid_argument(key + ": expected OFFSET[:KEEP[:TIMES]],...");
+        }
+        ShortWrite fault;
+        fault.offset = Number32(key, item[0], UINT32_MAX);
+        if (item.size() >= 2 && !item[1].empty()) fault.keep = Number32(key, item[1], UINT32_MAX);
+        if (item.size() == 3) fault.times = FaultCount::Parse(key, item[2]);
+        faults.push_back(std::move(fault));
+    }
+    return faults;
+}
+
+// The stop signals a program must be ready for in the middle of a write.
+constexpr std::pair<const char*, int> kWriteSignals[] = {
+    {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}, {"SIGPIPE", SIGPIPE}};
+
+std::vector<WriteSignal> WriteSignals(const Settings& settings, const std::string& key) {
+    std::vector<WriteSignal> faults;
+    for (const SettingItem& item : SettingItems(settings, key)) {
+        if (item.size() < 2 || item.size() > 3) {
+            throw std::invalid_argument(key + ": expected OFFSET:SIGNAME[:TIMES],...");
+        }
+        WriteSignal fault;
+        fault.offset = Number32(key, item[0], UINT32_MAX);
+        for (const auto& [name, number] : kWriteSignals) {
+            if (item[1] == name) {
+                fault.name = name;
+                fault.signal = number;
+            }
+        }
+        if (fault.signal == 0) {
+            throw std::invalid_argument(key + ": signal \"" + item[1] +
+                                        "\" is none of SIGINT, SIGTERM, SIGHUP, SIGPIPE");
+        }
+        if (item.size() == 3) fault.times = FaultCount::Parse(key, item[2]);
+        faults.push_back(std::move(fault));
+    }
+    return faults;
+}
+
 std::uint8_t LimitCode(const Settings& settings, const std::string& key, std::uint8_t fallback) {
     const auto code = static_cast<std::uint8_t>(SettingNumber(settings, key, fallback, kMaxByte));
     if (code == ipmi::kOk) throw std::invalid_argument(key + ": a refusal cannot be 0");
@@ -157,6 +201,19 @@ void ReadFaults(const Settings& settings, const std::string& prefix, DeviceConfi
     config.readFail = OffsetFaults(settings, fault + "read_fail", failCode);
     config.writeFail = OffsetFaults(settings, fault + "write_fail", failCode);
     config.lostWrite = Ranges(settings, fault + "lost_write", true);
+    config.shortWrite = ShortWrites(settings, fault + "short_write");
+    const std::string silentKey = fault + "silent_write";
+    if (!settings.Get(silentKey, "").empty()) {
+        config.silentWrite = Number32(silentKey, settings.Get(silentKey, ""), UINT32_MAX);
+    }
+    config.writeSignals = WriteSignals(settings, fault + "signal");
+    // Faults of Write FRU Data's count and of its controller; an EEPROM
+    // on a bus has neither.
+    for (const char* name : {"short_write", "silent_write", "signal"}) {
+        if (config.IsMemory() && !settings.Get(fault + name, "").empty()) {
+            throw std::invalid_argument(fault + name + ": logical FRU devices only");
+        }
+    }
 }
 
 // The per-device keys under fru.NAME.

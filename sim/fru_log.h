@@ -10,12 +10,16 @@
 //   address    the offset the request named (for an EEPROM, the address it
 //              set or the one its address counter held)
 //   value      the length: the read count, or the bytes of data to write
-//   detail     "controller=bmc target=id 00h device=baseboard cc=00"
-//              "controller=bmc target=bus 03h slave A8h device=backplane cc=C0; busy"
+//   detail     "controller=bmc target=id 00h device=baseboard cc=00 at=1500000"
+//              "controller=bmc target=bus 03h slave A8h device=backplane cc=C0 at=0; busy"
 //              target is what the request addressed; device is "-" when no
-//              device is there; "; NOTE" says why the answer is not plain
-//              success ("busy", "read limit 4 bytes", "write-protected",
-//              "failing cell at 0010h", "write not kept", "4 of 8 bytes")
+//              device is there; cc is "--" for a request the controller
+//              never answered; at is the virtual time (ns) the request
+//              arrived, so the pauses between retries show; "; NOTE" says
+//              why the answer is not plain success ("busy", "read limit 4
+//              bytes", "write-protected", "failing cell at 0010h", "write
+//              not kept", "4 of 8 bytes", "short write: 3 of 8 bytes kept",
+//              "no answer: the controller stopped", "raised SIGTERM")
 // A request refused before it names a device (a short request) logs
 // target "-".
 #ifndef SRVFW_SIM_FRU_LOG_H
@@ -40,6 +44,8 @@ struct LoggedAccess {
     std::uint32_t offset = 0;
     std::uint32_t length = 0;
     std::uint8_t completionCode = 0;
+    bool answered = true;  // false: the controller never answered (cc "--")
+    std::uint64_t atNs = 0;
     std::string note;
 };
 
@@ -53,7 +59,10 @@ struct AccessRecord {
 };
 
 void LogAccess(RequestLog& log, const AccessRecord& access, std::uint8_t completionCode,
-               const std::string& note);
+               std::uint64_t atNs, const std::string& note);
+// A request the controller took and never answered.
+void LogUnanswered(RequestLog& log, const AccessRecord& access, std::uint64_t atNs,
+                   const std::string& note);
 
 // The access an entry of the log records, when it is one.
 std::optional<LoggedAccess> ReadLoggedAccess(const LogEntry& entry);

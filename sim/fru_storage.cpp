@@ -93,6 +93,27 @@ void DescribeDevice(std::ostream& out, const fru::FruDevice& device) {
                       range.offset, range.length);
         out << line;
     }
+    for (const fru::ShortWrite& fault : config.shortWrite) {
+        if (fault.keep) {
+            std::snprintf(line, sizeof line, "        fault: writes over %Xh keep %u bytes, ",
+                          fault.offset, *fault.keep);
+        } else {
+            std::snprintf(line, sizeof line, "        fault: writes over %Xh stop there, ",
+                          fault.offset);
+        }
+        out << line << fault.times.Describe() << "\n";
+    }
+    if (config.silentWrite) {
+        std::snprintf(line, sizeof line,
+                      "        fault: a write over %Xh stops the controller answering\n",
+                      *config.silentWrite);
+        out << line;
+    }
+    for (const fru::WriteSignal& fault : config.writeSignals) {
+        std::snprintf(line, sizeof line, "        fault: a write over %Xh raises %s, ",
+                      fault.offset, fault.name.c_str());
+        out << line << fault.times.Describe() << "\n";
+    }
 }
 
 }  // namespace
@@ -109,7 +130,8 @@ FruStorage::FruStorage(Machine& machine, Bmc& bmc) : mMachine(machine) {
 FruStorage::~FruStorage() = default;
 
 void FruStorage::Serve(ipmi::Controller& controller, bool isBmc) {
-    auto service = std::make_unique<fru::ControllerFru>(controller.Name(), mMachine.Log());
+    auto service =
+        std::make_unique<fru::ControllerFru>(controller, mMachine.Log(), mMachine.Clock());
     for (const auto& device : mDevices) {
         if (device->Config().controller == controller.Name()) service->Add(*device);
     }

@@ -22,10 +22,12 @@
 // Write FRU Data (0Ah/12h): ID, offset LS, offset MS, data.
 //   C7h fewer than 3 bytes; CCh/CBh; C0h busy; C9h offset past the end
 //   (at the end, with data); the write limit answer (C7h) when the data
-//   exceed max_write; C9h data running past the end; 80h a write-protected
-//   byte in the range; FFh a failing cell; 00h with count written. Every
-//   refusal writes nothing: no partial writes. A lost write (fault)
-//   answers 00h with the full count and keeps the old contents.
+//   exceed max_write; C9h data running past the end; no answer at all
+//   when a silent write strikes (fault); 80h a write-protected byte in the
+//   range; FFh a failing cell; 00h with count written. Every refusal
+//   writes nothing: no partial writes. A lost write (fault) answers 00h
+//   with the full count and keeps the old contents; a short write (fault)
+//   keeps the first bytes only and answers 00h with their count.
 // Master Write-Read (06h/52h): bus ID byte, slave address, read count,
 //   data to write.
 //   C7h fewer than 3 bytes; CCh a bus the controller does not have (a bus
@@ -89,6 +91,32 @@
 //   fru.NAME.fault.lost_write=OFFSET[:LENGTH],...  a write touching the
 //                                         range answers success and keeps
 //                                         the old contents
+//   fru.NAME.fault.short_write=OFFSET[:KEEP[:TIMES]],...
+//                                         a Write FRU Data covering OFFSET
+//                                         keeps only the bytes before
+//                                         OFFSET (or its first KEEP bytes;
+//                                         "0x20::2" leaves KEEP out) and
+//                                         answers 00h with count written =
+//                                         the bytes kept; TIMES (default 1)
+//                                         such writes; a write it would
+//                                         keep whole is not shortened
+//   fru.NAME.fault.silent_write=OFFSET    a Write FRU Data covering OFFSET
+//                                         hangs the controller: nothing of
+//                                         it is stored, it gets no answer
+//                                         (sim/ipmi.h, Response::silent: the
+//                                         host's transport times out), and
+//                                         neither does any later request to
+//                                         that controller in this process
+//   fru.NAME.fault.signal=OFFSET:SIGNAME[:TIMES],...
+//                                         once a Write FRU Data covering
+//                                         OFFSET is stored (and the state
+//                                         directory saved), the process
+//                                         gets SIGNAME (SIGINT, SIGTERM,
+//                                         SIGHUP or SIGPIPE) by raise(),
+//                                         TIMES (default 1) times
+//   The busy codes may be any refusal: 81h is the FRU device busy answer
+//   of IPMI v2.0 (read_busy=3:0x81).
+//   short_write, silent_write and signal are for logical devices only.
 //
 // Request log: component "fru", sim/fru_log.h.
 #ifndef SRVFW_SIM_FRU_STORAGE_H

@@ -117,6 +117,7 @@ std::vector<Satellite::Reply> Satellite::Receive(const Message& request, ipmi::R
     if (request.netFn % 2 != 0 || mSilent.Strike()) return {};
     *answer = Handle(ipmi::Request{request.netFn, request.responderLun, request.cmd, request.data,
                                    ipmi::Origin::kIpmb, request.requester});
+    if (answer->silent) return {};
     const auto foreign =
         static_cast<std::uint8_t>((request.sequence + kSequences / 2) % kSequences);
     std::vector<Reply> replies(mForeignOnly ? 1 : mForeignAhead,

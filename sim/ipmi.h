@@ -94,9 +94,16 @@ struct Request {
 struct Response {
     std::uint8_t completionCode = kOk;
     std::vector<std::uint8_t> data;  // after the completion code
+    // The controller took the request and never answered (it stopped):
+    // each interface makes of it what its hardware makes of a silent
+    // controller (the KCS interface takes no more bytes, the kernel driver
+    // times out, the IPMB carries no response frame, the LAN session gets
+    // no reply).
+    bool silent = false;
 
     // A response that is only a completion code, as every failure is.
     static Response Code(std::uint8_t completionCode) { return {completionCode, {}}; }
+    static Response NoAnswer() { return {kOk, {}, true}; }
 };
 
 // The two's-complement checksum of IPMB frames: the bytes and the checksum

@@ -168,6 +168,7 @@ Controller::Controller(std::string name, std::uint8_t address, const Settings& s
 }
 
 Response Controller::Handle(const Request& request) {
+    if (mStopped) return Response::NoAnswer();
     for (AnswerFault& fault : mAnswerFaults) {
         if (fault.netFn == request.netFn && fault.cmd == request.cmd && fault.times.Strike()) {
             return Response::Code(fault.completionCode);
@@ -184,6 +185,7 @@ void Controller::Describe(std::ostream& out, const std::string& indent) const {
         out << line;
     }
     out << "\n";
+    if (mStopped) out << indent << "stopped: answers nothing\n";
     for (const AnswerFault& fault : mAnswerFaults) {
         std::snprintf(line, sizeof line, "fault: %02X/%02X answers %02Xh, ", fault.netFn, fault.cmd,
                       fault.completionCode);

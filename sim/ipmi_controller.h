@@ -123,8 +123,15 @@ class Controller {
     const DeviceIdentity& Identity() const { return mIdentity; }
 
     // The controller's answer to one request: an injected answer when a
-    // fault strikes, otherwise its command table's.
+    // fault strikes, otherwise its command table's; no answer at all
+    // (Response::silent) once it has stopped.
     Response Handle(const Request& request);
+
+    // A handler's fault that hangs the controller's firmware: from now on
+    // it answers nothing, until the process ends (a later process meets a
+    // controller that runs again, as after a reset).
+    void Stop() { mStopped = true; }
+    bool Stopped() const { return mStopped; }
 
     // Identity, commands and faults, indented for Machine::Describe.
     void Describe(std::ostream& out, const std::string& indent) const;
@@ -135,6 +142,7 @@ class Controller {
     DeviceIdentity mIdentity;
     CommandTable mCommands;
     std::vector<AnswerFault> mAnswerFaults;
+    bool mStopped = false;
 };
 
 }  // namespace sim::ipmi

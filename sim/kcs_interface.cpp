@@ -257,6 +257,18 @@ void KcsInterface::FinishRequest() {
                                 ipmi::Origin::kSystemInterface,
                                 0};
     const ipmi::Response response = mBmc.Process(request);
+    if (response.silent) {
+        // The BMC's firmware took the request and hung: no response ever
+        // reaches the data register, and no later byte is taken.
+        char head[48];
+        std::snprintf(head, sizeof head, "netfn=%02X lun=%u cmd=%02X data=[", request.netFn,
+                      request.lun, request.cmd);
+        mMachine.Log().Add({"kcs", "request", request.netFn, request.cmd, 0,
+                            head + ipmi::HexBytes(request.data) + "] -> no answer"});
+        mStopped = true;
+        mMachine.Log().Add({"kcs", "stopped", 0, mTaken, 0, "the BMC stopped answering"});
+        return;
+    }
     mMachine.Log().Add(
         {"kcs", "request", request.netFn, request.cmd, 0, ipmi::FormatExchange(request, response)});
     mResponse = {static_cast<std::uint8_t>((request.netFn | 1) << 2 | request.lun), request.cmd,

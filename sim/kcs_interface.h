@@ -81,6 +81,8 @@
 // Request log, component "kcs":
 //   "request"  each request the BMC received whole: address = netFn,
 //              value = command, detail = the exchange (sim/ipmi.h)
+//              or the request and " -> no answer" when the BMC stopped
+//              (its controller went silent); "stopped" follows
 //   "error"    the interface entered ERROR: address = status code, detail =
 //              the reason ("illegal control code 65h", "WRITE_END before
 //              any data byte", "request longer than 256 bytes", "read
@@ -88,7 +90,8 @@
 //   "abort"    GET_STATUS/ABORT: address = the status code it will report,
 //              detail = the state it came in ("WRITE")
 //   "overrun"  a byte written while IBF was still set: value = the byte
-//   "stopped"  the stop_after fault took effect: value = bytes taken
+//   "stopped"  the stop_after fault took effect, or the BMC stopped
+//              answering: value = bytes taken
 //   "state"    with kcs.log_states=1: address = old state bits, value =
 //              new state bits, detail "IDLE -> WRITE"
 //   "ports used under the kernel driver"

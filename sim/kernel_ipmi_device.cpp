@@ -325,6 +325,14 @@ KernelIpmi::Exchanged KernelIpmi::Exchange(std::uint8_t netFn, std::uint8_t lun,
         }
         result.doneNs = start + kernel_ipmi::kExchangeNs;
     }
+    if (result.response.silent) {
+        // A BMC that stopped takes the request and never answers; ipmi_si
+        // gives up on it as on a hung one.
+        result.response = ipmi::Response::Code(ipmi::kUnspecified);
+        result.doneNs = start + mHungNs;
+        result.hung = true;
+        note += " (no answer: the BMC stopped)";
+    }
     mInterfaceFreeNs = result.doneNs;
     mMachine.Log().Add({"ipmi_si", "request", netFn, cmd, 0,
                         ipmi::FormatExchange(request, result.response) + note});

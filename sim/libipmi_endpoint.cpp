@@ -71,6 +71,7 @@ std::uint16_t LibipmiEndpoint::Send(std::uint32_t session, const ipmi::Request& 
         return fail(static_cast<std::uint16_t>(mSendFault.code), "injected");
     }
     *response = mBmc.Process(request);
+    if (response->silent) return fail(LIBIPMI_E_SEND_FAILED, "no answer: the BMC stopped");
     mMachine.Log().Add({"libipmi", "send", request.netFn, request.cmd, 0,
                         ipmi::FormatExchange(request, *response)});
     return LIBIPMI_OK;

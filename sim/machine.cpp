@@ -145,6 +145,10 @@ Machine& TheMachine() {
     return *current.machine;
 }
 
+void SaveProcessMachine() {
+    SaveAtExit();
+}
+
 Machine& ResetMachine(const Settings& settings) {
     ProcessMachine& current = Current();
     current.stateDir.reset();

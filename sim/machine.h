@@ -101,6 +101,10 @@ void BuildMachine(Machine& machine);
 // by the environment variable SRVFW_SIM when it is set (and saved back there
 // when the process exits), otherwise a default machine kept in memory.
 Machine& TheMachine();
+// Saves the process's machine to its state directory now, when it has one:
+// what a part keeps on its own (an EEPROM's cells) stays kept even when the
+// process is killed before it exits.
+void SaveProcessMachine();
 // Replaces the process's machine by a fresh one of these settings, kept in
 // memory only (tests).
 Machine& ResetMachine(const Settings& settings = {});

@@ -17,6 +17,7 @@ namespace {
 
 using simtest::AskBmc;
 using simtest::Bytes;
+using simtest::Contents;
 using simtest::FruAccesses;
 using simtest::Pattern;
 using simtest::ReadFru;
@@ -27,17 +28,9 @@ constexpr std::size_t kDeviceBytes = 64;
 // One logical FRU device of 64 bytes at ID 2 on the BMC, holding Pattern,
 // plus whatever the case sets for it.
 sim::fru::FruDevice& SmallDevice(simtest::SettingPairs extra = {}) {
-    sim::Settings settings = simtest::SettingsOf(extra);
-    settings.Set("fru.devices", "dev:bmc:2:64");
-    settings.Set("fru.memories", "");
-    sim::ResetMachine(settings);
-    sim::fru::FruDevice& device = simtest::FruDeviceNamed("dev");
+    sim::fru::FruDevice& device = simtest::OnlyLogicalDevice("dev:bmc:2:64", extra);
     device.Fill(Pattern(kDeviceBytes));
     return device;
-}
-
-Bytes Contents(const sim::fru::FruDevice& device) {
-    return Bytes(device.Contents().begin(), device.Contents().end());
 }
 
 Bytes CountAndBytes(const Bytes& bytes) {
@@ -251,6 +244,10 @@ TEST(FruFaults, ABusyDeviceAnswersItsCodeTheGivenTimesThenServes) {
     };
     const Case cases[] = {
         {"reads busy three times", {{"fru.dev.fault.read_busy", "3"}}, false, 0xC0},
+        {"reads busy three times with FRU device busy (IPMI v2.0)",
+         {{"fru.dev.fault.read_busy", "3:0x81"}},
+         false,
+         0x81},
         {"writes busy twice with FRU device busy",
          {{"fru.dev.fault.write_busy", "2:0x81"}, {"fru.dev.fault.read_busy", "5"}},
          true,
@@ -273,7 +270,10 @@ TEST(FruFaults, ABusyDeviceAnswersItsCodeTheGivenTimesThenServes) {
         EXPECT_EQ(Contents(device), expected);
         const auto accesses = FruAccesses("dev");
         ASSERT_EQ(accesses.size(), static_cast<std::size_t>(busy + 1));
-        for (int i = 0; i < busy; ++i) EXPECT_EQ(accesses[i].note, "busy");
+        for (int i = 0; i < busy; ++i) {
+            EXPECT_EQ(accesses[i].note, "busy");
+            EXPECT_EQ(accesses[i].completionCode, c.code);
+        }
         EXPECT_EQ(accesses.back().completionCode, 0x00);
     }
 }

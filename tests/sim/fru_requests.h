@@ -26,6 +26,20 @@ inline sim::fru::FruDevice& FruDeviceNamed(const std::string& name) {
     return *device;
 }
 
+// A machine whose only FRU device is the one logical device spec names
+// ("dev:bmc:2:64", as fru.devices takes it), with the case's settings.
+inline sim::fru::FruDevice& OnlyLogicalDevice(const std::string& spec, SettingPairs extra = {}) {
+    sim::Settings settings = SettingsOf(extra);
+    settings.Set("fru.devices", spec);
+    settings.Set("fru.memories", "");
+    sim::ResetMachine(settings);
+    return FruDeviceNamed(spec.substr(0, spec.find(':')));
+}
+
+inline Bytes Contents(const sim::fru::FruDevice& device) {
+    return Bytes(device.Contents().begin(), device.Contents().end());
+}
+
 // Bytes that differ from their neighbours and from erased (FFh) or zero
 // cells: a byte read from the wrong place shows.
 inline Bytes Pattern(std::size_t size, std::uint8_t seed = 0x11) {
