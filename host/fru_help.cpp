@@ -10,14 +10,19 @@ namespace srvfw {
 namespace {
 
 constexpr const char* kValueForms = R"(Values:
-  text fields       the text as typed, stored as 8-bit text; an empty value
-                    empties the field; a value must fit the field's length
-                    plus the area's free bytes ("fru show" shows them), at
-                    most 63 bytes, and cannot be one byte long (that byte
+  text fields       UTF-8 text, stored in the field's own encoding (6-bit
+                    packed ASCII, BCD plus, binary as hex bytes) when that
+                    holds it exactly, otherwise as 8-bit text, one Latin-1
+                    byte a character; characters beyond Latin-1 and control
+                    characters are refused; an empty value empties the
+                    field; a value must fit the field's length plus the
+                    area's free bytes ("fru show" shows them), at most 63
+                    bytes, and 8-bit text cannot be one byte long (that byte
                     would read as the end of the fields)
   board.mfg_date    UTC date and time "YYYY-MM-DD HH:MM" ("YYYY-MM-DDTHH:MM",
                     or a date alone for 00:00), 1996-01-01 00:00 to
-                    2027-11-24 20:15; stored as minutes since 1996 in 3 bytes
+                    2027-11-24 20:15; stored as minutes since 1996 in 3 bytes;
+                    "unspecified" stores 0, the format's "no date"
   chassis.type      the chassis type number, 1 to 23 (23 rack mount,
                     17 main server chassis); "fru show" shows the number too
   internal.data     hex bytes ("4B 53 01 00" or "4B530100"), exactly as many
@@ -49,12 +54,19 @@ Writing:
   --dry-run shows the changes and writes nothing, not even a backup.
 
   "write FILE" copies the file's FRU into the FRU on the server (the one
-  the file was saved from, unless a LOCATOR names another), field by field:
-  the library writes back only the FRU it read from the server. Both must
-  have the same areas and the same number of custom fields, the internal
-  use area the same length, and the multi-record area may not be longer
-  than the server's; otherwise nothing is written. Fields are written as
-  8-bit text. To undo a change: srvfw fru write fru-backup-....fru
+  the file was saved from, unless a LOCATOR names another), area by area,
+  every field with the type/length byte the file gives. Both must have the
+  same areas, of the same lengths, with the same number of custom fields,
+  and the multi-record area may not be longer than the server's; otherwise
+  nothing is written.
+
+  "restore BACKUP" writes a backup whole (every area, then the header) to
+  the FRU it was taken from, without reading what the FRU holds now, and
+  reads it back to prove it: the way back after a write that failed half
+  way. A failed write names the command.
+
+  SIGINT, SIGTERM and SIGHUP wait until a write is finished and read back;
+  srvfw then stops with exit code 6.
 )";
 
 }  // namespace

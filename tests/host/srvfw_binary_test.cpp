@@ -613,6 +613,28 @@ TEST_F(SrvfwOnSimulatedServer, ManufacturingDateZeroIsUnspecified) {
     EXPECT_EQ(SrvfwResult("fru get board.mfg_date").output, "Unspecified\n");
 }
 
+// FFh padding under a checksum that holds: shown with a warning, written
+// back as zeros.
+TEST_F(SrvfwOnSimulatedServer, PaddingOtherThanZerosIsReadWithAWarning) {
+    Bytes image = Dump();
+    const std::size_t product = image[4] * 8u;
+    const std::size_t end = product + image[product + 1] * 8u;
+    ASSERT_EQ(image[end - 2], 0x00);
+    image[end - 2] = 0xFF;
+    image[end - 1] = static_cast<std::uint8_t>(image[end - 1] + 1);  // FFh is -1
+    test_support::WriteBytes(dir / "padded.bin", image);
+    ASSERT_EQ(Simctl("load-fru baseboard " + (dir / "padded.bin")).code, 0);
+
+    const CommandOutcome shown = SrvfwResult("fru show");
+    ASSERT_EQ(shown.code, 0) << shown.output;
+    EXPECT_NE(ReadText(dir / "stderr").find("Warning: The Product Info Area of FRU "),
+              std::string::npos)
+        << ReadText(dir / "stderr");
+    ASSERT_EQ(SrvfwResult("fru set product.asset_tag=P1").code, 0);
+    const Bytes written = Dump();
+    EXPECT_EQ(written[end - 2], 0x00);
+}
+
 // A saved file's fields go back with the type/length bytes the file gives.
 TEST_F(SrvfwOnSimulatedServer, WritingASavedFileBringsBackEveryEncoding) {
     const Bytes original = Dump();
