@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tarvo/rom_image.h"
@@ -28,7 +30,16 @@ tarvo::FlashLayout FixedLayout() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     static const tarvo::FlashLayout layout = FixedLayout();
-    static const std::string path = "/tmp/rom_image_fuzz." + std::to_string(::getpid());
+    // One image file in a folder of the run's own, removed when the run
+    // ends (libFuzzer leaves through exit()).
+    static const std::string path = [] {
+        std::string folder =
+            (std::filesystem::temp_directory_path() / "rom_image_fuzz.XXXXXX").string();
+        if (::mkdtemp(folder.data()) == nullptr) std::abort();
+        static const std::string kept = folder;
+        std::atexit([] { std::filesystem::remove_all(kept); });
+        return folder + "/image.rom";
+    }();
 
     // The first byte chooses the options; the rest is the image.
     const std::uint8_t choice = data[0];
