@@ -10,6 +10,11 @@
 //                       bytes ("IPMI" is 29h DCh A6h)
 //   11b 8-bit text      ASCII/Latin-1 for the English language codes
 //
+// Both packings follow the Type/Length Byte Format section of the FRU
+// Information Storage Definition (v1.0 rev 1.3, section 13): its 6-bit
+// example packs "IPMI" as 29h DCh A6h, first character in the low bits of
+// the first byte.
+//
 // C1h (8-bit text of one byte) is no field but the end-of-fields marker, so
 // an 8-bit text of exactly one character cannot be encoded; C0h is an empty
 // field.

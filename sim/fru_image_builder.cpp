@@ -47,9 +47,16 @@ void Append(std::vector<std::uint8_t>& bytes, const Field& field) {
     bytes.insert(bytes.end(), encoded.begin(), encoded.end());
 }
 
+// With endAfter, the marker comes after that many fixed fields: the rest
+// and the custom fields are left out.
 void AppendFields(std::vector<std::uint8_t>& bytes, std::initializer_list<const Field*> fixed,
-                  const std::vector<Field>& custom) {
-    for (const Field* field : fixed) Append(bytes, *field);
+                  const std::vector<Field>& custom, std::optional<std::size_t> endAfter) {
+    std::size_t written = 0;
+    for (const Field* field : fixed) {
+        if (endAfter && written++ == *endAfter) return;
+        Append(bytes, *field);
+    }
+    if (endAfter) return;
     for (const Field& field : custom) Append(bytes, field);
 }
 
@@ -98,6 +105,27 @@ FruImageBuilder& FruImageBuilder::AreaBytes(Area area, std::size_t bytes) {
 FruImageBuilder& FruImageBuilder::GapBefore(Area area, std::size_t units) {
     mGapUnits[area] = units;
     return *this;
+}
+
+FruImageBuilder& FruImageBuilder::Order(std::vector<Area> order) {
+    mOrder = std::move(order);
+    return *this;
+}
+
+FruImageBuilder& FruImageBuilder::PaddingByte(Area area, std::uint8_t byte) {
+    mPadding[area] = byte;
+    return *this;
+}
+
+FruImageBuilder& FruImageBuilder::EndAfterFixedFields(Area area, std::size_t fields) {
+    mEndAfter[area] = fields;
+    return *this;
+}
+
+std::optional<std::size_t> FruImageBuilder::EndAfter(Area area) const {
+    const auto found = mEndAfter.find(area);
+    if (found == mEndAfter.end()) return std::nullopt;
+    return found->second;
 }
 
 FruImageBuilder& FruImageBuilder::ImageSize(std::size_t bytes) {
@@ -171,7 +199,8 @@ std::vector<std::uint8_t> FruImageBuilder::InfoArea(Area area,
         throw std::invalid_argument(std::string("the ") + AreaName(area) + " area needs " +
                                     std::to_string(length) + " bytes, more than 255 x 8");
     }
-    fields.resize(length, 0);
+    const auto padding = mPadding.find(area);
+    fields.resize(length, padding == mPadding.end() ? 0 : padding->second);
     const auto lengthByte = mAreaLengthBytes.find(area);
     fields[1] = lengthByte == mAreaLengthBytes.end() ? static_cast<std::uint8_t>(length / kUnit)
                                                      : lengthByte->second;
@@ -222,7 +251,8 @@ std::vector<std::uint8_t> FruImageBuilder::AreaBytesOf(Area area) const {
         case Area::kChassis: {
             if (!mChassis) return {};
             std::vector<std::uint8_t> bytes = {mChassis->version, 0, mChassis->type};
-            AppendFields(bytes, {&mChassis->partNumber, &mChassis->serialNumber}, mChassis->custom);
+            AppendFields(bytes, {&mChassis->partNumber, &mChassis->serialNumber}, mChassis->custom,
+                         EndAfter(area));
             return InfoArea(area, std::move(bytes));
         }
         case Area::kBoard: {
@@ -240,7 +270,7 @@ std::vector<std::uint8_t> FruImageBuilder::AreaBytesOf(Area area) const {
             AppendFields(bytes,
                          {&mBoard->manufacturer, &mBoard->productName, &mBoard->serialNumber,
                           &mBoard->partNumber, &mBoard->fruFileId},
-                         mBoard->custom);
+                         mBoard->custom, EndAfter(area));
             return InfoArea(area, std::move(bytes));
         }
         case Area::kProduct: {
@@ -250,7 +280,7 @@ std::vector<std::uint8_t> FruImageBuilder::AreaBytesOf(Area area) const {
                          {&mProduct->manufacturer, &mProduct->name, &mProduct->partNumber,
                           &mProduct->productVersion, &mProduct->serialNumber, &mProduct->assetTag,
                           &mProduct->fruFileId},
-                         mProduct->custom);
+                         mProduct->custom, EndAfter(area));
             return InfoArea(area, std::move(bytes));
         }
         case Area::kMultiRecord:
@@ -264,7 +294,11 @@ std::vector<std::uint8_t> FruImageBuilder::AreaBytesOf(Area area) const {
 std::map<Area, FruImageBuilder::Placement> FruImageBuilder::Layout() const {
     std::map<Area, Placement> layout;
     std::size_t offset = kHeaderBytes;
+    std::vector<Area> order = mOrder;
     for (const Area area : kAreas) {
+        if (std::find(order.begin(), order.end(), area) == order.end()) order.push_back(area);
+    }
+    for (const Area area : order) {
         const std::size_t length = AreaBytesOf(area).size();
         if (length == 0) continue;
         const auto gap = mGapUnits.find(area);
@@ -303,7 +337,10 @@ std::vector<std::uint8_t> FruImageBuilder::Build() const {
     image[kHeaderBytes - 1] = static_cast<std::uint8_t>(
         ZeroingChecksum(std::span(image).first(kHeaderBytes - 1)) + mHeaderChecksumDelta);
 
-    for (const auto& [area, placement] : layout) {
+    std::vector<std::pair<Area, Placement>> byOffset(layout.begin(), layout.end());
+    std::sort(byOffset.begin(), byOffset.end(),
+              [](const auto& a, const auto& b) { return a.second.offset < b.second.offset; });
+    for (const auto& [area, placement] : byOffset) {
         const std::vector<std::uint8_t> bytes = AreaBytesOf(area);
         image.resize(placement.offset, 0);
         image.insert(image.end(), bytes.begin(), bytes.end());

@@ -11,7 +11,8 @@
 // Layout: the 8-byte common header (format version 01h, the five area
 // offsets in 8-byte units, a zero pad byte, a checksum making the eight
 // bytes sum to 0), then the areas present, back to back in the order
-// internal use, chassis, board, product, multi-record.
+// internal use, chassis, board, product, multi-record (or the one Order
+// gives).
 //   internal use  format version 01h, then its bytes, zero-padded to a
 //                 multiple of 8
 //   chassis       version, length (8-byte units), chassis type, part and
@@ -127,6 +128,17 @@ class FruImageBuilder {
     FruImageBuilder& GapBefore(Area area, std::size_t units);
     // The whole image this long, FFh after the last area.
     FruImageBuilder& ImageSize(std::size_t bytes);
+    // The areas laid out in this order (areas left out follow in header
+    // order); the header offsets follow them, so the image stays valid
+    // (the product area first, the internal use area last...).
+    FruImageBuilder& Order(std::vector<Area> order);
+    // The bytes between an info area's C1h marker and its checksum, zero
+    // unless set (FFh is common); the checksum still holds.
+    FruImageBuilder& PaddingByte(Area area, std::uint8_t byte);
+    // An info area whose C1h marker stands where fixed field number
+    // `fields` (0 = the first) would: the fields from there on, custom ones
+    // too, are left out, and the checksum holds.
+    FruImageBuilder& EndAfterFixedFields(Area area, std::size_t fields);
 
     // ---- damage
     FruImageBuilder& HeaderVersion(std::uint8_t version);
@@ -162,6 +174,7 @@ class FruImageBuilder {
     std::vector<std::uint8_t> InfoArea(Area area, std::vector<std::uint8_t> fixed) const;
     std::vector<std::uint8_t> MultiRecordArea() const;
     std::map<Area, Placement> Layout() const;
+    std::optional<std::size_t> EndAfter(Area area) const;
 
     std::optional<std::vector<std::uint8_t>> mInternalUse;
     std::optional<ChassisInfo> mChassis;
@@ -171,6 +184,9 @@ class FruImageBuilder {
     std::map<Area, std::size_t> mMinimumBytes;
     std::map<Area, std::size_t> mGapUnits;
     std::size_t mImageSize = 0;
+    std::vector<Area> mOrder;
+    std::map<Area, std::uint8_t> mPadding;
+    std::map<Area, std::size_t> mEndAfter;
 
     std::uint8_t mHeaderVersion = 0x01;
     std::map<Area, std::uint8_t> mHeaderOffsets;

@@ -46,7 +46,9 @@ ProductInfo SampleProduct(const std::string& serial) {
     product.manufacturer = Field::Text(kVendor);
     product.name = Field::Text("KS2200 Rack Server");
     product.partNumber = Field::Text("KS2200-1U-R");
-    product.productVersion = Field::Text("A03");
+    // Version numbers are digits and periods, which BCD plus holds in
+    // half the bytes; some factories store them so.
+    product.productVersion = Field::BcdPlus("1.03");
     product.serialNumber = Field::Text("KS2200N" + serial);
     product.fruFileId = Field::Text(kFileId);
     product.custom = {Field::BcdPlus("2023-05-17")};

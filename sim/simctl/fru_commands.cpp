@@ -119,6 +119,13 @@ void BadChecksum(sim::fru::FruImageBuilder& builder, const std::string& option,
     }
 }
 
+// "product,board,chassis" as the items of a list.
+std::vector<sim::SettingItem> AreaList(const std::string& value) {
+    sim::Settings list;
+    list.Set("order", value);
+    return sim::SettingItems(list, "order");
+}
+
 void DescribeImage(const std::string& file, const sim::fru::FruImageBuilder& builder,
                    std::size_t bytes) {
     std::printf("built %s: %zu bytes", file.c_str(), bytes);
@@ -150,7 +157,8 @@ int BuildFru(const Invocation& call) {
         } else if (option == "--size") {
             size = sim::SettingNumber(option, value, 0x10000);
         } else if (option == "--bad-checksum" || option == "--length-byte" ||
-                   option == "--header-version" || option == "--no-end-of-list") {
+                   option == "--header-version" || option == "--no-end-of-list" ||
+                   option == "--order" || option == "--padding" || option == "--end-after") {
             damage.emplace_back(option, value);
         } else if (arg.rfind("--", 0) != 0 && file.empty()) {
             file = arg;
@@ -173,6 +181,22 @@ int BuildFru(const Invocation& call) {
             builder.AreaLengthByte(AreaNamed(option, value.substr(0, colon)),
                                    static_cast<std::uint8_t>(
                                        sim::SettingNumber(option, value.substr(colon + 1), 255)));
+        } else if (option == "--order") {
+            std::vector<Area> order;
+            for (const sim::SettingItem& item : AreaList(value)) {
+                order.push_back(AreaNamed(option, item.at(0)));
+            }
+            builder.Order(order);
+        } else if (option == "--padding" || option == "--end-after") {
+            const auto colon = value.find(':');
+            if (colon == std::string::npos) throw std::invalid_argument(option + ": AREA:N");
+            const Area area = AreaNamed(option, value.substr(0, colon));
+            const auto number = sim::SettingNumber(option, value.substr(colon + 1), 255);
+            if (option == "--padding") {
+                builder.PaddingByte(area, static_cast<std::uint8_t>(number));
+            } else {
+                builder.EndAfterFixedFields(area, number);
+            }
         } else if (option == "--header-version") {
             builder.HeaderVersion(
                 static_cast<std::uint8_t>(sim::SettingNumber(option, value, 255)));
@@ -201,8 +225,11 @@ SIMCTL_COMMAND("dump-fru", "DEVICE FILE", "save a FRU device's contents to a fil
 SIMCTL_COMMAND("build-fru",
                "FILE [--for=DEVICE] [--size=N] [--bad-checksum=header|AREA|record:I|"
                "record-header:I] [--length-byte=AREA:UNITS] [--header-version=N] "
-               "[--no-end-of-list]",
-               "build a realistic FRU image (AREA: internal chassis board product multirecord)",
+               "[--no-end-of-list] [--order=AREA,...] [--padding=AREA:BYTE] "
+               "[--end-after=AREA:FIXED_FIELDS]",
+               "build a realistic FRU image (AREA: internal chassis board product multirecord); "
+               "--order lays the areas out in another order, --padding fills an area after its "
+               "end marker with BYTE, --end-after ends it before a fixed field, checksums holding",
                BuildFru);
 
 }  // namespace simctl

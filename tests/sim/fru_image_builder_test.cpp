@@ -347,3 +347,107 @@ TEST(FruImage, TheSampleShrinksToBoardAndProductForSmallParts) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------------ layouts a reader must take
+
+TEST(FruImageLayouts, AreasInAnotherOrderKeepTheirHeaderOffsetsRight) {
+    const std::vector<std::vector<Area>> orders = {
+        {Area::kBoard, Area::kChassis},
+        {Area::kProduct, Area::kBoard, Area::kChassis, Area::kMultiRecord, Area::kInternalUse},
+        {Area::kMultiRecord, Area::kProduct},
+    };
+    for (const auto& order : orders) {
+        SCOPED_TRACE(::testing::PrintToString(order.size()) + " areas named first");
+        FruImageBuilder builder = Sample();
+        builder.Order(order);
+        const Bytes image = builder.Build();
+        EXPECT_EQ(Problems(image), std::vector<std::string>{});
+        std::size_t previous = 0;
+        for (const Area area : order) {
+            const auto placed = builder.Where(area);
+            ASSERT_TRUE(placed);
+            EXPECT_GT(placed->offset, previous);
+            previous = placed->offset;
+            EXPECT_EQ(image[1 + static_cast<int>(area)] * 8u, placed->offset);
+        }
+        // The same bytes as in header order, only elsewhere.
+        const Bytes plain = Sample().Build();
+        for (const Area area : sim::fru::kAreas) {
+            const auto here = builder.Where(area);
+            const auto there = Sample().Where(area);
+            ASSERT_EQ(here->length, there->length);
+            EXPECT_TRUE(std::equal(image.begin() + here->offset,
+                                   image.begin() + here->offset + here->length,
+                                   plain.begin() + there->offset));
+        }
+    }
+}
+
+TEST(FruImageLayouts, APaddingByteFillsTheAreaAfterItsMarkerAndTheChecksumStillHolds) {
+    FruImageBuilder builder = Sample();
+    builder.PaddingByte(Area::kBoard, 0xFF);
+    const Bytes image = builder.Build();
+    // Only the zero padding rule is broken.
+    EXPECT_EQ(Problems(image), std::vector<std::string>{"board end marker"});
+    const auto board = *builder.Where(Area::kBoard);
+    EXPECT_EQ(SumOf(image, board.offset, board.length), 0u);
+    const auto marker = std::find(image.begin() + board.offset + 6,
+                                  image.begin() + board.offset + board.length, 0xC1) -
+                        image.begin();
+    const Bytes clean = Sample().Build();
+    ASSERT_EQ(clean[marker], 0xC1) << "the marker where the fields end";
+    for (std::size_t i = marker + 1; i + 1 < board.offset + board.length; ++i) {
+        EXPECT_EQ(image[i], 0xFF) << i;
+    }
+}
+
+TEST(FruImageLayouts, AnAreaCanEndWhereAFixedFieldShouldStand) {
+    struct Case {
+        Area area;
+        std::size_t fields;
+        std::size_t fieldsAt;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {Area::kBoard, 2, 6, "board fields"},
+        {Area::kProduct, 0, 3, "product fields"},
+        {Area::kChassis, 1, 3, "chassis fields"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.problem);
+        FruImageBuilder builder = Sample();
+        builder.EndAfterFixedFields(c.area, c.fields);
+        const Bytes image = builder.Build();
+        EXPECT_EQ(Problems(image), std::vector<std::string>{c.problem});
+        const auto placed = *builder.Where(c.area);
+        EXPECT_EQ(SumOf(image, placed.offset, placed.length), 0u);
+        // The marker stands where fixed field number `fields` would.
+        std::size_t at = placed.offset + c.fieldsAt;
+        for (std::size_t i = 0; i < c.fields; ++i) at += 1 + (image[at] & 0x3F);
+        EXPECT_EQ(image[at], 0xC1);
+        EXPECT_EQ(placed.length, Sample().Where(c.area)->length) << "room kept";
+    }
+}
+
+TEST(FruImageLayouts, LatinOneTextAndAnUnspecifiedDateAreStoredAsGiven) {
+    sim::fru::BoardInfo board;
+    board.manufactured = 0;
+    board.manufacturer = Field::Text("Soci\xE9t\xE9 G\xE9n\xE9rale");
+    board.productName = Field::BcdPlus("12-34.5");
+    board.serialNumber = Field::SixBitAscii("IPMI");
+    board.partNumber = Field::Binary({0x00, 0xE9, 0xFF});
+    FruImageBuilder builder;
+    builder.Board(board);
+    const Bytes image = builder.Build();
+    EXPECT_EQ(Problems(image), std::vector<std::string>{});
+    const std::size_t at = builder.Where(Area::kBoard)->offset;
+    EXPECT_EQ(Bytes(image.begin() + at + 3, image.begin() + at + 6), (Bytes{0, 0, 0}));
+    const Bytes fields(image.begin() + at + 6, image.begin() + at + 6 + 17 + 5 + 4 + 4);
+    const Bytes expected = {
+        0xD0, 'S',  'o',  'c',  'i', 0xE9, 't',  0xE9, ' ',  'G',  0xE9, 'n',
+        0xE9, 'r',  'a',  'l',  'e', 0x44, 0x12, 0xB3, 0x4C, 0x5A,  // BCD plus, first in the high
+                                                                    // nibble
+        0x83, 0x29, 0xDC, 0xA6,                                     // 6-bit "IPMI"
+        0x03, 0x00, 0xE9, 0xFF};                                    // binary
+    EXPECT_EQ(fields, expected);
+}

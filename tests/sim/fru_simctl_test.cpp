@@ -132,6 +132,21 @@ TEST_F(FruSimctl, BuildFruDamagesTheImageWhereAsked) {
         {"--length-byte=product:1",
          [&](const Bytes& image) { return image[areaAt(image, 4) + 1] == 1; }},
         {"--header-version=2", [](const Bytes& image) { return image[0] == 2; }},
+        {"--order=product,board,chassis",
+         [](const Bytes& image) {
+             return SumOf(image, 0, 8) == 0 && image[4] < image[3] && image[3] < image[2];
+         }},
+        {"--padding=board:0xFF",
+         [&](const Bytes& image) {
+             const std::size_t at = areaAt(image, 3);
+             const std::size_t length = image[at + 1] * 8u;
+             return SumOf(image, at, length) == 0 && image[at + length - 2] == 0xFF;
+         }},
+        {"--end-after=product:0",
+         [&](const Bytes& image) {
+             const std::size_t at = areaAt(image, 4);
+             return SumOf(image, at, image[at + 1] * 8u) == 0 && image[at + 3] == 0xC1;
+         }},
         {"--bad-checksum=record:0",
          [&](const Bytes& image) {
              const std::size_t at = areaAt(image, 5);
