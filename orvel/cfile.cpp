@@ -1,9 +1,12 @@
 #include "orvel/cfile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <array>
+#include <cerrno>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <string_view>
 
@@ -15,8 +18,10 @@ namespace {
 
 constexpr const wchar_t* kClass = L"CFile";
 
-// Line lengths and counts are 32-bit; a bigger file is no configuration file.
-constexpr std::size_t kMaxFileSize = std::numeric_limits<std::uint32_t>::max() - 1;
+// Line lengths and counts are 32-bit, which the bounds keep far from.
+static_assert(CFile::kMaxFileLength < 0xFFFFFFFFu);
+// How much one read asks for.
+constexpr std::size_t kReadChunk = 0x10000;
 
 bool IsStripped(char c) {
     return c == ' ' || c == '\t' || c == '\0';
@@ -40,24 +45,56 @@ bool CFile::Open(const char* path) {
     CTrace trace(kClass, L"Open");
     Close();
     Forget();
-    if (path == nullptr) return false;
-    mFile.reset(std::fopen(path, "rb"));
+    if (path == nullptr) return Fail(OpenFailure::kCannotOpen);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+    // come; with it the open returns and the check below refuses the FIFO.
+    // On a regular file the flag changes nothing.
+    mFile.Reset(::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!mFile) {
         trace.Failure(L"Cannot Open File");
-        return false;
+        return Fail(OpenFailure::kCannotOpen);
+    }
+    // Checked on the descriptor, not the name, so that what is read is what
+    // was checked.
+    struct stat status {};
+    if (::fstat(mFile.Get(), &status) != 0) {
+        trace.Failure(L"Cannot Read File");
+        return Fail(OpenFailure::kCannotRead);
+    }
+    if (!S_ISREG(status.st_mode)) {
+        trace.Failure(L"Not A Regular File");
+        return Fail(OpenFailure::kNotRegular);
+    }
+    if (static_cast<std::uintmax_t>(status.st_size) > kMaxFileLength) {
+        trace.Failure(L"File Too Long");
+        return Fail(OpenFailure::kTooLong);
     }
     if (!LoadFileIntoCache()) {
         trace.Failure(L"Cannot Read File");
-        Forget();
         return false;
     }
-    ProcessCacheToLines();
+    if (!ProcessCacheToLines()) {
+        trace.Failure(L"Line Too Long");
+        return false;
+    }
     return true;
+}
+
+bool CFile::Fail(OpenFailure failure) {
+    mFile.Reset();
+    Forget();
+    mFailure = failure;
+    return false;
+}
+
+void CFile::Descriptor::Reset(int fd) {
+    if (mFd >= 0) ::close(mFd);
+    mFd = fd;
 }
 
 void CFile::Close() {
     CTrace trace(kClass, L"Close");
-    mFile.reset();
+    mFile.Reset();
 }
 
 void CFile::Forget() {
@@ -67,50 +104,70 @@ void CFile::Forget() {
     mCacheSize = 0;
     mCache.clear();
     mDelimited.clear();
+    mFailure = OpenFailure::kNone;
+    mFailedLine = 0;
 }
 
 bool CFile::LoadFileIntoCache() {
     CTrace trace(kClass, L"LoadFileIntoCache");
     try {
-        std::array<char, 4096> chunk;
-        std::size_t read;
-        while ((read = std::fread(chunk.data(), 1, chunk.size(), mFile.get())) > 0) {
-            if (mCache.size() + read > kMaxFileSize) return false;
-            mCache.insert(mCache.end(), chunk.begin(), chunk.begin() + read);
+        // Read until the end, whatever size the file said: it may grow
+        // while it is read, and the bound holds for what is read.
+        std::size_t size = 0;
+        for (;;) {
+            mCache.resize(std::min(size + kReadChunk, kMaxFileLength + 1));
+            const ::ssize_t read = ::read(mFile.Get(), mCache.data() + size, mCache.size() - size);
+            if (read < 0 && errno == EINTR) continue;
+            if (read < 0) return Fail(OpenFailure::kCannotRead);
+            if (read == 0) break;
+            size += static_cast<std::size_t>(read);
+            if (size > kMaxFileLength) {
+                trace.Failure(L"File Too Long");
+                return Fail(OpenFailure::kTooLong);
+            }
         }
-        if (std::ferror(mFile.get()) || mCache.empty()) return false;
-        mCacheSize = mCache.size();
+        if (size == 0) return Fail(OpenFailure::kEmpty);
+        mCache.resize(size);
+        mCacheSize = size;
         mCache.push_back('\0');
     } catch (const std::bad_alloc&) {
         trace.Failure(L"Memory Allocation Error");
-        return false;
+        return Fail(OpenFailure::kCannotRead);
     }
     return true;
 }
 
-void CFile::ProcessCacheToLines() {
+bool CFile::ProcessCacheToLines() {
     CTrace trace(kClass, L"ProcessCacheToLines");
     std::size_t start = 0;
     std::size_t position = 0;
+    const auto addLine = [this, &start](std::size_t end) {
+        if (end - start > kMaxLineLength) {
+            const std::uint32_t number = static_cast<std::uint32_t>(mLineStarts.size() + 1);
+            Fail(OpenFailure::kLineTooLong);
+            mFailedLine = number;
+            return false;
+        }
+        mLineStarts.push_back(start);
+        mLineLengths.push_back(static_cast<std::uint32_t>(end - start));
+        return true;
+    };
     while (position < mCacheSize) {
         const char c = mCache[position];
         if (!IsLineEnd(c)) {
             ++position;
             continue;
         }
-        mLineStarts.push_back(start);
-        mLineLengths.push_back(static_cast<std::uint32_t>(position - start));
+        if (!addLine(position)) return false;
         mCache[position++] = '\0';
         // "\r\n" and "\n\r" end one line, not two.
         const char other = c == '\n' ? '\r' : '\n';
         if (position < mCacheSize && mCache[position] == other) mCache[position++] = '\0';
         start = position;
     }
-    if (start < mCacheSize) {
-        mLineStarts.push_back(start);
-        mLineLengths.push_back(static_cast<std::uint32_t>(mCacheSize - start));
-    }
+    if (start < mCacheSize && !addLine(mCacheSize)) return false;
     mLineCount = static_cast<std::uint32_t>(mLineStarts.size());
+    return true;
 }
 
 std::uint32_t CFile::LineCount() const {

@@ -340,6 +340,26 @@ std::size_t SectionLimit(ReadState area) {
     }
 }
 
+// Says why the file was not opened: a FIFO, a device or a file far past
+// any FRU's size is named as such, not as a file that is missing.
+void SetOpenErrorMessage(const CFile& file, const char* path) {
+    switch (file.Failure()) {
+        case CFile::OpenFailure::kNotRegular:
+            SetLastErrorString(IDS_FILE_NOT_REGULAR, path);
+            break;
+        case CFile::OpenFailure::kTooLong:
+            SetLastErrorString(IDS_FILE_TOO_LONG, path, unsigned{CFile::kMaxFileLength});
+            break;
+        case CFile::OpenFailure::kLineTooLong:
+            SetLastErrorString(IDS_FILE_LINE_TOO_LONG, unsigned{file.FailedLine()}, path,
+                               unsigned{CFile::kMaxLineLength});
+            break;
+        default:
+            SetLastErrorString(IDS_FILE_CANNOT_OPEN, path);
+            break;
+    }
+}
+
 }  // namespace
 
 std::uint32_t CFru::ReadFRUFromFile(const char* path) {
@@ -352,7 +372,7 @@ std::uint32_t CFru::ReadFRUFromFile(const char* path) {
     CFile file;
     if (!file.Open(path)) {
         trace.Failure(L"Unexpected");
-        SetLastErrorString(IDS_FILE_CANNOT_OPEN, path);
+        SetOpenErrorMessage(file, path);
         return ORVEL_ERROR_FILE_READ;
     }
     file.StripRightFromSequence(FRU_COMMENT);

@@ -2,13 +2,25 @@
 // every area it announces, as hexadecimal bytes and quoted text. The layout
 // is fixed; files written years ago are still loaded and compared by hand.
 //
-// Each step opens the file, writes its lines and closes it again, so that a
-// failing step leaves every line before it in the file: support can see how
-// far the save got.
+// The file is written whole into a new file beside the target and renamed
+// over it only when every line is on the disk: a save that fails or is cut
+// short leaves the target as it was, never half a file, and since the new
+// file is created exclusively and written through one descriptor, nothing
+// can be swapped in under the name between the steps.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <new>
+#include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -240,33 +252,157 @@ constexpr SaveStep kSaveSteps[] = {
     {L"SaveFRUFileEnd", nullptr, SaveFRUFileEnd},
 };
 
-// Writes one step's lines: the first step creates the file (or empties
-// it), every later one appends. 0, or the status of the failure.
-std::uint32_t RunSaveStep(const SaveStep& step, bool first, CFru& fru, const char* path,
-                          DataLineWriter writeData) {
+// Writes one step's lines. 0, or the status of the failure.
+std::uint32_t RunSaveStep(const SaveStep& step, const SaveContext& save) {
     CTrace trace(kClass, step.name);
-    std::FILE* file = std::fopen(path, first ? "w" : "a");
-    std::uint32_t status = ORVEL_SUCCESS;
-    if (file == nullptr) {
-        status = first ? ORVEL_ERROR_FILE_CREATE : ORVEL_ERROR_FILE_WRITE;
-    } else {
-        bool written = false;
-        try {
-            written = step.write({file, fru, path, writeData});
-        } catch (const std::bad_alloc&) {
-            std::fclose(file);
-            trace.Failure(L"Memory Allocation Error");
-            SetLastErrorString(IDS_NO_MEMORY);
-            return ORVEL_ERROR_ALLOCATION;
-        }
-        // Closing flushes: a full disk shows here.
-        if (std::fclose(file) != 0 || !written) status = ORVEL_ERROR_FILE_WRITE;
+    bool written = false;
+    try {
+        written = step.write(save);
+    } catch (const std::bad_alloc&) {
+        trace.Failure(L"Memory Allocation Error");
+        SetLastErrorString(IDS_NO_MEMORY);
+        return ORVEL_ERROR_ALLOCATION;
     }
-    if (status != ORVEL_SUCCESS) {
+    if (!written) {
+        trace.Failure(L"Error Writing File");
+        SetLastErrorString(IDS_FILE_CANNOT_WRITE, save.path);
+        return ORVEL_ERROR_FILE_WRITE;
+    }
+    return ORVEL_SUCCESS;
+}
+
+// Where the save lands: the named file, or the file a symbolic link there
+// names, as an ordinary write through the link would. A dangling link is
+// not followed: the saved file takes its place.
+struct SaveTarget {
+    std::string path;
+    std::optional<struct stat> existing;  // what the new file replaces
+};
+
+// The target of a save to `path`; none, with the failure reported, when
+// the path names a directory, FIFO, device or socket, which a save must
+// not replace.
+std::optional<SaveTarget> FindSaveTarget(const char* path, const CTrace& trace) {
+    SaveTarget target{path, std::nullopt};
+    struct stat status {};
+    if (::lstat(path, &status) == 0 && S_ISLNK(status.st_mode)) {
+        const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path, nullptr),
+                                                                   &std::free);
+        if (resolved) target.path = resolved.get();
+    }
+    if (::lstat(target.path.c_str(), &status) == 0) {
+        if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) {
+            trace.Failure(L"Not A Regular File");
+            SetLastErrorString(IDS_FILE_NOT_REGULAR, path);
+            return std::nullopt;
+        }
+        if (S_ISREG(status.st_mode)) target.existing = status;
+    }
+    // Replacing a file takes only the directory's permission; a file the
+    // caller may not write stays refused, as opening it would be.
+    if (target.existing && ::faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
+        trace.Failure(L"Error Creating File");
+        SetLastErrorString(IDS_FILE_CANNOT_WRITE, path);
+        return std::nullopt;
+    }
+    return target;
+}
+
+// The new file a save writes, beside its target so that the rename stays
+// within one file system. Dropped without Commit, it is removed.
+class PendingFile {
+  public:
+    PendingFile() = default;
+    ~PendingFile() {
+        if (mFile != nullptr) std::fclose(mFile);
+        if (!mTemporary.empty()) ::unlink(mTemporary.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // Creates the new file; false when the directory takes none.
+    bool Create(const SaveTarget& target) {
+        const std::filesystem::path path(target.path);
+        const std::string stem = "." + path.filename().string() + ".";
+        static constexpr char kLetters[] =
+            "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        std::random_device seed;
+        std::minstd_rand random(seed());
+        std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+        // The name is new and unguessable, and O_EXCL with O_NOFOLLOW makes
+        // sure no file or link planted under it is used; a name that is
+        // taken is followed by another.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = stem;
+            for (int i = 0; i < 8; ++i) name += kLetters[letter(random)];
+            const std::string candidate = (path.parent_path() / name).string();
+            const int fd = ::open(candidate.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            if (fd < 0 && errno == EEXIST) continue;
+            if (fd < 0) return false;
+            mTemporary = candidate;
+            if (target.existing) KeepModeAndOwner(fd, *target.existing);
+            mFile = ::fdopen(fd, "w");
+            if (mFile == nullptr) ::close(fd);
+            return mFile != nullptr;
+        }
+        return false;
+    }
+
+    std::FILE* Stream() const { return mFile; }
+
+    // Puts the written file in place of the target; false, and the target
+    // as it was, when the file did not reach the disk whole.
+    bool Commit(const SaveTarget& target) {
+        // A full disk shows at the flush; fsync has the data on the disk
+        // before the name points to it, so that a crash after the rename
+        // does not leave an empty file in place of the old one.
+        const bool flushed = std::fflush(mFile) == 0 && ::fsync(::fileno(mFile)) == 0;
+        const bool closed = std::fclose(mFile) == 0;
+        mFile = nullptr;
+        if (!flushed || !closed) return false;
+        if (std::rename(mTemporary.c_str(), target.path.c_str()) != 0) return false;
+        mTemporary.clear();
+        return true;
+    }
+
+  private:
+    // A file saved over keeps who may read it: its data may be private.
+    // The owner is kept where the caller may give it away (root may).
+    static void KeepModeAndOwner(int fd, const struct stat& existing) {
+        [[maybe_unused]] const int owned = ::fchown(fd, existing.st_uid, existing.st_gid);
+        ::fchmod(fd, existing.st_mode & 07777);
+    }
+
+    std::string mTemporary;
+    std::FILE* mFile = nullptr;
+};
+
+// The save itself, once the path is known to be there.
+std::uint32_t SaveSteps(CFru& fru, const char* path, DataLineWriter writeData,
+                        const CTrace& trace) {
+    const std::optional<SaveTarget> target = FindSaveTarget(path, trace);
+    if (!target) return ORVEL_ERROR_FILE_CREATE;
+    PendingFile pending;
+    if (!pending.Create(*target)) {
+        // The file header is the step that creates the file; the debug
+        // log names it, as support knows it.
+        CTrace first(kClass, kSaveSteps[0].name);
+        first.Failure(L"Error Writing File");
+        SetLastErrorString(IDS_FILE_CANNOT_WRITE, path);
+        return ORVEL_ERROR_FILE_CREATE;
+    }
+    const SaveContext save{pending.Stream(), fru, path, writeData};
+    for (const SaveStep& step : kSaveSteps) {
+        if (step.present != nullptr && !(fru.*step.present)()) continue;
+        if (const std::uint32_t status = RunSaveStep(step, save)) return status;
+    }
+    if (!pending.Commit(*target)) {
         trace.Failure(L"Error Writing File");
         SetLastErrorString(IDS_FILE_CANNOT_WRITE, path);
+        return ORVEL_ERROR_FILE_WRITE;
     }
-    return status;
+    return ORVEL_SUCCESS;
 }
 
 }  // namespace
@@ -278,16 +414,13 @@ std::uint32_t CFru::SaveFRUToFile(const char* path) {
         SetLastErrorString(IDS_UNEXPECTED);
         return ORVEL_ERROR_FILE_CREATE;
     }
-    bool first = true;
-    for (const SaveStep& step : kSaveSteps) {
-        if (step.present != nullptr && !(this->*step.present)()) continue;
-        if (const std::uint32_t status =
-                RunSaveStep(step, first, *this, path, &CFru::WriteDataToFRUFile)) {
-            return status;
-        }
-        first = false;
+    try {
+        return SaveSteps(*this, path, &CFru::WriteDataToFRUFile, trace);
+    } catch (const std::bad_alloc&) {
+        trace.Failure(L"Memory Allocation Error");
+        SetLastErrorString(IDS_NO_MEMORY);
+        return ORVEL_ERROR_ALLOCATION;
     }
-    return ORVEL_SUCCESS;
 }
 
 bool CFru::WriteDataToFRUFile(std::FILE* file, std::span<const std::uint8_t> bytes,

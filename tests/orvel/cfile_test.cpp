@@ -4,7 +4,9 @@
 #include "orvel/cfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -83,11 +85,115 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ------------------------------------------------------------ open, close
 
-TEST_F(CFileTest, OpenFailsForAMissingEmptyOrUnreadableFile) {
-    EXPECT_FALSE(mFile.Open((mDir / "missing.txt").c_str()));
-    EXPECT_FALSE(mFile.Open(Write("").c_str()));
-    EXPECT_FALSE(mFile.Open(mDir.Path().c_str()));  // a directory opens but does not read
+// Only a regular file within the bounds is read; anything else is refused
+// at once, without waiting for a writer or reading without end, and says
+// why.
+struct Refusal {
+    const char* name;
+    // Makes the file in the scratch directory; its path, or none when it
+    // cannot be had here.
+    std::string (*make)(const test_support::TempDir& dir);
+    CFile::OpenFailure failure;
+    std::uint32_t failedLine;
+};
+
+void PrintTo(const Refusal& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string WriteIn(const test_support::TempDir& dir, const std::string& contents) {
+    const std::string path = dir / "refused.txt";
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+}
+
+class CFileRefusal : public CFileTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(CFileRefusal, SaysWhyAndHoldsNothing) {
+    const std::string path = GetParam().make(mDir);
+    if (path.empty()) GTEST_SKIP() << "not available here";
+    ASSERT_TRUE(mFile.Open(Write("an earlier file\n", "earlier.txt").c_str()));
+    EXPECT_FALSE(mFile.Open(path.c_str()));
+    EXPECT_EQ(mFile.Failure(), GetParam().failure);
+    EXPECT_EQ(mFile.FailedLine(), GetParam().failedLine);
+    EXPECT_EQ(mFile.LineCount(), 0u);
+    EXPECT_EQ(mFile.GetLine(0), nullptr);
+}
+
+constexpr std::size_t kLongest = CFile::kMaxLineLength;
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CFileRefusal,
+    ::testing::Values(Refusal{"Missing", [](const auto& dir) { return dir / "missing.txt"; },
+                              CFile::OpenFailure::kCannotOpen, 0},
+                      Refusal{"Empty", [](const auto& dir) { return WriteIn(dir, ""); },
+                              CFile::OpenFailure::kEmpty, 0},
+                      Refusal{"Directory", [](const auto& dir) { return dir.Path().string(); },
+                              CFile::OpenFailure::kNotRegular, 0},
+                      // Nobody writes to it: a blocking open would wait here for ever.
+                      Refusal{"FifoWithoutWriter",
+                              [](const auto& dir) {
+                                  const std::string path = dir / "fifo";
+                                  return ::mkfifo(path.c_str(), 0600) == 0 ? path : std::string();
+                              },
+                              CFile::OpenFailure::kNotRegular, 0},
+                      // Endless: a reader that reads until the end fills the memory.
+                      Refusal{"DevZero",
+                              [](const auto&) {
+                                  return std::filesystem::exists("/dev/zero")
+                                             ? std::string("/dev/zero")
+                                             : std::string();
+                              },
+                              CFile::OpenFailure::kNotRegular, 0},
+                      Refusal{"LinkToAFifo",
+                              [](const auto& dir) {
+                                  const std::string fifo = dir / "fifo";
+                                  if (::mkfifo(fifo.c_str(), 0600) != 0) return std::string();
+                                  std::filesystem::create_symlink(fifo, dir / "link");
+                                  return dir / "link";
+                              },
+                              CFile::OpenFailure::kNotRegular, 0},
+                      // Sparse: the size alone refuses it, nothing of it is read.
+                      Refusal{"LongerThanAnyFile",
+                              [](const auto& dir) {
+                                  const std::string path = WriteIn(dir, "_LF_NAME\n");
+                                  std::filesystem::resize_file(path, CFile::kMaxFileLength + 1);
+                                  return path;
+                              },
+                              CFile::OpenFailure::kTooLong, 0},
+                      Refusal{"ALineLongerThanAnyLine",
+                              [](const auto& dir) {
+                                  return WriteIn(
+                                      dir, "first\n" + std::string(kLongest + 1, '0') + "\nlast\n");
+                              },
+                              CFile::OpenFailure::kLineTooLong, 2},
+                      Refusal{"ALastLineLongerThanAnyLine",
+                              [](const auto& dir) {
+                                  return WriteIn(
+                                      dir, "first\r\nsecond\r\n" + std::string(kLongest + 1, 'x'));
+                              },
+                              CFile::OpenFailure::kLineTooLong, 3}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(CFileTest, AFileAsLongAsTheBoundsAllowIsRead) {
+    // A longest line, then lines up to the longest file.
+    std::string contents = std::string(kLongest, 'A') + "\n";
+    const std::string line = "01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F\n";
+    while (contents.size() + line.size() <= CFile::kMaxFileLength) contents += line;
+    contents.append(CFile::kMaxFileLength - contents.size(), '#');
+    ASSERT_EQ(contents.size(), CFile::kMaxFileLength);
+
+    ASSERT_TRUE(mFile.Open(Write(contents).c_str()));
+    EXPECT_EQ(mFile.Failure(), CFile::OpenFailure::kNone);
+    EXPECT_EQ(mFile.GetLineLength(0), kLongest);
+    EXPECT_EQ(Line(mFile, 1), line.substr(0, line.size() - 1));
+    EXPECT_EQ(Line(mFile, mFile.LineCount() - 1).find_first_not_of('#'), std::string::npos);
+}
+
+TEST_F(CFileTest, AFailedOpenOfNoPathHoldsNothing) {
+    ASSERT_TRUE(mFile.Open(Write("an earlier file\n").c_str()));
     EXPECT_FALSE(mFile.Open(nullptr));
+    EXPECT_EQ(mFile.Failure(), CFile::OpenFailure::kCannotOpen);
     EXPECT_EQ(mFile.LineCount(), 0u);
 }
 

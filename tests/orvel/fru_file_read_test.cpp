@@ -2,7 +2,9 @@
 // the area sections' bytes, and what each refusal tells the host and the
 // debug log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -10,6 +12,7 @@
 #include "fru_file_fixture.h"
 #include "fru_image_builder.h"
 #include "fru_test_support.h"
+#include "orvel/cfile.h"
 #include "orvel/fru.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
@@ -381,6 +384,39 @@ TEST_F(FruFile, AFileThatCannotBeReadIsReported) {
     CFru fru;
     EXPECT_EQ(fru.ReadFRUFromFile(nullptr), ORVEL_ERROR_FILE_READ);
     EXPECT_EQ(TakeLastError(), L"#125");
+}
+
+// What no configuration file can be is named as such, so that the host
+// can tell a FIFO or a runaway file from one that is missing.
+TEST_F(FruFile, WhatCannotBeAFruFileIsNamed) {
+    const std::string fifo = PathOf("fifo.fru");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = WriteFile("huge.fru", kKeys);
+    std::filesystem::resize_file(huge, CFile::kMaxFileLength + 1);
+    const std::string longLine =
+        WriteFile("long line.fru", kKeys + "// " + std::string(CFile::kMaxLineLength, '-') + "\n");
+    const std::wstring limits[] = {
+        std::to_wstring(CFile::kMaxFileLength),
+        std::to_wstring(CFile::kMaxLineLength),
+    };
+    const std::wstring longLineNumber = std::to_wstring(15);
+
+    struct Case {
+        std::string path;
+        std::wstring error;
+    };
+    const Case cases[] = {
+        {fifo, L"#91 " + Widen(fifo)},
+        {mDir.Path().string(), L"#91 " + Widen(mDir.Path().string())},
+        {"/dev/zero", L"#91 /dev/zero"},
+        {huge, L"#92 " + Widen(huge) + L" " + limits[0]},
+        {longLine, L"#93 " + longLineNumber + L" " + Widen(longLine) + L" " + limits[1]},
+    };
+    for (const Case& c : cases) {
+        CFru fru;
+        EXPECT_EQ(fru.ReadFRUFromFile(c.path.c_str()), ORVEL_ERROR_FILE_READ) << c.path;
+        EXPECT_EQ(TakeLastError(), c.error);
+    }
 }
 
 // ------------------------------------------------------------- debug lines

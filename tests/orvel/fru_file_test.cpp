@@ -2,9 +2,13 @@
 // kind of field is carried, and that every saved file reads back into the
 // same FRU.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -186,10 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
         FieldLine{"TextWithComment", Text("a//b"), "61 2F 2F 62 "},
         FieldLine{"TextWithZeroByte", Field(0xC3, {'a', 0x00, 'b'}), "61 00 62 "},
         FieldLine{"TextWithCarriageReturn", Field(0xC3, {'a', '\r', 'b'}), "61 0D 62 "},
-        FieldLine{"TextWithLineFeed", Field(0xC3, {'a', '\n', 'b'}), "61 0A 62 "},
-        // A one-byte text reads C1h, like the end marker; its byte still
-        // needs its line.
-        FieldLine{"OneByteText", Field(0xC1, {'A'}), "'A'"}),
+        FieldLine{"TextWithLineFeed", Field(0xC3, {'a', '\n', 'b'}), "61 0A 62 "}),
     [](const auto& info) { return info.param.name; });
 
 // ---------------------------------------------------------- exact layout
@@ -394,12 +395,193 @@ TEST_F(FruFile, AFileThatCannotBeCreatedIsReported) {
     EXPECT_EQ(TakeLastError(), L"#125");
 }
 
-TEST_F(FruFile, AFileThatTakesNoDataIsReported) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+// What the scratch directory holds, by name: a save leaves no temporary
+// file behind, whether it succeeds or fails.
+std::vector<std::string> Names(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Makes every write past `bytes` of a file fail, as a full disk does, for
+// as long as it lives.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        // Past the limit the kernel signals the writer; the write is to fail
+        // instead, as it does on a full disk.
+        mHandler = std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &mOld);
+        rlimit limited = mOld;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &mOld);
+        std::signal(SIGXFSZ, mHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+  private:
+    rlimit mOld{};
+    void (*mHandler)(int) = SIG_DFL;
+};
+
+TEST_F(FruFile, ASaveThatFailsMidwayLeavesTheOldFileAndNothingElse) {
     CFru fru;
     fru_test::LoadImage(fru, FullLayout().Build());
-    EXPECT_EQ(fru.SaveFRUToFile("/dev/full"), ORVEL_ERROR_FILE_WRITE);
-    EXPECT_EQ(TakeLastError(), L"#100 /dev/full");
+    const std::string path = WriteFile("kept.fru", "the file as it was\n");
+    {
+        // The whole file is a few kilobytes: the disk fills in the middle.
+        const FileSizeLimit limit(300);
+        EXPECT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_ERROR_FILE_WRITE);
+    }
+    EXPECT_EQ(TakeLastError(), L"#100 " + Widen(path));
+    EXPECT_EQ(ReadText(path), "the file as it was\n");
+    EXPECT_EQ(Names(mDir.Path()), std::vector<std::string>{"kept.fru"});
+
+    // A new file that cannot be completed is not left half written either.
+    const std::string fresh = PathOf("fresh.fru");
+    {
+        const FileSizeLimit limit(300);
+        EXPECT_EQ(fru.SaveFRUToFile(fresh.c_str()), ORVEL_ERROR_FILE_WRITE);
+    }
+    EXPECT_EQ(Names(mDir.Path()), std::vector<std::string>{"kept.fru"});
+
+    // Without the limit the same save replaces the file whole.
+    ASSERT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_SUCCESS);
+    CFru back;
+    ASSERT_EQ(back.ReadFRUFromFile(path.c_str()), ORVEL_SUCCESS);
+    fru_test::ExpectSameFru(fru, back);
+    EXPECT_EQ(Names(mDir.Path()), std::vector<std::string>{"kept.fru"});
+}
+
+TEST_F(FruFile, ASaveIntoADirectoryThatTakesNoFileLeavesNothing) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only directory";
+    CFru fru;
+    fru_test::LoadImage(fru, FullLayout().Build());
+    const std::string path = WriteFile("kept.fru", "the file as it was\n");
+    std::filesystem::permissions(
+        mDir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    EXPECT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_ERROR_FILE_CREATE);
+    std::filesystem::permissions(mDir.Path(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(TakeLastError(), L"#100 " + Widen(path));
+    EXPECT_EQ(ReadText(path), "the file as it was\n");
+    EXPECT_EQ(Names(mDir.Path()), std::vector<std::string>{"kept.fru"});
+}
+
+// A save replaces a file, never a directory, FIFO or device: renaming over
+// /dev/full would take the device away from everyone.
+struct NotAFile {
+    const char* name;
+    // Makes it in the scratch directory; its path, or none when it cannot
+    // be had here.
+    std::string (*make)(const std::filesystem::path& dir);
+    std::filesystem::file_type type;
+};
+
+void PrintTo(const NotAFile& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FruFileSaveRefuses : public fru_test::FruFileTest,
+                           public ::testing::WithParamInterface<NotAFile> {};
+
+TEST_P(FruFileSaveRefuses, WhatIsNoRegularFile) {
+    const std::string path = GetParam().make(mDir.Path());
+    if (path.empty()) GTEST_SKIP() << "not available here";
+    CFru fru;
+    fru_test::LoadImage(fru, FullLayout().Build());
+    EXPECT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_ERROR_FILE_CREATE);
+    EXPECT_EQ(TakeLastError(), L"#91 " + Widen(path));
+    EXPECT_EQ(std::filesystem::symlink_status(path).type(), GetParam().type);
+    // Nothing was created beside it.
+    const std::string temporary = "." + std::filesystem::path(path).filename().string() + ".";
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(path).parent_path())) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(temporary)) << entry.path();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, FruFileSaveRefuses,
+    ::testing::Values(NotAFile{"Directory",
+                               [](const std::filesystem::path& dir) {
+                                   std::filesystem::create_directory(dir / "d");
+                                   return (dir / "d").string();
+                               },
+                               std::filesystem::file_type::directory},
+                      NotAFile{"Fifo",
+                               [](const std::filesystem::path& dir) {
+                                   const std::string path = dir / "p";
+                                   return ::mkfifo(path.c_str(), 0600) == 0 ? path : std::string();
+                               },
+                               std::filesystem::file_type::fifo},
+                      NotAFile{"DevFull",
+                               [](const std::filesystem::path&) {
+                                   return std::filesystem::exists("/dev/full")
+                                              ? std::string("/dev/full")
+                                              : std::string();
+                               },
+                               std::filesystem::file_type::character},
+                      NotAFile{"LinkToADirectory",
+                               [](const std::filesystem::path& dir) {
+                                   std::filesystem::create_directory(dir / "d");
+                                   std::filesystem::create_directory_symlink(dir / "d", dir / "l");
+                                   return (dir / "l").string();
+                               },
+                               std::filesystem::file_type::symlink}),
+    [](const auto& info) { return info.param.name; });
+
+TEST_F(FruFile, ASaveThroughALinkReplacesTheFileItNames) {
+    CFru fru;
+    fru_test::LoadImage(fru, FullLayout().Build());
+    std::filesystem::create_directory(PathOf("real"));
+    const std::string real = WriteFile("real/target.fru", "old\n");
+    std::filesystem::permissions(
+        real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const std::string link = PathOf("link.fru");
+    std::filesystem::create_symlink(real, link);
+
+    ASSERT_EQ(fru.SaveFRUToFile(link.c_str()), ORVEL_SUCCESS);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    CFru back;
+    ASSERT_EQ(back.ReadFRUFromFile(real.c_str()), ORVEL_SUCCESS);
+    fru_test::ExpectSameFru(fru, back);
+    // The file saved over keeps who may read it.
+    EXPECT_EQ(std::filesystem::status(real).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(Names(PathOf("real")), std::vector<std::string>{"target.fru"});
+}
+
+TEST_F(FruFile, ASaveToADanglingLinkCreatesNothingWhereItPoints) {
+    CFru fru;
+    fru_test::LoadImage(fru, FullLayout().Build());
+    const std::string pointee = PathOf("elsewhere.fru");
+    const std::string link = PathOf("link.fru");
+    std::filesystem::create_symlink(pointee, link);
+
+    ASSERT_EQ(fru.SaveFRUToFile(link.c_str()), ORVEL_SUCCESS);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(pointee)));
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(link)));
+    CFru back;
+    ASSERT_EQ(back.ReadFRUFromFile(link.c_str()), ORVEL_SUCCESS);
+    fru_test::ExpectSameFru(fru, back);
+}
+
+TEST_F(FruFile, AFileTheCallerMayNotWriteIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    CFru fru;
+    fru_test::LoadImage(fru, FullLayout().Build());
+    const std::string path = WriteFile("read-only.fru", "kept\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_EQ(fru.SaveFRUToFile(path.c_str()), ORVEL_ERROR_FILE_CREATE);
+    EXPECT_EQ(TakeLastError(), L"#100 " + Widen(path));
+    EXPECT_EQ(ReadText(path), "kept\n");
 }
 
 }  // namespace
