@@ -49,10 +49,14 @@ FruHandle LoadFromSystem(FruLibrary& library, const std::optional<FruLocator>& l
     const std::uint32_t frus = CountFrus(library, FRU_LIST_SYSTEM);
     if (frus == 0) {
         const std::string reason = library.TakeLastError();
+        // The status is part of the report even when it says success: the
+        // entry's own answer, beside what it left in the last-error text.
         throw Failure(
             ExitCode::kLibraryCall,
             "reading the FRU (" + Describe(FruLocator{}) + "): " +
-                (reason.empty() ? "the FRU library read nothing and gave no reason" : reason));
+                (reason.empty() ? "the FRU library read nothing and gave no reason" : reason) +
+                " (LoadConfigurationFromSystem returned status " + HexWord(0) +
+                " and read no FRU)");
     }
     return {FRU_LIST_SYSTEM, frus - 1};
 }
