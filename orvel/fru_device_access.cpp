@@ -6,6 +6,8 @@
 // the bytes that came gives nothing and fails the read. A short count is
 // taken as it is (a controller may return less than asked, at the end of a
 // device for instance): the next chunk continues after the bytes returned.
+// A Write FRU Data answer's count written is checked the same way (see the
+// header): a short count continues after the bytes taken.
 //
 // Writes to serial EEPROMs never cross an 8-byte boundary: such a part
 // programs one page per write and wraps inside the page, so a chunk that
@@ -20,6 +22,7 @@
 #include <initializer_list>
 
 #include "bmc/message.h"
+#include "hw/hw.h"
 #include "orvel/fru.h"
 #include "orvel/fru_no_answer.h"
 #include "orvel/orvel_globals.h"
@@ -43,6 +46,9 @@ constexpr std::uint8_t kNoBus = 0xFF;
 
 constexpr std::uint8_t kCompletionOk = 0x00;
 constexpr std::uint8_t kNodeBusy = 0xC0;
+// IPMI v2.0's answer of a FRU device that is busy (committing a write, for
+// one); it passes like a node that is busy.
+constexpr std::uint8_t kFruDeviceBusy = 0x81;
 constexpr std::uint8_t kRequestLengthInvalid = 0xC7;
 constexpr std::uint8_t kRequestFieldLengthExceeded = 0xC8;
 constexpr std::uint8_t kCannotReturnBytes = 0xCA;
@@ -136,10 +142,19 @@ int Send(const FruDevice& device, unsigned bridgeTimeout) {
 struct ChunkReply {
     int exchange = 0;  // the message layer's result; non-zero: no response
     std::uint8_t completionCode = 0;
-    // With completion code 00h, the bytes the chunk moved; 0 when the answer
-    // does not hold what it claims.
+    // With completion code 00h, the bytes the chunk moved (0: none yet).
     std::size_t moved = 0;
+    // With completion code 00h: the answer does not hold what it claims.
+    bool malformed = false;
 };
+
+bool IsBusy(std::uint8_t completionCode) {
+    return completionCode == kNodeBusy || completionCode == kFruDeviceBusy;
+}
+
+void PauseAfterBusyAnswer(unsigned answersInARow) {
+    hw::SleepMicroseconds(static_cast<useconds_t>(BusyPauseMs(answersInARow)) * 1000);
+}
 
 struct ChunkRules {
     std::span<const std::uint8_t> lengthComplaints;
@@ -154,7 +169,10 @@ template <typename SendChunk>
 std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::size_t total,
                          std::size_t& done, SendChunk sendChunk) {
     std::size_t chunkSize = kMaxChunkBytes;
-    unsigned busyInARow = 0;
+    // Answers in a row that asked us to wait: busy, or a write that took no
+    // byte. They share one bound and one schedule of pauses.
+    unsigned waitingInARow = 0;
+    unsigned stalledInARow = 0;
     done = 0;
     SetLastTransferGotNoAnswer(false);
     while (done < total) {
@@ -167,14 +185,20 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
             SetLastTransferGotNoAnswer(true);
             return rules.failure;
         }
-        // Busy: the same chunk again, at the same size.
-        if (reply.completionCode == kNodeBusy) {
-            if (++busyInARow == kMaxBusyAnswers) return rules.failure;
+        const bool ok = reply.completionCode == kCompletionOk;
+        if (ok && reply.malformed) return rules.failure;
+        // Busy, or nothing taken: the same chunk again, at the same size,
+        // after a pause.
+        const bool stalled = ok && reply.moved == 0;
+        if (IsBusy(reply.completionCode) || stalled) {
+            if (stalled && ++stalledInARow == kMaxStalledWrites) return rules.failure;
+            if (++waitingInARow == kMaxBusyAnswers) return rules.failure;
+            PauseAfterBusyAnswer(waitingInARow);
             continue;
         }
-        busyInARow = 0;
-        if (reply.completionCode == kCompletionOk) {
-            if (reply.moved == 0) return rules.failure;
+        waitingInARow = 0;
+        if (ok) {
+            stalledInARow = 0;
             done += reply.moved;
             continue;
         }
@@ -193,11 +217,15 @@ bool CanTransfer(Access access, std::uint16_t offset, std::size_t length) {
     return access != Access::kNone && ReqMsg && RespMsg && offset + length <= kFruAddressSpace;
 }
 
+// The response data, bounded by the message record.
+std::span<const std::uint8_t> Answer() {
+    return {RespMsg->data, std::min<std::size_t>(RespMsg->dataLength, kBmcMessageDataSize)};
+}
+
 // Copies the bytes of a successful read answer to `out`; their number, or 0
 // when the answer does not hold what it claims.
 std::size_t TakeReadBytes(Access access, std::span<std::uint8_t> out) {
-    std::span<const std::uint8_t> answer(
-        RespMsg->data, std::min<std::size_t>(RespMsg->dataLength, kBmcMessageDataSize));
+    std::span<const std::uint8_t> answer = Answer();
     if (access == Access::kFruData) {
         if (answer.empty()) return 0;
         const std::size_t count = answer[0];
@@ -222,9 +250,12 @@ ChunkReply ReadChunk(const FruDevice& device, Access access, std::uint16_t offse
         Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
                 {device.bus, device.slaveAddress, size, address[0], address[1]}, {});
     }
-    ChunkReply reply{Send(device, kBridgeTimeout), RespMsg->completionCode, 0};
+    ChunkReply reply{Send(device, kBridgeTimeout), RespMsg->completionCode};
     if (reply.exchange == 0 && reply.completionCode == kCompletionOk) {
+        // A read answer that gives no byte is as good as a malformed one:
+        // the count is checked against the bytes that came.
         reply.moved = TakeReadBytes(access, out);
+        reply.malformed = reply.moved == 0;
     }
     return reply;
 }
@@ -239,7 +270,21 @@ ChunkReply WriteChunk(const FruDevice& device, Access access, unsigned bridgeTim
         Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
                 {device.bus, device.slaveAddress, 0, address[0], address[1]}, chunk);
     }
-    return {Send(device, bridgeTimeout), RespMsg->completionCode, chunk.size()};
+    ChunkReply reply{Send(device, bridgeTimeout), RespMsg->completionCode, chunk.size()};
+    if (reply.exchange != 0 || reply.completionCode != kCompletionOk ||
+        access != Access::kFruData) {
+        return reply;
+    }
+    // Write FRU Data says how many bytes it took; Master Write-Read only
+    // whether the part acknowledged them all.
+    const std::span<const std::uint8_t> answer = Answer();
+    if (answer.empty() || answer[0] > chunk.size()) {
+        reply.malformed = true;
+        reply.moved = 0;
+    } else {
+        reply.moved = answer[0];
+    }
+    return reply;
 }
 
 // One write routine; `name` names it in the debug lines.

@@ -319,6 +319,21 @@ const CodeCase kReadCompletionCodesCases[] = {
      ORVEL_ERROR_READING_FRU,
      0,
      Repeat(8, kMaxBusyAnswers)},
+    // 81h, the FRU device's own busy answer, waits like C0h.
+    {"FruDeviceBusyThreeTimesThenData",
+     {{"fru.store.fault.read_busy", "3:0x81"}},
+     StoreLocator(),
+     0,
+     ORVEL_SUCCESS,
+     20,
+     {8, 8, 8, 8, 8, 4}},
+    {"FruDeviceBusyForeverFails",
+     {{"fru.store.fault.read_busy", "always:0x81"}},
+     StoreLocator(),
+     0,
+     ORVEL_ERROR_READING_FRU,
+     0,
+     Repeat(8, kMaxBusyAnswers)},
     {"EepromBusyForeverFails",
      {{"fru.wide.fault.read_busy", "always"}},
      WideLocator(),
@@ -363,6 +378,112 @@ TEST_F(FruDeviceRead, ShortCountsReadFromWhereTheLastAnswerEnded) {
     std::vector<std::uint32_t> offsets;
     for (const Chunk& chunk : Chunks(kStore)) offsets.push_back(chunk.offset);
     EXPECT_EQ(offsets, (std::vector<std::uint32_t>{0, 3, 6, 9, 12, 15, 18}));
+}
+
+// ------------------------------------------------------------ busy pauses
+
+// The virtual time between each request the device got and the next.
+std::vector<std::uint64_t> GapsNs(const std::vector<sim::fru::LoggedAccess>& accesses) {
+    std::vector<std::uint64_t> gaps;
+    for (std::size_t i = 1; i < accesses.size(); ++i) {
+        gaps.push_back(accesses[i].atNs - accesses[i - 1].atNs);
+    }
+    return gaps;
+}
+
+constexpr std::uint64_t kNsPerMs = 1000000;
+// What one exchange over the KCS ports costs in virtual time, and more:
+// a gap longer than its pause by this much is a pause too long.
+constexpr std::uint64_t kExchangeSlackNs = kNsPerMs / 2;
+
+struct PauseCase {
+    const char* name;
+    std::map<std::string, std::string> settings;
+    bool write;
+    std::uint32_t status;
+    // The pause after each waiting answer in a row, ms, as documented:
+    // 4 ms, doubling, at most 64 ms.
+    std::vector<std::uint64_t> pausesMs;
+    std::size_t requests;  // of the whole transfer of 20 bytes
+};
+
+class BusyPauses : public FruDeviceRead, public ::testing::WithParamInterface<PauseCase> {};
+
+TEST_P(BusyPauses, GrowAndStayInTheirBound) {
+    const PauseCase& c = GetParam();
+    BootStorage(c.settings);
+    const FRU_LOCATOR at = StoreLocator();
+    if (c.write) {
+        const Bytes data(20, 0x5A);
+        EXPECT_EQ(WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                                  at.mControllerAddress, at.mFruDeviceId, 0, data),
+                  c.status);
+    } else {
+        EXPECT_EQ(Read(at, 0, 20).status, c.status);
+    }
+    const auto accesses = Accesses(kStore);
+    ASSERT_EQ(accesses.size(), c.requests);
+    const std::vector<std::uint64_t> gaps = GapsNs(accesses);
+    for (std::size_t i = 0; i < gaps.size(); ++i) {
+        SCOPED_TRACE("gap after request " + std::to_string(i + 1));
+        // After the waiting answers, their pause; after progress, none.
+        const std::uint64_t pause = i < c.pausesMs.size() ? c.pausesMs[i] * kNsPerMs : 0;
+        EXPECT_GE(gaps[i], pause);
+        EXPECT_LT(gaps[i], pause + kExchangeSlackNs);
+    }
+}
+
+std::vector<std::uint64_t> PausesOfARunThatNeverEnds() {
+    std::vector<std::uint64_t> pauses = {4, 8, 16, 32};
+    pauses.resize(kMaxBusyAnswers - 1, 64);
+    return pauses;
+}
+
+const PauseCase kBusyPausesCases[] = {
+    {"ReadBusyForever",
+     {{"fru.store.fault.read_busy", "always"}},
+     false,
+     ORVEL_ERROR_READING_FRU,
+     PausesOfARunThatNeverEnds(),
+     kMaxBusyAnswers},
+    {"ReadFruDeviceBusyForever",
+     {{"fru.store.fault.read_busy", "always:0x81"}},
+     false,
+     ORVEL_ERROR_READING_FRU,
+     PausesOfARunThatNeverEnds(),
+     kMaxBusyAnswers},
+    {"WriteBusyForever",
+     {{"fru.store.fault.write_busy", "always"}},
+     true,
+     ORVEL_ERROR_WRITING_FRU,
+     PausesOfARunThatNeverEnds(),
+     kMaxBusyAnswers},
+    {"WriteBusyThreeTimes",
+     {{"fru.store.fault.write_busy", "3:0x81"}},
+     true,
+     ORVEL_SUCCESS,
+     {4, 8, 16},
+     6},
+    {"WriteTakesNothingForever",
+     {{"fru.store.fault.short_write", "0:0:always"}},
+     true,
+     ORVEL_ERROR_WRITING_FRU,
+     {4, 8},
+     kMaxStalledWrites},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, BusyPauses, ::testing::ValuesIn(kBusyPausesCases),
+                         CaseName<PauseCase>);
+
+// However long a controller stays busy, one chunk waits at most the bound
+// the README states, 1788 ms, and then fails.
+TEST_F(FruDeviceRead, BusyForeverWaitsTheStatedBoundInAll) {
+    BootStorage({{"fru.store.fault.read_busy", "always"}});
+    const double before = VirtualSeconds();
+    EXPECT_EQ(Read(StoreLocator(), 0, 8).status, ORVEL_ERROR_READING_FRU);
+    const double waited = VirtualSeconds() - before;
+    EXPECT_GE(waited, 1.788);
+    EXPECT_LT(waited, 1.788 + kMaxBusyAnswers * double(kExchangeSlackNs) / 1e9);
 }
 
 // ------------------------------------------------------------ what comes back

@@ -173,7 +173,7 @@ TEST_F(FruDeviceWrite, NoAnswerFailsWithTheWriteCodeAndIsToldFromARefusal) {
         EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
                   ORVEL_ERROR_WRITING_FRU);
         EXPECT_TRUE(LastTransferGotNoAnswer());
-        BootStorage({{"bmc.fault.answer", "0x0A:0x12:0x81:1"}});
+        BootStorage({{"bmc.fault.answer", "0x0A:0x12:0xFF:1"}});
         EXPECT_EQ(Write(routine, StoreLocator(), 0, kData), ORVEL_ERROR_WRITING_FRU);
         EXPECT_FALSE(LastTransferGotNoAnswer());
     }
@@ -242,9 +242,27 @@ const WriteCodeCase kWriteCompletionCodesCases[] = {
      0,
      ORVEL_ERROR_WRITING_FRU,
      Eights(kMaxBusyAnswers)},
-    // 81h is not a busy answer: only C0h is asked again.
-    {"Code81hFailsAtOnce",
-     {{"bmc.fault.answer", "0x0A:0x12:0x81:1"}},
+    // 81h, the FRU device's own busy answer, waits like C0h.
+    {"FruDeviceBusyThreeTimesThenWritten",
+     {{"fru.store.fault.write_busy", "3:0x81"}},
+     StoreLocator(),
+     0,
+     ORVEL_SUCCESS,
+     {8, 8, 8, 8, 8, 4}},
+    {"FruDeviceBusyForeverFailsAtTheBound",
+     {{"fru.store.fault.write_busy", "always:0x81"}},
+     StoreLocator(),
+     0,
+     ORVEL_ERROR_WRITING_FRU,
+     Eights(kMaxBusyAnswers)},
+    {"BusyAnswersOfBothKindsShareTheBound",
+     {{"fru.store.fault.write_busy", "always:0x81"}, {"bmc.fault.answer", "0x0A:0x12:0xC0:10"}},
+     StoreLocator(),
+     0,
+     ORVEL_ERROR_WRITING_FRU,
+     Eights(kMaxBusyAnswers)},
+    {"OtherCodeFailsAtOnce",
+     {{"bmc.fault.answer", "0x0A:0x12:0xFF:1"}},
      StoreLocator(),
      0,
      ORVEL_ERROR_WRITING_FRU,
@@ -274,6 +292,102 @@ const WriteCodeCase kWriteCompletionCodesCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Answers, WriteCompletionCodes,
                          ::testing::ValuesIn(kWriteCompletionCodesCases), CaseName<WriteCodeCase>);
+
+// ------------------------------------------------------------ count written
+
+struct CountCase {
+    const char* name;
+    std::map<std::string, std::string> settings;
+    std::uint32_t status;
+    std::vector<Chunk> chunks;  // the requests the device got, in order
+};
+
+class WriteCounts : public FruDeviceWrite, public ::testing::WithParamInterface<CountCase> {};
+
+// 20 bytes at 10h of a logical device whose controller takes fewer bytes
+// than it is sent and says so in its count written.
+TEST_P(WriteCounts, ShortCountsAreContinuedAndNoneIsNeverWritten) {
+    const CountCase& c = GetParam();
+    for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
+        SCOPED_TRACE(routine == Routine::kFirst ? "first routine" : "second routine");
+        BootStorage(c.settings);
+        Bytes expected = Cells(kStore);
+        if (c.status == ORVEL_SUCCESS) fru_test::Place(expected, 0x10, kData);
+        EXPECT_EQ(Write(routine, StoreLocator(), 0x10, kData), c.status);
+        std::vector<Chunk> chunks;
+        for (Chunk chunk : Chunks(kStore)) {
+            chunk.completionCode = 0;
+            chunks.push_back(chunk);
+        }
+        EXPECT_EQ(chunks, c.chunks);
+        EXPECT_EQ(Cells(kStore), expected);
+    }
+}
+
+const CountCase kWriteCountsCases[] = {
+    // The first request's count says 3: the next starts at 13h with the
+    // rest, in chunks of 8 again.
+    {"ShortCountContinuesAfterTheBytesTaken",
+     {{"fru.store.fault.short_write", "0x13"}},
+     ORVEL_SUCCESS,
+     {{"write", 0x10, 8}, {"write", 0x13, 8}, {"write", 0x1B, 8}, {"write", 0x23, 1}}},
+    {"TwoShortCounts",
+     {{"fru.store.fault.short_write", "0x12,0x1C:2"}},
+     ORVEL_SUCCESS,
+     {{"write", 0x10, 8}, {"write", 0x12, 8}, {"write", 0x1A, 8}, {"write", 0x1C, 8}}},
+    {"CountZeroTwiceThenTaken",
+     {{"fru.store.fault.short_write", "0x10:0:2"}},
+     ORVEL_SUCCESS,
+     {{"write", 0x10, 8},
+      {"write", 0x10, 8},
+      {"write", 0x10, 8},
+      {"write", 0x18, 8},
+      {"write", 0x20, 4}}},
+    // A controller that never takes a byte is not asked forever.
+    {"CountZeroForeverFails",
+     {{"fru.store.fault.short_write", "0x10:0:always"}},
+     ORVEL_ERROR_WRITING_FRU,
+     std::vector<Chunk>(kMaxStalledWrites, Chunk{"write", 0x10, 8})},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, WriteCounts, ::testing::ValuesIn(kWriteCountsCases),
+                         CaseName<CountCase>);
+
+struct CountAnswerCase {
+    const char* name;
+    sim::ipmi::Response answer;
+    std::uint32_t status;
+    std::size_t requests;
+};
+
+class WriteCountAnswers : public FruDeviceWrite,
+                          public ::testing::WithParamInterface<CountAnswerCase> {};
+
+// A satellite without FRU storage of its own answers every Write FRU Data
+// of 8 bytes as scripted.
+TEST_P(WriteCountAnswers, AreTakenOnlyWhenTheyHoldACountUpToTheBytesSent) {
+    const CountAnswerCase& c = GetParam();
+    for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
+        SCOPED_TRACE(routine == Routine::kFirst ? "first routine" : "second routine");
+        BootStorage();
+        Script("hsc0", kNetFnStorage, kWriteFruData, c.answer);
+        EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x03, 0xA0, 0, 0xC0), 0,
+                        std::span(kData).first(8)),
+                  c.status);
+        EXPECT_EQ(Sent(kNetFnApp, kSendMessage).size(), c.requests);
+    }
+}
+
+const CountAnswerCase kWriteCountAnswersCases[] = {
+    {"CountOfTheBytesSent", {0x00, {8}}, ORVEL_SUCCESS, 1},
+    {"HalfTakenEachTime", {0x00, {4}}, ORVEL_SUCCESS, 2},
+    {"NoCountByte", {0x00, {}}, ORVEL_ERROR_WRITING_FRU, 1},
+    {"CountAboveTheBytesSent", {0x00, {9}}, ORVEL_ERROR_WRITING_FRU, 1},
+    {"CountZeroEveryTime", {0x00, {0}}, ORVEL_ERROR_WRITING_FRU, kMaxStalledWrites},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scripted, WriteCountAnswers, ::testing::ValuesIn(kWriteCountAnswersCases),
+                         CaseName<CountAnswerCase>);
 
 // ------------------------------------------------------------ pages
 
