@@ -398,7 +398,9 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
          "fru show",
          3,
          {"srvfw: reading the FRU (IMBDEVICE FRU device 00h at controller 20h): The common "
-          "header of FRU device 0 at controller 20h (slave address 20h, bus FFh) is invalid.\n"}},
+          "header of FRU device 0 at controller 20h (slave address 20h, bus FFh) is invalid. "
+          "(LoadConfigurationFromSystem returned status 0x00000000 and read no "
+          "FRU)\n"}},
         // No BMC at all: the user learns that, where it was looked for,
         // and the wait it took, not that the FRU is damaged.
         {"kcs.present=0",
