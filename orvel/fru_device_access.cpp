@@ -40,8 +40,10 @@ constexpr std::uint8_t kNetFnStorage = 0x0A;
 constexpr std::uint8_t kReadFruData = 0x11;
 constexpr std::uint8_t kWriteFruData = 0x12;
 constexpr std::uint8_t kMasterWriteRead = 0x52;
-// A DS1624S takes this command byte, then a one-byte address.
+// A DS1624S takes this command byte, then a one-byte address: it holds 256
+// bytes.
 constexpr std::uint8_t kAccessMemory = 0x17;
+constexpr std::size_t kOneByteAddressSpace = 0x100;
 constexpr std::uint8_t kNoBus = 0xFF;
 
 constexpr std::uint8_t kCompletionOk = 0x00;
@@ -212,9 +214,13 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
 }
 
 // Whether the transfer can start at all: a device, the message records,
-// and a range the 16-bit offsets reach without wrapping to the start.
-bool CanTransfer(Access access, std::uint16_t offset, std::size_t length) {
-    return access != Access::kNone && ReqMsg && RespMsg && offset + length <= kFruAddressSpace;
+// and a range its offsets reach without wrapping to the start: 16 bits, or
+// the one address byte of a DS1624S, whose bytes past 256 would otherwise
+// land at the start of the part.
+bool CanTransfer(const FruDevice& device, Access access, std::uint16_t offset, std::size_t length) {
+    const std::size_t space =
+        device.type == FRU_NVS_DS1624S ? kOneByteAddressSpace : std::size_t{kFruAddressSpace};
+    return access != Access::kNone && ReqMsg && RespMsg && offset + length <= space;
 }
 
 // The response data, bounded by the message record.
@@ -293,7 +299,7 @@ std::uint32_t WriteChunked(const wchar_t* name, const FruDevice& device, Access 
                            std::span<const std::uint8_t> bytes) {
     CTrace trace(kClass, name);
     std::uint32_t status = ORVEL_ERROR_WRITING_FRU;
-    if (CanTransfer(access, offset, bytes.size())) {
+    if (CanTransfer(device, access, offset, bytes.size())) {
         const ChunkRules rules{kWriteLengthComplaints, access == Access::kMasterWriteRead,
                                ORVEL_ERROR_WRITING_FRU};
         std::size_t done = 0;
@@ -318,7 +324,7 @@ std::uint32_t ReadOrvelFromBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus
     const Access access = ReadAccess(type);
     std::size_t done = 0;
     std::uint32_t status = ORVEL_ERROR_READING_FRU;
-    if (CanTransfer(access, offset, buffer.size())) {
+    if (CanTransfer(device, access, offset, buffer.size())) {
         const ChunkRules rules{kReadLengthComplaints, false, ORVEL_ERROR_READING_FRU};
         status =
             MoveChunks(rules, offset, buffer.size(), done,

@@ -20,6 +20,18 @@ Bytes BytesOf(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
 
+// An info area's image as the fixtures stand it in: a byte of each value's
+// length, the value's bytes, padded to 64 bytes.
+Bytes StandInImage(const AreaSnapshot& area) {
+    Bytes image;
+    for (const FieldSnapshot& field : area.fields) {
+        image.push_back(static_cast<std::uint8_t>(field.raw.size()));
+        image.insert(image.end(), field.raw.begin(), field.raw.end());
+    }
+    image.resize(64, 0);
+    return image;
+}
+
 AreaSnapshot InfoArea(FRU_AREA area, const std::vector<std::string>& values) {
     AreaSnapshot snapshot{area, "area", {}, {}, 10};
     for (std::uint32_t position = 0; position < values.size(); ++position) {
@@ -30,6 +42,7 @@ AreaSnapshot InfoArea(FRU_AREA area, const std::vector<std::string>& values) {
                                    BytesOf(values[position]),
                                    {}});
     }
+    snapshot.data = StandInImage(snapshot);
     return snapshot;
 }
 
@@ -63,6 +76,7 @@ void SetField(FruSnapshot& fru, const char* name, const std::string& value) {
     FieldSnapshot& snapshot = AreaOf(fru, field.area).fields[field.position];
     snapshot.text = value;
     snapshot.raw = BytesOf(value);
+    AreaOf(fru, field.area).data = StandInImage(AreaOf(fru, field.area));
 }
 
 std::string RefusalOf(const std::function<void()>& run) {
@@ -88,18 +102,20 @@ TEST(FruFromFile, EveryDifferingFieldAndAreaIsCopiedInHeaderOrder) {
     SetField(file, "board.manufacturer", "ACME");
     AreaOf(file, FRU_AREA_INTERNAL).data = {0x01, 0x4B, 0x53, 0x07};
 
+    // Info areas go over whole, so that every field keeps the type/length
+    // byte the file gives it.
     const std::vector<Change> changes = ChangesFromFile(Sample(), file);
     std::vector<std::string> names;
     for (const Change& change : changes) names.push_back(change.Name());
     EXPECT_EQ(names,
-              (std::vector<std::string>{"internal.data", "board.manufacturer", "board.custom.1",
-                                        "product.asset_tag", "multirecord"}));
+              (std::vector<std::string>{"internal.data", "board", "product", "multirecord"}));
+    ASSERT_EQ(changes.size(), 4u);
     EXPECT_EQ(changes[0].bytes, (Bytes{0x01, 0x4B, 0x53, 0x07}));
-    EXPECT_EQ(changes[1].bytes, BytesOf("ACME"));
-    EXPECT_EQ(changes[2].bytes, BytesOf("second"));
-    EXPECT_EQ(changes[3].bytes, BytesOf("ASSET-7"));
-    EXPECT_EQ(changes[4].bytes, Bytes(12, 0x22));
-    EXPECT_FALSE(changes[4].field);
+    EXPECT_EQ(changes[1].bytes, AreaOf(file, FRU_AREA_BOARD).data);
+    EXPECT_FALSE(changes[1].field);
+    EXPECT_EQ(changes[2].bytes, AreaOf(file, FRU_AREA_PRODUCT).data);
+    EXPECT_EQ(changes[3].bytes, Bytes(12, 0x22));
+    EXPECT_FALSE(changes[3].field);
 }
 
 TEST(FruFromFile, OtherLayoutsAreRefusedWithTheirReasons) {
@@ -118,6 +134,8 @@ TEST(FruFromFile, OtherLayoutsAreRefusedWithTheirReasons) {
          "the board area has 1 custom field in the file and 2 custom fields in the FRU"},
         {[](FruSnapshot& f) { AreaOf(f, FRU_AREA_INTERNAL).data.push_back(0); },
          "the internal use area holds 5 bytes in the file and 4 in the FRU"},
+        {[](FruSnapshot& f) { AreaOf(f, FRU_AREA_PRODUCT).data.resize(72); },
+         "the product area holds 72 bytes in the file and 64 in the FRU"},
         {[](FruSnapshot& f) { AreaOf(f, FRU_AREA_MULTIREC).data = Bytes(21, 0x11); },
          "the multi-record area holds 21 bytes in the file and 20 in the FRU"},
     };

@@ -560,6 +560,22 @@ TEST_F(FruDeviceRead, RangePastTheLastOffsetIsRefusedBeforeAnythingGoesOut) {
     EXPECT_EQ(Chunks(kStore), (std::vector<Chunk>{{"read", 0xFFF0, 8}, {"read", 0xFFF8, 7}}));
 }
 
+// A DS1624S has one address byte: a range past its 256 bytes would wrap to
+// its start, so it is refused before anything goes out, reads and writes.
+TEST_F(FruDeviceRead, Ds1624sRangePast256BytesIsRefusedBeforeAnythingGoesOut) {
+    BootStorage();
+    Bytes bytes(8);
+    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0xFA, bytes), ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0x3D6A, bytes), ORVEL_ERROR_READING_FRU);
+    const FRU_LOCATOR at = SmallLocator();
+    EXPECT_EQ(WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
+                              at.mFruDeviceId, 0x3D6A, bytes),
+              ORVEL_ERROR_WRITING_FRU);
+    EXPECT_TRUE(Exchanges("kcs").empty());
+    // Up to the last byte is allowed.
+    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0xF8, bytes), ORVEL_SUCCESS);
+}
+
 // No answer at all ends the read with the library's own read failure, and
 // says that it was no answer, from whom.
 TEST_F(FruDeviceRead, SatelliteThatNeverTakesTheRequestEndsTheReadAsNoAnswer) {
