@@ -637,6 +637,32 @@ TEST_F(SrvfwOnSimulatedServer, PaddingOtherThanZerosIsReadWithAWarning) {
     EXPECT_EQ(written[end - 2], 0x00);
 }
 
+// FreeIPMI's ipmi-fru, an independent reader, decodes the 6-bit fields as
+// srvfw shows them, and reads a value srvfw packed.
+TEST_F(SrvfwOnSimulatedServer, FreeIpmiReadsTheSixBitFieldsAsSrvfwShowsThem) {
+    if (RunCommand("command -v ipmi-fru >/dev/null").code != 0) {
+        GTEST_SKIP() << "ipmi-fru (freeipmi-tools) is not installed";
+    }
+    const auto peerReads = [this](const std::string& title) {
+        test_support::WriteBytes(dir / "peer.bin", Dump());
+        const std::string output = RunCommand("ipmi-fru --fru-file=" + (dir / "peer.bin")).output;
+        const std::string key = title + ": ";
+        const std::size_t at = output.find(key);
+        if (at == std::string::npos) return "(" + title + " missing)\n" + output;
+        return output.substr(at + key.size(), output.find('\n', at) - at - key.size());
+    };
+    const auto shown = [this](const std::string& field) {
+        const std::string text = SrvfwResult("fru get " + field).output;
+        return text.substr(0, text.find(" [6-bit packed ASCII: "));
+    };
+    EXPECT_EQ(peerReads("FRU Board Serial Number"), shown("board.serial_number"));
+    EXPECT_EQ(peerReads("FRU Chassis Serial Number"), shown("chassis.serial_number"));
+    ASSERT_EQ(SrvfwResult("fru set board.serial_number=KSB999").code, 0);
+    ASSERT_NE(SrvfwResult("fru get board.serial_number").output.find("[6-bit packed ASCII: "),
+              std::string::npos);
+    EXPECT_EQ(peerReads("FRU Board Serial Number"), "KSB999");
+}
+
 // A saved file's fields go back with the type/length bytes the file gives.
 TEST_F(SrvfwOnSimulatedServer, WritingASavedFileBringsBackEveryEncoding) {
     const Bytes original = Dump();
