@@ -38,13 +38,15 @@
 #include "bmc/message_state.h"
 #include "fuzz/input_answers.h"
 #include "host/imb/imb_driver.h"
+#include "sim/kernel_ipmi_device.h"
 #include "sim/machine.h"
 
 namespace {
 
 using fuzz_input::Bytes;
 
-constexpr const char* kNode = "/dev/ipmi0";
+// The device node the simulated kernel makes for the IPMI driver.
+constexpr const char* kNode = sim::kernel_ipmi::kDefaultNode;
 constexpr unsigned kMajor = 245;  // none of the simulated server's own
 
 struct Queued {

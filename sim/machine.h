@@ -29,7 +29,7 @@ class Machine;
 // ranges, PCI functions or drivers when it is added, and keeps whatever
 // state of its own must survive from one process to the next.
 class Device {
-public:
+  public:
     virtual ~Device() = default;
     virtual std::string Name() const = 0;
     virtual void LoadState(const std::filesystem::path& /*dir*/) {}
@@ -38,7 +38,7 @@ public:
 };
 
 class Machine {
-public:
+  public:
     explicit Machine(Settings settings = {});
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -81,7 +81,7 @@ public:
     bool SaveState(const std::filesystem::path& dir) const;
     void Describe(std::ostream& out) const;
 
-private:
+  private:
     Settings mSettings;
     RequestLog mLog;
     VirtualClock mClock;

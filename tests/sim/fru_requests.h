@@ -26,14 +26,15 @@ inline sim::fru::FruDevice& FruDeviceNamed(const std::string& name) {
     return *device;
 }
 
-// A machine whose only FRU device is the one logical device spec names
-// ("dev:bmc:2:64", as fru.devices takes it), with the case's settings.
-inline sim::fru::FruDevice& OnlyLogicalDevice(const std::string& spec, SettingPairs extra = {}) {
+// A machine whose only FRU device is the one logical device `device`
+// describes ("dev:bmc:2:64", as fru.devices takes it), with the case's
+// settings.
+inline sim::fru::FruDevice& OnlyLogicalDevice(const std::string& device, SettingPairs extra = {}) {
     sim::Settings settings = SettingsOf(extra);
-    settings.Set("fru.devices", spec);
+    settings.Set("fru.devices", device);
     settings.Set("fru.memories", "");
     sim::ResetMachine(settings);
-    return FruDeviceNamed(spec.substr(0, spec.find(':')));
+    return FruDeviceNamed(device.substr(0, device.find(':')));
 }
 
 inline Bytes Contents(const sim::fru::FruDevice& device) {

@@ -1,14 +1,13 @@
 // The simulated build of tarvo through its real entry point: a program run
 // with argv, exit code and console output, against a simulated server kept
 // in a state directory that simctl prepares and inspects.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/common/files.h"
 #include "tests/common/run_command.h"
@@ -19,7 +18,7 @@ using test_support::CommandOutcome;
 using test_support::RunCommand;
 
 class SimulatedTarvo : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char name[] = "/tmp/tarvosimXXXXXX";
         dir = ::mkdtemp(name);
@@ -42,10 +41,12 @@ TEST_F(SimulatedTarvo, SaveFlashCompareAndShowAcrossRuns) {
     ASSERT_EQ(Simctl("dump-rom " + File("factory.rom")).code, 0);
     ASSERT_EQ(Simctl("build-rom " + File("new.rom") + " --rom-id=SRVBD011").code, 0);
 
-    const CommandOutcome flash = Tarvo("/o" + File("saved.rom") + " /i" + File("new.rom") + " /pbn");
+    const CommandOutcome flash =
+        Tarvo("/o" + File("saved.rom") + " /i" + File("new.rom") + " /pbn");
     ASSERT_EQ(flash.code, 0) << flash.output;
     EXPECT_NE(flash.output.find(" Verifying BootBlock ... done"), std::string::npos);
-    EXPECT_EQ(test_support::ReadBytes(File("saved.rom")), test_support::ReadBytes(File("factory.rom")));
+    EXPECT_EQ(test_support::ReadBytes(File("saved.rom")),
+              test_support::ReadBytes(File("factory.rom")));
 
     // The next process finds the flash as the last one left it.
     ASSERT_EQ(Simctl("dump-rom " + File("now.rom")).code, 0);
