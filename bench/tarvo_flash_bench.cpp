@@ -32,7 +32,7 @@ double Now() {
 // Stands in front of the SMI port and keeps the CPU time the simulated BIOS
 // spends serving each call.
 class TimedSmiPort : public sim::PortHandler {
-public:
+  public:
     TimedSmiPort(sim::Machine& machine, std::uint16_t port)
         : mPorts(machine.Ports()), mPort(port), mBios(*machine.Ports().HandlerOf(port)) {
         mPorts.Release(port, 1);
@@ -50,7 +50,7 @@ public:
     }
     double Seconds() const { return mSeconds; }
 
-private:
+  private:
     sim::PortMap& mPorts;
     std::uint16_t mPort;
     sim::PortHandler& mBios;
@@ -110,11 +110,16 @@ void ProgramWholeFlash(benchmark::State& state, bool quiet) {
     const double runs = static_cast<double>(state.iterations());
     state.counters["host_ms_per_MB"] = hostSeconds * 1000 / runs / kMegabytes;
     state.counters["bios_calls_per_MB"] = static_cast<double>(calls) / runs / kMegabytes;
-    state.counters["calls_over_minimum"] = static_cast<double>(calls) / static_cast<double>(minimum);
+    state.counters["calls_over_minimum"] =
+        static_cast<double>(calls) / static_cast<double>(minimum);
 }
 
-void BM_Program16MbQuiet(benchmark::State& state) { ProgramWholeFlash(state, true); }
-void BM_Program16MbWithProgress(benchmark::State& state) { ProgramWholeFlash(state, false); }
+void BM_Program16MbQuiet(benchmark::State& state) {
+    ProgramWholeFlash(state, true);
+}
+void BM_Program16MbWithProgress(benchmark::State& state) {
+    ProgramWholeFlash(state, false);
+}
 
 BENCHMARK(BM_Program16MbQuiet)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Program16MbWithProgress)->Unit(benchmark::kMillisecond)->Iterations(3);

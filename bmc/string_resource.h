@@ -47,7 +47,7 @@ class CStringResource {
     // The path is firstPart, secondPart, "/" and fileName joined, e.g.
     // L"en", L"us", L"orvel/str/orvel.str" gives "enus/orvel/str/orvel.str".
     SRVFW_EXPORT int Initialize(const wchar_t* firstPart, const wchar_t* secondPart,
-                              const wchar_t* fileName, unsigned expectedCount);
+                                const wchar_t* fileName, unsigned expectedCount);
 
     // The string at index, owned by this object, or null when there is no
     // such string or it cannot be read.

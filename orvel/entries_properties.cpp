@@ -79,7 +79,8 @@ u32 SelectProperty(Table, u32 index) {
     CTrace trace = EntryTrace(L"SelectProperty");
     if (const u32 status = CheckProperties(trace)) return status;
     g_Orvel->mSelectedProperty = INVALID_SELECTION;
-    if (index >= kPropertyCount) return EntryFailure(trace, ORVEL_ERROR_OUT_OF_RANGE, IDS_UNEXPECTED);
+    if (index >= kPropertyCount)
+        return EntryFailure(trace, ORVEL_ERROR_OUT_OF_RANGE, IDS_UNEXPECTED);
     g_Orvel->mSelectedProperty = index;
     return ORVEL_SUCCESS;
 }

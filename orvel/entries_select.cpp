@@ -8,9 +8,8 @@
 namespace Orvel_Private {
 namespace {
 
-bool Matches(const FRU_LOCATOR& locator, FRU_TYPE type, std::uint8_t lun,
-             std::uint8_t slaveAddress, std::uint8_t bus, std::uint8_t controllerAddress,
-             std::uint8_t fruDeviceId) {
+bool Matches(const FRU_LOCATOR& locator, FRU_TYPE type, std::uint8_t lun, std::uint8_t slaveAddress,
+             std::uint8_t bus, std::uint8_t controllerAddress, std::uint8_t fruDeviceId) {
     return locator.mType == type && locator.mLun == lun && locator.mSlaveAddress == slaveAddress &&
            locator.mBus == bus && locator.mControllerAddress == controllerAddress &&
            locator.mFruDeviceId == fruDeviceId;
@@ -80,8 +79,8 @@ u32 SelectFru(Table, u32 index) {
 }
 
 // The mBMC values are carried by a locator, not part of where it points.
-u32 SelectFruByAddress(Table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus,
-                       u8 controllerAddress, u8 fruDeviceId, u8, u16) {
+u32 SelectFruByAddress(Table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus, u8 controllerAddress,
+                       u8 fruDeviceId, u8, u16) {
     CTrace trace = EntryTrace(L"SelectFruByAddress");
     if (const u32 status = CheckEntry(Needs::List, trace)) return status;
     COrvel& state = *g_Orvel;
@@ -101,9 +100,8 @@ u32 GetFruName(Table, const wchar_t** name) {
     return AskFru(L"GetFruName", name, &CFru::GetFruNameString);
 }
 
-u32 GetFruAddress(Table, FRU_TYPE* type, u8* lun, u8* slaveAddress, u8* bus,
-                  u8* controllerAddress, u8* fruDeviceId, u8* mbmcSizeData,
-                  u16* mbmcSizeAddress) {
+u32 GetFruAddress(Table, FRU_TYPE* type, u8* lun, u8* slaveAddress, u8* bus, u8* controllerAddress,
+                  u8* fruDeviceId, u8* mbmcSizeData, u16* mbmcSizeAddress) {
     CTrace trace = EntryTrace(L"GetFruAddress");
     if (type == nullptr || lun == nullptr || slaveAddress == nullptr || bus == nullptr ||
         controllerAddress == nullptr || fruDeviceId == nullptr || mbmcSizeData == nullptr ||
@@ -129,7 +127,9 @@ u32 GetFruAddress(Table, FRU_TYPE* type, u8* lun, u8* slaveAddress, u8* bus,
 u32 HasInternalUseArea(Table, bool* has) {
     return AskFru(L"HasInternalUseArea", has, &CFru::HasInternalArea);
 }
-u32 HasBoardArea(Table, bool* has) { return AskFru(L"HasBoardArea", has, &CFru::HasBoardArea); }
+u32 HasBoardArea(Table, bool* has) {
+    return AskFru(L"HasBoardArea", has, &CFru::HasBoardArea);
+}
 u32 HasProductArea(Table, bool* has) {
     return AskFru(L"HasProductArea", has, &CFru::HasProductArea);
 }

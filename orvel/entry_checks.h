@@ -26,7 +26,9 @@ std::uint32_t EntryFailure(const CTrace& trace, std::uint32_t status, unsigned n
                            const wchar_t* words = L"Unexpected");
 
 // The trace of entry `name`: debug lines "Orvel::<name> ...".
-inline CTrace EntryTrace(const wchar_t* name) { return CTrace(L"Orvel", name); }
+inline CTrace EntryTrace(const wchar_t* name) {
+    return CTrace(L"Orvel", name);
+}
 
 // An entry that only answers a question: after the checks up to `needs`,
 // the answer goes to `out`, which the host must give.

@@ -14,13 +14,16 @@ void DestroyAll(OrderedList<T*>& list) {
     while (T* item = list.RemoveLast()) delete item;
 }
 
-std::wstring DecimalText(std::uint8_t number) { return std::to_wstring(unsigned{number}); }
+std::wstring DecimalText(std::uint8_t number) {
+    return std::to_wstring(unsigned{number});
+}
 
 }  // namespace
 
 void CFruProperties::SetIpmiVersion(std::uint8_t version) {
     mIpmiVersion = version;
-    const wchar_t* text = GetOrvelString(version == 1 ? IDS_IPMI_VERSION_1 : IDS_IPMI_VERSION_OTHER);
+    const wchar_t* text =
+        GetOrvelString(version == 1 ? IDS_IPMI_VERSION_1 : IDS_IPMI_VERSION_OTHER);
     mIpmiVersionText = text != nullptr ? text : L"";
 }
 

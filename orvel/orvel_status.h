@@ -8,13 +8,13 @@ namespace Orvel_Private {
 
 enum OrvelStatus : std::uint32_t {
     ORVEL_SUCCESS = 0,
-    ORVEL_ERROR_INITIALIZE = 0xC0070001,        // state or string table not set up
-    ORVEL_ERROR_NOT_INITIALIZED = 0xC0070005,   // also a null table or buffer
-    ORVEL_ERROR_FILE_READ = 0xC0070007,         // configuration file not read
-    ORVEL_ERROR_FILE_WRITE = 0xC007000A,        // configuration file: a later step
+    ORVEL_ERROR_INITIALIZE = 0xC0070001,       // state or string table not set up
+    ORVEL_ERROR_NOT_INITIALIZED = 0xC0070005,  // also a null table or buffer
+    ORVEL_ERROR_FILE_READ = 0xC0070007,        // configuration file not read
+    ORVEL_ERROR_FILE_WRITE = 0xC007000A,       // configuration file: a later step
     ORVEL_ERROR_NOT_LOADED = 0xC007000B,
     ORVEL_ERROR_NOT_SELECTED = 0xC007000C,
-    ORVEL_ERROR_OUT_OF_RANGE = 0xC007000D,      // index, enumeration value, no match
+    ORVEL_ERROR_OUT_OF_RANGE = 0xC007000D,  // index, enumeration value, no match
     ORVEL_ERROR_ALLOCATION = 0xC007000E,
     ORVEL_ERROR_INVALID_INTERNAL_AREA = 0xC0070011,
     ORVEL_ERROR_INVALID_PRODUCT_AREA = 0xC0070012,
@@ -23,8 +23,8 @@ enum OrvelStatus : std::uint32_t {
     ORVEL_ERROR_INVALID_MULTIREC_AREA = 0xC0070015,
     ORVEL_ERROR_INVALID_HEADER = 0xC0070016,
     ORVEL_ERROR_STRING_TABLE = 0xC007001F,
-    ORVEL_ERROR_MEMORY = 0xC0070020,            // string table or FRU object
-    ORVEL_ERROR_FILE_CREATE = 0xC0070023,       // configuration file not created
+    ORVEL_ERROR_MEMORY = 0xC0070020,       // string table or FRU object
+    ORVEL_ERROR_FILE_CREATE = 0xC0070023,  // configuration file not created
     ORVEL_ERROR_NOT_IPMI_FRU = 0xC0070025,
     ORVEL_ERROR_GET_FIELD = 0xC0070026,
     ORVEL_ERROR_SET_FIELD = 0xC0070027,

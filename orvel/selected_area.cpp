@@ -39,11 +39,13 @@ CFruInfoArea* InfoArea(CFru& fru, FRU_AREA area) {
 
 const InfoAreaTexts& TextsOf(FRU_AREA infoArea) {
     static const InfoAreaTexts chassis{IDS_GET_CHASSIS_DATA_FAILED, IDS_SET_CHASSIS_DATA_FAILED,
-                                       L"Failed to get Chassis Data", L"Failed to set Chassis Data"};
+                                       L"Failed to get Chassis Data",
+                                       L"Failed to set Chassis Data"};
     static const InfoAreaTexts board{IDS_GET_BOARD_DATA_FAILED, IDS_SET_BOARD_DATA_FAILED,
                                      L"Failed to get Board Data", L"Failed to set Board Data"};
     static const InfoAreaTexts product{IDS_GET_PRODUCT_DATA_FAILED, IDS_SET_PRODUCT_DATA_FAILED,
-                                       L"Failed to get Product Data", L"Failed to set Product Data"};
+                                       L"Failed to get Product Data",
+                                       L"Failed to set Product Data"};
     if (infoArea == FRU_AREA_CHASSIS) return chassis;
     return infoArea == FRU_AREA_BOARD ? board : product;
 }

@@ -10,7 +10,7 @@
 namespace sim {
 
 class VirtualClock {
-public:
+  public:
     static constexpr std::uint64_t kPortAccessNs = 1000;  // an ISA bus cycle
     static constexpr std::uint64_t kMemoryAccessNs = 50;
     // Wall-clock time at virtual zero (2026-01-01T00:00:00Z), so that the
@@ -31,7 +31,7 @@ public:
     // interrupts a real one. Returns the ns that were not slept.
     std::uint64_t Sleep(std::uint64_t ns);
 
-private:
+  private:
     std::uint64_t mNowNs = 0;
     std::uint64_t mAlarmAtNs = 0;  // 0: no alarm armed
 };

@@ -36,6 +36,8 @@ void CmosRam::PortOut(std::uint16_t port, std::uint8_t value) {
     mBytes[mIndex] = value;
 }
 
-PostCodePort::PostCodePort(Machine& machine) { machine.Ports().Claim(kPort, 1, *this); }
+PostCodePort::PostCodePort(Machine& machine) {
+    machine.Ports().Claim(kPort, 1, *this);
+}
 
 }  // namespace sim

@@ -12,7 +12,7 @@
 namespace sim {
 
 class CmosRam : public Device, public PortHandler {
-public:
+  public:
     static constexpr std::uint16_t kIndexPort = 0x70;
     static constexpr std::uint16_t kDataPort = 0x71;
 
@@ -26,14 +26,14 @@ public:
 
     std::array<std::uint8_t, 128>& Bytes() { return mBytes; }
 
-private:
+  private:
     Machine& mMachine;
     std::array<std::uint8_t, 128> mBytes{};
     std::uint8_t mIndex = 0;
 };
 
 class PostCodePort : public Device, public PortHandler {
-public:
+  public:
     static constexpr std::uint16_t kPort = 0x80;
 
     explicit PostCodePort(Machine& machine);
@@ -46,7 +46,7 @@ public:
     std::uint8_t Last() const { return mLast; }
     std::uint64_t Writes() const { return mWrites; }
 
-private:
+  private:
     std::uint8_t mLast = 0;
     std::uint64_t mWrites = 0;
 };

@@ -24,8 +24,8 @@ Mappings::~Mappings() {
 
 void* Mappings::Map(std::uint64_t physical, std::size_t length) {
     const std::size_t reserved = WholePages(length);
-    void* view = ::mmap(nullptr, reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE,
-                        -1, 0);
+    void* view =
+        ::mmap(nullptr, reserved, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (view == MAP_FAILED) return nullptr;
     mViews[reinterpret_cast<std::uintptr_t>(view)] = View{reserved, physical};
     return view;

@@ -15,7 +15,7 @@
 namespace sim {
 
 class Mappings {
-public:
+  public:
     Mappings() = default;
     Mappings(const Mappings&) = delete;
     Mappings& operator=(const Mappings&) = delete;
@@ -31,7 +31,7 @@ public:
     std::optional<std::uint64_t> Translate(const volatile void* address) const;
     std::size_t Count() const { return mViews.size(); }
 
-private:
+  private:
     struct View {
         std::size_t length;  // as reserved (whole pages)
         std::uint64_t physical;

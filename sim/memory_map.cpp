@@ -7,8 +7,8 @@ namespace sim {
 MemoryRegion& MemoryMap::Insert(MemoryRegion region) {
     if (region.size == 0) throw std::logic_error("empty memory region " + region.name);
     for (const auto& [base, other] : mRegions) {
-        const bool apart = region.base + region.size <= other.base ||
-                           other.base + other.size <= region.base;
+        const bool apart =
+            region.base + region.size <= other.base || other.base + other.size <= region.base;
         if (!apart) {
             throw std::logic_error("memory region " + region.name + " overlaps " + other.name);
         }
@@ -89,7 +89,8 @@ std::uint32_t MemoryMap::Read(std::uint64_t address, unsigned width) {
             return region->handler->MmioRead(offset, width);
         }
         std::uint32_t value = 0;
-        for (unsigned i = 0; i < width; ++i) value |= std::uint32_t{region->bytes[offset + i]} << (8 * i);
+        for (unsigned i = 0; i < width; ++i)
+            value |= std::uint32_t{region->bytes[offset + i]} << (8 * i);
         return value;
     }
     std::uint32_t value = 0;

@@ -14,7 +14,7 @@
 namespace sim {
 
 class MmioHandler {
-public:
+  public:
     virtual ~MmioHandler() = default;
     // offset is from the region's base; width is 1, 2 or 4 bytes.
     virtual std::uint32_t MmioRead(std::uint64_t offset, unsigned width) = 0;
@@ -27,17 +27,15 @@ struct MemoryRegion {
     std::uint64_t base = 0;
     std::uint64_t size = 0;
     Kind kind = Kind::kRam;
-    bool persistent = false;  // saved to and loaded from the state directory
+    bool persistent = false;          // saved to and loaded from the state directory
     std::vector<std::uint8_t> bytes;  // RAM and ROM
     MmioHandler* handler = nullptr;   // MMIO
 
-    bool Contains(std::uint64_t address) const {
-        return address >= base && address - base < size;
-    }
+    bool Contains(std::uint64_t address) const { return address >= base && address - base < size; }
 };
 
 class MemoryMap {
-public:
+  public:
     // Regions may not overlap; adding one that does throws std::logic_error,
     // since that is a fault in the machine's construction.
     MemoryRegion& AddRam(const std::string& name, std::uint64_t base, std::uint64_t size,
@@ -62,7 +60,7 @@ public:
     // wholly inside one RAM or ROM region.
     std::span<std::uint8_t> Bytes(std::uint64_t address, std::uint64_t length);
 
-private:
+  private:
     MemoryRegion& Insert(MemoryRegion region);
     std::uint8_t ReadByte(std::uint64_t address);
     void WriteByte(std::uint64_t address, std::uint8_t value);

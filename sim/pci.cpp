@@ -40,12 +40,14 @@ void PciFunction::Write(int reg, unsigned width, std::uint32_t value) {
 
 void PciFunction::Preset(int reg, unsigned width, std::uint32_t value) {
     if (!InSpace(reg, width)) return;
-    for (unsigned i = 0; i < width; ++i) mConfig[reg + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (unsigned i = 0; i < width; ++i)
+        mConfig[reg + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
 void PciFunction::MakeWritable(int reg, unsigned width, std::uint32_t mask) {
     if (!InSpace(reg, width)) return;
-    for (unsigned i = 0; i < width; ++i) mWritable[reg + i] = static_cast<std::uint8_t>(mask >> (8 * i));
+    for (unsigned i = 0; i < width; ++i)
+        mWritable[reg + i] = static_cast<std::uint8_t>(mask >> (8 * i));
 }
 
 PciFunction& PciBus::Add(PciAddress address, std::uint16_t vendor, std::uint16_t device) {

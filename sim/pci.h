@@ -19,7 +19,7 @@ struct PciAddress {
 };
 
 class PciFunction {
-public:
+  public:
     PciFunction(std::uint16_t vendor, std::uint16_t device);
 
     std::uint32_t Read(int reg, unsigned width) const;
@@ -35,14 +35,14 @@ public:
         mHook = std::move(hook);
     }
 
-private:
+  private:
     std::array<std::uint8_t, 256> mConfig{};
     std::array<std::uint8_t, 256> mWritable{};
     std::function<void(int, unsigned, std::uint32_t)> mHook;
 };
 
 class PciBus {
-public:
+  public:
     PciFunction& Add(PciAddress address, std::uint16_t vendor, std::uint16_t device);
     PciFunction* Find(PciAddress address);
     const std::map<PciAddress, PciFunction>& Functions() const { return mFunctions; }
@@ -50,7 +50,7 @@ public:
     std::uint32_t Read(PciAddress address, int reg, unsigned width);
     void Write(PciAddress address, int reg, unsigned width, std::uint32_t value);
 
-private:
+  private:
     std::map<PciAddress, PciFunction> mFunctions;
 };
 

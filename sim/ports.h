@@ -9,14 +9,14 @@
 namespace sim {
 
 class PortHandler {
-public:
+  public:
     virtual ~PortHandler() = default;
     virtual std::uint8_t PortIn(std::uint16_t port) = 0;
     virtual void PortOut(std::uint16_t port, std::uint8_t value) = 0;
 };
 
 class PortMap {
-public:
+  public:
     // Claims [first, first + count); throws std::logic_error when a port is
     // already claimed, since that is a fault in the machine's construction.
     void Claim(std::uint16_t first, unsigned count, PortHandler& handler);
@@ -26,7 +26,7 @@ public:
     std::uint8_t In(std::uint16_t port);
     void Out(std::uint16_t port, std::uint8_t value);
 
-private:
+  private:
     std::array<PortHandler*, 0x10000> mHandlers{};
 };
 

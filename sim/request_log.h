@@ -19,7 +19,7 @@ struct LogEntry {
 };
 
 class RequestLog {
-public:
+  public:
     void Add(LogEntry entry) { mEntries.push_back(std::move(entry)); }
     const std::vector<LogEntry>& Entries() const { return mEntries; }
     std::vector<LogEntry> Of(const std::string& component) const;
@@ -30,7 +30,7 @@ public:
     void RecordPorts(bool on) { mPorts = on; }
     bool RecordsPorts() const { return mPorts; }
 
-private:
+  private:
     std::vector<LogEntry> mEntries;
     bool mPorts = false;
 };

@@ -14,7 +14,7 @@
 namespace sim {
 
 class Settings {
-public:
+  public:
     // Parses "key=value" text; returns an error message for a malformed line.
     std::optional<std::string> Parse(const std::string& text);
     std::optional<std::string> ParseAssignment(const std::string& line);
@@ -33,7 +33,7 @@ public:
 
     const std::map<std::string, std::string>& All() const { return mValues; }
 
-private:
+  private:
     std::map<std::string, std::string> mValues;
 };
 

@@ -33,7 +33,8 @@ void PrintUsage() {
     std::printf("        /h    - Print help\n");
     std::printf("        /t    - Display ROM ID string\n");
     std::printf("        /c    - Program Main BIOS and all Non-critical blocks\n");
-    std::printf("        /cN   - Program Main BIOS and N'th Non-critical block (from c0 upto c7)\n");
+    std::printf(
+        "        /cN   - Program Main BIOS and N'th Non-critical block (from c0 upto c7)\n");
     std::printf("        /d    - Compare ROM file (skips flashing)\n");
     std::printf("        /u<ROM filename>   -Display ROM ID \n");
     std::printf("\n");
@@ -65,8 +66,7 @@ void Progress::Show(std::uint32_t position, std::uint32_t total) {
     } else {
         // In 64 bits: a 64 MB flash would overflow the product in 32.
         const std::uint32_t done = position - mBase;
-        const auto percent =
-            total == 0 ? 0 : static_cast<int>(std::uint64_t{done} * 100 / total);
+        const auto percent = total == 0 ? 0 : static_cast<int>(std::uint64_t{done} * 100 / total);
         std::printf("0x%08lX (%d%%) \r", static_cast<unsigned long>(position), percent);
     }
     std::fflush(stdout);

@@ -20,13 +20,13 @@ constexpr std::uint32_t kProgressStart = 0xFFFFFFFEu;
 constexpr std::uint32_t kProgressDone = 0xFFFFFFFFu;
 
 class Progress {
-public:
+  public:
     Progress(const char* label, bool quiet) : mLabel(label), mQuiet(quiet) {}
     void Show(std::uint32_t position, std::uint32_t total);
     void Start(std::uint32_t base) { Show(kProgressStart, base); }
     void Done() { Show(kProgressDone, 0); }
 
-private:
+  private:
     const char* mLabel;
     bool mQuiet;
     std::uint32_t mBase = 0;

@@ -1,3 +1,5 @@
 #include "tarvo/tarvo.h"
 
-int main(int argc, char** argv) { return tarvo::Run(argc, argv); }
+int main(int argc, char** argv) {
+    return tarvo::Run(argc, argv);
+}

@@ -44,7 +44,7 @@ struct Verdicts {
 };
 
 class RomImage {
-public:
+  public:
     RomImage(const Options& options, const FlashLayout& layout, const char* biosRomId)
         : mOptions(options), mLayout(layout), mBiosRomId(biosRomId) {}
 
@@ -58,7 +58,7 @@ public:
     const std::vector<NonCriticalBlock>& NonCriticalBlocks() const { return mNonCritical; }
     const Verdicts& Verdict() const { return mVerdicts; }
 
-private:
+  private:
     int CheckRomId(std::FILE* file);
     int CheckBootBlock(std::FILE* file);
     int FindNonCriticalBlock(std::span<const std::uint8_t> chunk, std::uint32_t offset);

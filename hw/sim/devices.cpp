@@ -18,9 +18,13 @@ int Result(int error) {
 
 }  // namespace
 
-int OpenDevice(const char* path, int /*flags*/) { return sim::TheMachine().Host().Open(path); }
+int OpenDevice(const char* path, int /*flags*/) {
+    return sim::TheMachine().Host().Open(path);
+}
 
-int CloseDevice(int fd) { return sim::TheMachine().Host().Close(fd); }
+int CloseDevice(int fd) {
+    return sim::TheMachine().Host().Close(fd);
+}
 
 std::FILE* OpenDeviceStream(const char* path, const char* mode) {
     std::FILE* stream = nullptr;
@@ -64,7 +68,9 @@ int MakeNode(const char* path, mode_t mode, dev_t device) {
     return Result(sim::TheMachine().Host().MakeNode(path, mode, device));
 }
 
-int RemoveNode(const char* path) { return Result(sim::TheMachine().Host().RemoveNode(path)); }
+int RemoveNode(const char* path) {
+    return Result(sim::TheMachine().Host().RemoveNode(path));
+}
 
 std::FILE* OpenProcDevices() {
     const std::string text = sim::TheMachine().Host().ProcDevicesText();

@@ -31,12 +31,24 @@ void Write(volatile void* address, T value) {
 
 }  // namespace
 
-std::uint8_t Read8(const volatile void* address) { return Read<std::uint8_t>(address); }
-std::uint16_t Read16(const volatile void* address) { return Read<std::uint16_t>(address); }
-std::uint32_t Read32(const volatile void* address) { return Read<std::uint32_t>(address); }
-void Write8(volatile void* address, std::uint8_t value) { Write(address, value); }
-void Write16(volatile void* address, std::uint16_t value) { Write(address, value); }
-void Write32(volatile void* address, std::uint32_t value) { Write(address, value); }
+std::uint8_t Read8(const volatile void* address) {
+    return Read<std::uint8_t>(address);
+}
+std::uint16_t Read16(const volatile void* address) {
+    return Read<std::uint16_t>(address);
+}
+std::uint32_t Read32(const volatile void* address) {
+    return Read<std::uint32_t>(address);
+}
+void Write8(volatile void* address, std::uint8_t value) {
+    Write(address, value);
+}
+void Write16(volatile void* address, std::uint16_t value) {
+    Write(address, value);
+}
+void Write32(volatile void* address, std::uint32_t value) {
+    Write(address, value);
+}
 
 // A copy within one RAM region is one memcpy (with the time its byte
 // accesses would take); anything else, device registers included, is
@@ -69,7 +81,8 @@ void CopyToMapped(volatile void* destination, const void* source, std::size_t le
     }
     const sim::MemoryRegion* region = machine.Memory().RegionAt(*physical);
     const bool ram = region != nullptr && region->kind == sim::MemoryRegion::Kind::kRam;
-    if (const auto bytes = machine.Memory().Bytes(*physical, length); ram && bytes.size() == length) {
+    if (const auto bytes = machine.Memory().Bytes(*physical, length);
+        ram && bytes.size() == length) {
         machine.Clock().Advance(length * sim::VirtualClock::kMemoryAccessNs);
         std::memcpy(bytes.data(), from, length);
         return;

@@ -40,9 +40,13 @@ int WriteConfig(PciDevice* device, int reg, unsigned width, std::uint32_t value)
 
 }  // namespace
 
-PciAccess* PciOpen() { return new PciAccess{}; }
+PciAccess* PciOpen() {
+    return new PciAccess{};
+}
 
-void PciClose(PciAccess* access) { delete access; }
+void PciClose(PciAccess* access) {
+    delete access;
+}
 
 PciDevice* PciGetDevice(PciAccess* access, int domain, int bus, int device, int function) {
     if (access == nullptr || domain != 0) return nullptr;
@@ -56,7 +60,9 @@ std::uint8_t PciRead8(PciDevice* device, int reg) {
 std::uint16_t PciRead16(PciDevice* device, int reg) {
     return static_cast<std::uint16_t>(ReadConfig(device, reg, 2));
 }
-std::uint32_t PciRead32(PciDevice* device, int reg) { return ReadConfig(device, reg, 4); }
+std::uint32_t PciRead32(PciDevice* device, int reg) {
+    return ReadConfig(device, reg, 4);
+}
 int PciWrite8(PciDevice* device, int reg, std::uint8_t value) {
     return WriteConfig(device, reg, 1, value);
 }

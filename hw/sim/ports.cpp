@@ -15,8 +15,12 @@ int Iopl(int level) {
     return 0;
 }
 
-std::uint8_t InByte(std::uint16_t port) { return sim::TheMachine().PortIn(port); }
+std::uint8_t InByte(std::uint16_t port) {
+    return sim::TheMachine().PortIn(port);
+}
 
-void OutByte(std::uint16_t port, std::uint8_t value) { sim::TheMachine().PortOut(port, value); }
+void OutByte(std::uint16_t port, std::uint8_t value) {
+    sim::TheMachine().PortOut(port, value);
+}
 
 }  // namespace hw

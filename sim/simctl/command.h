@@ -11,8 +11,8 @@
 namespace simctl {
 
 struct Invocation {
-    std::filesystem::path dir;        // the state directory
-    std::vector<std::string> args;    // the words after the command's name
+    std::filesystem::path dir;      // the state directory
+    std::vector<std::string> args;  // the words after the command's name
 };
 
 // Returns the exit status; messages go to stdout/stderr.
@@ -35,8 +35,8 @@ struct Registration {
 
 #define SIMCTL_CONCAT2(a, b) a##b
 #define SIMCTL_CONCAT(a, b) SIMCTL_CONCAT2(a, b)
-#define SIMCTL_COMMAND(name, usage, help, handler)                 \
-    static const ::simctl::Registration SIMCTL_CONCAT(kRegistration, __LINE__)( \
-        ::simctl::Command{name, usage, help, handler})
+#define SIMCTL_COMMAND(name, usage, help, handler)     \
+    static const ::simctl::Registration SIMCTL_CONCAT( \
+        kRegistration, __LINE__)(::simctl::Command{name, usage, help, handler})
 
 #endif

@@ -27,8 +27,7 @@ int Rebuild(const Invocation& call, const std::vector<std::string>& assignments,
     sim::BuildMachine(machine);
     if (!fresh) machine.LoadState(call.dir);
     if (!machine.SaveState(call.dir)) {
-        std::fprintf(stderr, "simctl: cannot write the state directory %s\n",
-                     call.dir.c_str());
+        std::fprintf(stderr, "simctl: cannot write the state directory %s\n", call.dir.c_str());
         return 1;
     }
     return 0;

@@ -2,6 +2,7 @@
 // system's answers through unchanged, errno included, because callers map
 // particular errors (EACCES, EBUSY) to particular results.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,8 +14,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "hw/hw.h"
 #include "tests/common/files.h"
@@ -134,8 +133,8 @@ TEST(LinuxBackend, AffinityAndTime) {
     ASSERT_EQ(hw::GetTimeOfDay(&before), 0);
     EXPECT_EQ(hw::SleepMicroseconds(2000), 0);
     ASSERT_EQ(hw::GetTimeOfDay(&after), 0);
-    const long long elapsed = (after.tv_sec - before.tv_sec) * 1000000LL +
-                              (after.tv_usec - before.tv_usec);
+    const long long elapsed =
+        (after.tv_sec - before.tv_sec) * 1000000LL + (after.tv_usec - before.tv_usec);
     EXPECT_GE(elapsed, 2000);
     EXPECT_EQ(hw::Alarm(30), 0u);
     EXPECT_GE(hw::Alarm(0), 29u);  // the seconds left of the first alarm

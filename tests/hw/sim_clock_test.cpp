@@ -1,8 +1,8 @@
 // Virtual time: sleeps and accesses move the clock without real waiting, and
 // an armed alarm arrives as a real SIGALRM at the program's own handler.
-#include <csignal>
-
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "hw/hw.h"
 #include "sim/machine.h"
@@ -10,10 +10,12 @@
 namespace {
 
 volatile std::sig_atomic_t gAlarms = 0;
-void CountAlarm(int) { gAlarms = gAlarms + 1; }
+void CountAlarm(int) {
+    gAlarms = gAlarms + 1;
+}
 
 class SimClock : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim::ResetMachine();
         gAlarms = 0;
@@ -29,7 +31,8 @@ TEST_F(SimClock, SleepsAdvanceTheClockAndTheTimeOfDay) {
     EXPECT_EQ(hw::SleepSeconds(120), 0u);
     EXPECT_EQ(hw::SleepMicroseconds(250), 0);
     hw::GetTimeOfDay(&end);
-    const long long elapsedUs = (end.tv_sec - start.tv_sec) * 1000000LL + (end.tv_usec - start.tv_usec);
+    const long long elapsedUs =
+        (end.tv_sec - start.tv_sec) * 1000000LL + (end.tv_usec - start.tv_usec);
     EXPECT_EQ(elapsedUs, 120'000'250);
     EXPECT_GT(start.tv_sec, 1'700'000'000);  // a plausible date
 }

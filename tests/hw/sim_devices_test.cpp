@@ -2,6 +2,7 @@
 // device nodes and drivers, /proc/devices, the shell and the state
 // directory.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -12,8 +13,6 @@
 #include <filesystem>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "hw/hw.h"
 #include "sim/legacy_devices.h"
 #include "sim/machine.h"
@@ -21,7 +20,7 @@
 namespace {
 
 class FakeDriver : public sim::CharDriver {
-public:
+  public:
     int opens = 0;
     unsigned long lastRequest = 0;
     int Open() override { return ++opens, 0; }
@@ -75,8 +74,8 @@ TEST(SimHost, NodeOpensOnlyWithItsDriverRegistered) {
     EXPECT_EQ(hw::IoctlDevice(fd, 0x9999, &record), -1);
     EXPECT_EQ(errno, EINVAL);
 
-    auto* buffer = static_cast<std::uint8_t*>(
-        hw::MapDevice(fd, 0, 1024, PROT_READ | PROT_WRITE, MAP_SHARED));
+    auto* buffer =
+        static_cast<std::uint8_t*>(hw::MapDevice(fd, 0, 1024, PROT_READ | PROT_WRITE, MAP_SHARED));
     ASSERT_NE(buffer, MAP_FAILED);
     hw::Write8(buffer + 3, 0x77);
     EXPECT_EQ(machine.Memory().Bytes(0x300003, 1)[0], 0x77);
@@ -168,7 +167,8 @@ TEST(SimStateDirectory, StateSurvivesTheProcess) {
         hw::OutByte(0x71, 0x3C);
         int fd = hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR);
         sim::TheMachine().Memory().Find("conventional")->persistent = true;
-        auto* low = static_cast<std::uint8_t*>(hw::MapDevice(fd, 0x1000, 16, PROT_WRITE, MAP_SHARED));
+        auto* low =
+            static_cast<std::uint8_t*>(hw::MapDevice(fd, 0x1000, 16, PROT_WRITE, MAP_SHARED));
         hw::Write8(low, 0x99);
         std::exit(0);  // the state is saved on the way out
     }

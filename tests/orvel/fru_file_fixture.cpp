@@ -36,7 +36,6 @@ Bytes MultiRecordBytes(const Orvel_Private::CFru& fru) {
 
 }  // namespace
 
-
 void FruFileTest::SetUp() {
     Orvel_Private::ClearLastError();
 }

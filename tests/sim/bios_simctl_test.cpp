@@ -87,14 +87,16 @@ TEST_F(BiosSimctl, LoadRomRefusesAnImageOfAnotherSize) {
             << loaded.output;
     }
     ASSERT_EQ(Run("dump-rom " + File("after.rom")).code, 0);
-    EXPECT_EQ(test_support::ReadBytes(File("after.rom")), test_support::ReadBytes(File("before.rom")));
+    EXPECT_EQ(test_support::ReadBytes(File("after.rom")),
+              test_support::ReadBytes(File("before.rom")));
 }
 
 TEST_F(BiosSimctl, BuildRomPlacesWhatItIsAskedFor) {
     ASSERT_EQ(Run("init").code, 0);
-    const test_support::CommandOutcome built = Run("build-rom " + File("x.rom") +
-                              " --rom-id=ABCDE777 --bbm --nc=0x20000:0x10000 --nc=0x60000:0x800"
-                              " --signature=0x30002:0x05 --boot-sum=1 --seed=7");
+    const test_support::CommandOutcome built =
+        Run("build-rom " + File("x.rom") +
+            " --rom-id=ABCDE777 --bbm --nc=0x20000:0x10000 --nc=0x60000:0x800"
+            " --signature=0x30002:0x05 --boot-sum=1 --seed=7");
     ASSERT_EQ(built.code, 0) << built.output;
     const auto image = test_support::ReadBytes(File("x.rom"));
     const std::string text(image.begin(), image.end());

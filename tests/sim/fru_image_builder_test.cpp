@@ -446,7 +446,7 @@ TEST(FruImageLayouts, LatinOneTextAndAnUnspecifiedDateAreStoredAsGiven) {
     const Bytes expected = {0xD0, 'S', 'o', 'c', 'i', 0xE9, 't', 0xE9, ' ', 'G', 0xE9, 'n', 0xE9,
                             'r', 'a', 'l', 'e', 0x44, 0x12, 0xB3, 0x4C, 0x5A,  // BCD plus, first in
                                                                                // the high nibble
-                            0x83, 0x29, 0xDC, 0xA6,   // 6-bit "IPMI"
-                            0x03, 0x00, 0xE9, 0xFF};  // binary
+                            0x83, 0x29, 0xDC, 0xA6,                            // 6-bit "IPMI"
+                            0x03, 0x00, 0xE9, 0xFF};                           // binary
     EXPECT_EQ(fields, expected);
 }

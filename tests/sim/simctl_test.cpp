@@ -1,11 +1,10 @@
 // simctl through its command line: a state directory made by one run is what
 // the next run (and any simulated deliverable) finds.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "sim/machine.h"
 #include "tests/common/run_command.h"
@@ -17,7 +16,7 @@ test_support::CommandOutcome Simctl(const std::string& args) {
 }
 
 class SimctlTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char name[] = "/tmp/simctlXXXXXX";
         dir = ::mkdtemp(name);

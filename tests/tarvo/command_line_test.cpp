@@ -39,8 +39,8 @@ TEST(CommandLine, InvalidForms) {
 
 TEST(CommandLine, ValuesFollowTheLetterDirectly) {
     Options options;
-    ASSERT_TRUE(Parse({"/inew.rom", "/oold.rom", "/ushow.rom", "/n", "/s", "/t", "/q", "/h"},
-                      options));
+    ASSERT_TRUE(
+        Parse({"/inew.rom", "/oold.rom", "/ushow.rom", "/n", "/s", "/t", "/q", "/h"}, options));
     EXPECT_EQ(options.inputFile, "new.rom");
     EXPECT_TRUE(options.inputGiven);
     EXPECT_EQ(options.outputFile, "old.rom");
@@ -67,10 +67,8 @@ TEST(CommandLine, ProgramFlags) {
         bool bootBlock, nvram, cmos;
     } cases[] = {
         {"/p", false, false, false},  // accepted, sets nothing
-        {"/pb", true, false, false},
-        {"/pBn", true, true, false},
-        {"/pC", false, false, true},
-        {"/pbnc", true, true, true},
+        {"/pb", true, false, false}, {"/pBn", true, true, false},
+        {"/pC", false, false, true}, {"/pbnc", true, true, true},
     };
     for (const Case& c : cases) {
         Options options;
@@ -92,10 +90,10 @@ TEST(CommandLine, NonCriticalSelectionRules) {
         {{"/k3", "/pbn"}, false, false, false, true, {3}},
         {{"/c"}, true, false, false, true, {}},
         {{"/c1", "/c 2", "/k-1"}, true, false, false, true, {1, 2, 255}},
-        {{"/pbn", "/k", "/c"}, true, false, false, true, {}},  // /k and /c: main + all nc
+        {{"/pbn", "/k", "/c"}, true, false, false, true, {}},   // /k and /c: main + all nc
         {{"/pbn", "/d", "/c"}, false, false, false, true, {}},  // /d wins over /c
-        {{"/kx"}, false, false, false, true, {0}},  // no digits: number 0
-        {{"/k300"}, false, false, false, true, {44}},  // kept as one byte
+        {{"/kx"}, false, false, false, true, {0}},              // no digits: number 0
+        {{"/k300"}, false, false, false, true, {44}},           // kept as one byte
     };
     for (const Case& c : cases) {
         Options options;

@@ -72,16 +72,18 @@ TEST_F(Flashing, BootBlockPassComesAfterTheMainPass) {
     const auto bootErase = std::find(calls.begin(), calls.end(), "ERASE@F0000");
     const auto lastMainVerify = std::find(calls.begin(), calls.end(), "READ@EFC00");
     EXPECT_LT(lastMainVerify, bootErase) << "boot block erased after the main verify sweep";
-    const std::size_t labels[] = {run.output.find(" Verifying flash ......."),
-                                  run.output.find(" Erasing BootBlock ....."),
-                                  run.output.find(" Writing BootBlock ....."),
-                                  run.output.find(" Verifying BootBlock ...")};
+    const std::size_t labels[] = {
+        run.output.find(" Verifying flash ......."), run.output.find(" Erasing BootBlock ....."),
+        run.output.find(" Writing BootBlock ....."), run.output.find(" Verifying BootBlock ...")};
     for (std::size_t i = 1; i < 4; ++i) EXPECT_LT(labels[i - 1], labels[i]);
 }
 
 TEST_F(Flashing, KAndCTogetherProgramMainAndNonCriticalOnly) {
     Boot();
-    ASSERT_EQ(Tarvo({"/q", "/k", "/pn", "/c", "/i" + WriteFile("nc.rom", Image().NonCriticalBlock(0x0, 0x100).Build())}).code, 0);
+    ASSERT_EQ(Tarvo({"/q", "/k", "/pn", "/c",
+                     "/i" + WriteFile("nc.rom", Image().NonCriticalBlock(0x0, 0x100).Build())})
+                  .code,
+              0);
     // /k clears /pn: NVRAM stays; /c brings the main BIOS back.
     std::vector<std::uint64_t> erased;
     for (const auto& call : BiosCalls("FLASH_ERASE")) erased.push_back(call.address);
@@ -103,9 +105,9 @@ TEST_F(Flashing, PartialKilobyteIsOnlyErased) {
     EXPECT_EQ(writesInFirstBlock, 64u);
     const std::vector<std::uint8_t> flash = FlashContents();
     EXPECT_TRUE(SameRange(flash, image, 0, 0x10000));
-    EXPECT_TRUE(std::all_of(flash.begin() + 0x10000, flash.begin() + 0x10200,
-                            [](std::uint8_t b) { return b == 0xFF; }))
-        << "erased, never written";
+    EXPECT_TRUE(std::all_of(flash.begin() + 0x10000, flash.begin() + 0x10200, [](std::uint8_t b) {
+        return b == 0xFF;
+    })) << "erased, never written";
 }
 
 TEST_F(Flashing, FailuresStopWithTheBlockAddress) {
@@ -117,7 +119,8 @@ TEST_F(Flashing, FailuresStopWithTheBlockAddress) {
     } cases[] = {
         {"bios.fault.erase", "0xD0000", 67, "Unable to erase block: 0x000D0000\n"},
         {"bios.fault.write", "0xD0800", 68, "Unable to write block: 0x000D0000\n"},
-        {"bios.fault.stuck_bits", "0xD0010:0x01", 69, "Block data does not match file: 0x000D0000\n"},
+        {"bios.fault.stuck_bits", "0xD0010:0x01", 69,
+         "Block data does not match file: 0x000D0000\n"},
         {"bios.fault.read", "0xC0400", 69, "Block data does not match file: 0x000C0000\n"},
     };
     for (const Case& c : cases) {
@@ -156,10 +159,9 @@ TEST_F(Flashing, DestroyCmosChecksumAfterProgramming) {
     }
     ASSERT_GE(cmos.size(), 20u);
     const std::vector<std::string> expected = {
-        "out 70=2E", "out 80=2E", "out 80=2E", "out 80=2E", "out 80=2E",
-        "in 71=5A",  "out 80=5A", "out 80=5A", "out 80=5A", "out 80=5A",
-        "out 70=2E", "out 80=2E", "out 80=2E", "out 80=2E", "out 80=2E",
-        "out 71=A5", "out 80=A5", "out 80=A5", "out 80=A5", "out 80=A5"};
+        "out 70=2E", "out 80=2E", "out 80=2E", "out 80=2E", "out 80=2E", "in 71=5A",  "out 80=5A",
+        "out 80=5A", "out 80=5A", "out 80=5A", "out 70=2E", "out 80=2E", "out 80=2E", "out 80=2E",
+        "out 80=2E", "out 71=A5", "out 80=A5", "out 80=A5", "out 80=A5", "out 80=A5"};
     EXPECT_EQ(std::vector<std::string>(cmos.begin(), cmos.begin() + 20), expected);
 }
 
@@ -188,7 +190,8 @@ TEST_F(Flashing, SaveBeforeProgramming) {
     Boot();
     const std::vector<std::uint8_t> installed = FlashContents();
     const std::filesystem::path saved = dir / "saved.rom";
-    ASSERT_EQ(Tarvo({"/q", "/o" + saved.string(), "/i" + WriteFile("new.rom", Image().Build())}).code, 0);
+    ASSERT_EQ(
+        Tarvo({"/q", "/o" + saved.string(), "/i" + WriteFile("new.rom", Image().Build())}).code, 0);
     EXPECT_EQ(test_support::ReadBytes(saved), installed);
     EXPECT_NE(FlashContents(), installed);
 }
@@ -197,7 +200,8 @@ TEST_F(Flashing, FailedSaveLeavesNoPartialFile) {
     Boot({{"bios.fault.read", "0xE0400"}});
     const std::filesystem::path saved = dir / "saved.rom";
     std::ofstream(saved) << "older save";
-    const Outcome run = Tarvo({"/q", "/o" + saved.string(), "/i" + WriteFile("new.rom", Image().Build())});
+    const Outcome run =
+        Tarvo({"/q", "/o" + saved.string(), "/i" + WriteFile("new.rom", Image().Build())});
     EXPECT_EQ(run.code, 66);
     EXPECT_TRUE(run.Shows(Error("Unable to read block: 0x000E0000\n")));
     std::ifstream in(saved);

@@ -117,20 +117,27 @@ TEST(BlockSelection, MainAndBootBlockPasses) {
     const Case cases[] = {
         {"defaults: main BIOS only", Options{}, {0, 1, 4}, {}},
         {"boot block and NVRAM",
-         with([](Options& o) { o.programBootBlock = o.programNvram = true; }), {0, 1, 4, 6}, {7}},
+         with([](Options& o) { o.programBootBlock = o.programNvram = true; }),
+         {0, 1, 4, 6},
+         {7}},
         {"all non-critical only",
          with([](Options& o) { o.programMainBios = false, o.nonCriticalSelected = true; }),
-         {2, 3, 5}, {}},
+         {2, 3, 5},
+         {}},
         {"non-critical #1 only",
          with([](Options& o) {
              o.programMainBios = false, o.nonCriticalSelected = true, o.blockNumbers = {1};
          }),
-         {5}, {}},
+         {5},
+         {}},
         {"main and non-critical #0",
          with([](Options& o) { o.nonCriticalSelected = true, o.blockNumbers = {0}; }),
-         {0, 1, 2, 3, 4}, {}},
+         {0, 1, 2, 3, 4},
+         {}},
         {"nothing but NVRAM",
-         with([](Options& o) { o.programMainBios = false, o.programNvram = true; }), {6}, {}},
+         with([](Options& o) { o.programMainBios = false, o.programNvram = true; }),
+         {6},
+         {}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Selected(Pass::kMain, c.options, nc), c.main) << c.name;

@@ -23,16 +23,31 @@ TEST_F(ImageChecks, RefusedImagesLeaveTheFlashUntouched) {
         int code;
         std::string printed;
     } cases[] = {
-        {"one byte longer", Resized(Image().Build(), 256 * 1024 + 1), {}, 3,
+        {"one byte longer",
+         Resized(Image().Build(), 256 * 1024 + 1),
+         {},
+         3,
          Error("ROM file size does not match existing BIOS size.")},
-        {"foreign ROM ID", Image().RomId("OTHER011").Build(), {}, 4,
+        {"foreign ROM ID",
+         Image().RomId("OTHER011").Build(),
+         {},
+         4,
          Error("ROM file ROMID is not compatible with existing BIOS ROMID.")},
-        {"boot block sum 1", Image().BootBlockSum(1).Build(), {}, 5,
+        {"boot block sum 1",
+         Image().BootBlockSum(1).Build(),
+         {},
+         5,
          Error("Rom file boot block is not valid.")},
-        {"$BBM with /pb only", Image().BootBlockMarker().Build(), {"/pb"}, 8,
+        {"$BBM with /pb only",
+         Image().BootBlockMarker().Build(),
+         {"/pb"},
+         8,
          Error("Cannot program this BIOS without Boot Block and NVRAM\n") +
              Error("Rom file boot block is not valid.")},
-        {"$BBM without /p", Image().BootBlockMarker().Build(), {}, 8,
+        {"$BBM without /p",
+         Image().BootBlockMarker().Build(),
+         {},
+         8,
          Error("Cannot program this BIOS without Boot Block and NVRAM\n")},
     };
     for (const Case& c : cases) {
@@ -86,18 +101,54 @@ TEST_F(ImageChecks, CompareReport) {
         const char *size, *romId, *bootBlock, *status;
     } cases[] = {
         {"same", Image().Build(), {}, 0, "Ok", "Ok", "Ok", "Consistent"},
-        {"longer", Resized(Image().Build(), 256 * 1024 + 1), {}, 128, "Failed", "Ok", "Ok",
+        {"longer",
+         Resized(Image().Build(), 256 * 1024 + 1),
+         {},
+         128,
+         "Failed",
+         "Ok",
+         "Ok",
          "Inconsistent"},
-        {"shorter", Resized(Image().Build(), 128 * 1024), {}, 128, "Failed", "Failed", "Failed",
+        {"shorter",
+         Resized(Image().Build(), 128 * 1024),
+         {},
+         128,
+         "Failed",
+         "Failed",
+         "Failed",
          "Inconsistent"},
-        {"foreign", Image().RomId("OTHER011").Build(), {}, 129, "Ok", "Failed", "Ok",
+        {"foreign",
+         Image().RomId("OTHER011").Build(),
+         {},
+         129,
+         "Ok",
+         "Failed",
+         "Ok",
          "Inconsistent"},
-        {"foreign, /n", Image().RomId("OTHER011").Build(), {"/n"}, 0, "Ok", "Skipped", "Ok",
+        {"foreign, /n",
+         Image().RomId("OTHER011").Build(),
+         {"/n"},
+         0,
+         "Ok",
+         "Skipped",
+         "Ok",
          "Consistent"},
-        {"boot block", Image().BootBlockSum(7).Build(), {}, 130, "Ok", "Ok", "Failed",
+        {"boot block",
+         Image().BootBlockSum(7).Build(),
+         {},
+         130,
+         "Ok",
+         "Ok",
+         "Failed",
          "Inconsistent"},
-        {"$BBM, /pbn cleared by /d", Image().BootBlockMarker().Build(), {"/pbn"}, 130, "Ok", "Ok",
-         "Failed", "Inconsistent"},
+        {"$BBM, /pbn cleared by /d",
+         Image().BootBlockMarker().Build(),
+         {"/pbn"},
+         130,
+         "Ok",
+         "Ok",
+         "Failed",
+         "Inconsistent"},
     };
     for (const Case& c : cases) {
         Boot();
@@ -139,17 +190,37 @@ TEST_F(ImageChecks, NonCriticalBlockSearch) {
         std::string printed;
         std::vector<std::uint64_t> erased;
     } cases[] = {
-        {"/k2 of three", {{0x0, 0x10000}, {0x10000, 0x10000}, {0x20000, 0x10}}, {"/k2"}, 0, "",
+        {"/k2 of three",
+         {{0x0, 0x10000}, {0x10000, 0x10000}, {0x20000, 0x10}},
+         {"/k2"},
+         0,
+         "",
          {0xE0000}},  // selected non-critical wins over NVRAM
-        {"/k3 of three", {{0x0, 0x10000}, {0x10000, 0x10000}, {0x20000, 0x10}}, {"/k3"}, 18,
-         Error("Invalid non-critical block number supplied\n"), {}},
+        {"/k3 of three",
+         {{0x0, 0x10000}, {0x10000, 0x10000}, {0x20000, 0x10}},
+         {"/k3"},
+         18,
+         Error("Invalid non-critical block number supplied\n"),
+         {}},
         {"/k of none", {}, {"/k"}, 18, Error("No non-critical blocks found in ROM file\n"), {}},
-        {"second header in one chunk", {{0x10000, 0x10000}, {0x10800, 0x1000}}, {"/k1"}, 18,
-         Error("Invalid non-critical block number supplied\n"), {}},
-        {"header off the 16-byte grid", {{0x10008, 0x10000}}, {"/k"}, 18,
-         Error("No non-critical blocks found in ROM file\n"), {}},
+        {"second header in one chunk",
+         {{0x10000, 0x10000}, {0x10800, 0x1000}},
+         {"/k1"},
+         18,
+         Error("Invalid non-critical block number supplied\n"),
+         {}},
+        {"header off the 16-byte grid",
+         {{0x10008, 0x10000}},
+         {"/k"},
+         18,
+         Error("No non-critical blocks found in ROM file\n"),
+         {}},
         {"/k: all of them", {{0x0, 0x10000}, {0x10000, 0x10}}, {"/k"}, 0, "", {0xC0000, 0xD0000}},
-        {"/c1: main BIOS and #1", {{0x0, 0x10000}, {0x10000, 0x10}}, {"/c1"}, 0, "",
+        {"/c1: main BIOS and #1",
+         {{0x0, 0x10000}, {0x10000, 0x10}},
+         {"/c1"},
+         0,
+         "",
          {0xD0000}},  // #0 is non-critical and not selected; no main block is left
     };
     for (const Case& c : cases) {
@@ -173,8 +244,8 @@ TEST_F(ImageChecks, NinthNonCriticalBlockIsTooMany) {
     for (std::uint32_t i = 0; i < 9; ++i) builder.NonCriticalBlock(i * 0x1000, 0x100);
     const Outcome run = Tarvo({"/q", "/i" + WriteFile("new.rom", builder.Build())});
     EXPECT_EQ(run.code, 6);
-    EXPECT_TRUE(run.Shows(Error(
-        "Error! This BIOS version has more Not-Critical blocks then normally supported")));
+    EXPECT_TRUE(run.Shows(
+        Error("Error! This BIOS version has more Not-Critical blocks then normally supported")));
     EXPECT_TRUE(BiosCalls("FLASH_ERASE").empty());
 }
 

@@ -8,14 +8,18 @@
 
 namespace tarvo_test {
 
-std::string Error(const std::string& message) { return "\nERROR: " + message + "\n\n"; }
+std::string Error(const std::string& message) {
+    return "\nERROR: " + message + "\n\n";
+}
 
 void TarvoTest::SetUp() {
     char name[] = "/tmp/tarvoXXXXXX";
     dir = ::mkdtemp(name);
 }
 
-void TarvoTest::TearDown() { std::filesystem::remove_all(dir); }
+void TarvoTest::TearDown() {
+    std::filesystem::remove_all(dir);
+}
 
 sim::Machine& TarvoTest::Boot(const std::map<std::string, std::string>& settings) {
     sim::Settings all;
@@ -25,9 +29,13 @@ sim::Machine& TarvoTest::Boot(const std::map<std::string, std::string>& settings
     return sim::ResetMachine(all);
 }
 
-sim::BiosFlashService& TarvoTest::Bios() { return *Machine().Find<sim::BiosFlashService>(); }
+sim::BiosFlashService& TarvoTest::Bios() {
+    return *Machine().Find<sim::BiosFlashService>();
+}
 
-sim::QuorzelModule& TarvoTest::Module() { return *Machine().Find<sim::QuorzelModule>(); }
+sim::QuorzelModule& TarvoTest::Module() {
+    return *Machine().Find<sim::QuorzelModule>();
+}
 
 Outcome TarvoTest::Tarvo(const std::vector<std::string>& args) {
     std::vector<const char*> argv{"tarvo"};
@@ -40,7 +48,8 @@ Outcome TarvoTest::Tarvo(const std::vector<std::string>& args) {
 std::string TarvoTest::WriteFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::string path = (dir / name).string();
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 
@@ -63,9 +72,9 @@ std::vector<std::string> TarvoTest::HostOperations() {
         if (entry.component == "host" &&
             (entry.operation == "shell" || entry.operation == "unlink" ||
              entry.operation == "mknod" || entry.operation == "iopl")) {
-            operations.push_back(entry.operation + ":" +
-                                 (entry.operation == "iopl" ? std::to_string(entry.value)
-                                                            : entry.detail));
+            operations.push_back(
+                entry.operation + ":" +
+                (entry.operation == "iopl" ? std::to_string(entry.value) : entry.detail));
         }
     }
     return operations;

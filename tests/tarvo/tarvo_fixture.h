@@ -28,7 +28,7 @@ struct Outcome {
 std::string Error(const std::string& message);
 
 class TarvoTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

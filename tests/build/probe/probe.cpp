@@ -6,9 +6,13 @@
 
 namespace probe {
 
-int HiddenHelper(int value) { return value * 2; }
+int HiddenHelper(int value) {
+    return value * 2;
+}
 
-SRVFW_EXPORT int Typed(int value) { return HiddenHelper(value) + 1; }
+SRVFW_EXPORT int Typed(int value) {
+    return HiddenHelper(value) + 1;
+}
 
 }  // namespace probe
 

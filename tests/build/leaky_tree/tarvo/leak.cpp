@@ -1,4 +1,6 @@
 // A planted fault for the platform-access check: a deliverable that pokes a
 // port itself.
 #include <sys/io.h>
-void Poke() { outb(0, 0x80); }
+void Poke() {
+    outb(0, 0x80);
+}
