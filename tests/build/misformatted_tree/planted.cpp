@@ -1,0 +1,1 @@
+int   planted ( int a ){return a;}
