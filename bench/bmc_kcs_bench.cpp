@@ -21,8 +21,8 @@
 #include <memory>
 
 #include "bmc/message.h"
-#include "sim/bmc.h"
-#include "sim/machine.h"
+#include "sim/bmc/bmc.h"
+#include "sim/core/machine.h"
 
 namespace {
 

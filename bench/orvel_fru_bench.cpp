@@ -12,10 +12,10 @@
 #include "bmc/message.h"
 #include "orvel/fru.h"
 #include "orvel/orvel_globals.h"
-#include "sim/fru_image_builder.h"
-#include "sim/fru_log.h"
-#include "sim/fru_storage.h"
-#include "sim/machine.h"
+#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/core/machine.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "sim/bios_flash.h"
-#include "sim/machine.h"
-#include "sim/rom_image_builder.h"
+#include "sim/bios/bios_flash.h"
+#include "sim/bios/rom_image_builder.h"
+#include "sim/core/machine.h"
 #include "tarvo/tarvo.h"
 
 namespace {

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "fuzz/input_answers.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "tarvo/tarvo.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "tarvo/tarvo.h"
 
 namespace {

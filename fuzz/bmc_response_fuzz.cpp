@@ -23,7 +23,7 @@
 #include "bmc/debug_log.h"
 #include "bmc/message.h"
 #include "bmc/message_state.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "tests/bmc/scripted_kcs_bmc.h"
 
 namespace {

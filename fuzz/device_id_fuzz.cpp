@@ -21,7 +21,7 @@
 #include "fuzz/input_answers.h"
 #include "orvel/orvel_public.h"
 #include "orvel/orvel_status.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "tests/bmc/scripted_kcs_bmc.h"
 
 using Orvel_Private::ORVEL_SUCCESS;

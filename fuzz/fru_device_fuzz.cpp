@@ -36,10 +36,10 @@
 #include "orvel/fru_device_access.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
-#include "sim/bmc.h"
-#include "sim/fru_image_builder.h"
-#include "sim/ipmb.h"
-#include "sim/machine.h"
+#include "sim/bmc/bmc.h"
+#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/ipmb.h"
+#include "sim/core/machine.h"
 #include "tests/bmc/scripted_kcs_bmc.h"
 
 namespace {

@@ -38,8 +38,8 @@
 #include "bmc/message_state.h"
 #include "fuzz/input_answers.h"
 #include "host/imb/imb_driver.h"
-#include "sim/kernel_ipmi_device.h"
-#include "sim/machine.h"
+#include "sim/core/kernel_ipmi_device.h"
+#include "sim/core/machine.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "bmc/debug_log.h"
 #include "bmc/message.h"
 #include "bmc/message_state.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace {
 

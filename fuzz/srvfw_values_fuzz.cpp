@@ -20,10 +20,10 @@
 #include <string_view>
 #include <vector>
 
-#include "host/arguments.h"
-#include "host/failure.h"
-#include "host/fru_fields.h"
-#include "host/fru_values.h"
+#include "host/frame/arguments.h"
+#include "host/frame/failure.h"
+#include "host/fru/fields.h"
+#include "host/fru/values.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The command groups srvfw offers; a library's commands join by a line here.
-#include "host/command.h"
-#include "host/fru_commands.h"
+#include "host/frame/command.h"
+#include "host/fru/commands.h"
 
 namespace srvfw {
 

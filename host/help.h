@@ -4,7 +4,7 @@
 
 #include <ostream>
 
-#include "host/command.h"
+#include "host/frame/command.h"
 
 namespace srvfw {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/document_output.h"
-#include "host/exit_codes.h"
+#include "host/frame/document_output.h"
+#include "host/frame/exit_codes.h"
 #include "host/srvfw.h"
 #include "hw/hw.h"
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <new>
 
-#include "host/command.h"
-#include "host/failure.h"
+#include "host/frame/command.h"
+#include "host/frame/failure.h"
+#include "host/frame/json_writer.h"
+#include "host/frame/text.h"
 #include "host/help.h"
-#include "host/json_writer.h"
-#include "host/text.h"
 
 namespace srvfw {
 

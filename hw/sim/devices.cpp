@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "hw/hw.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace hw {
 

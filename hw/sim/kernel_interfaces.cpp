@@ -1,14 +1,14 @@
 // The simulated kernel's sysfs tables, module list and poll() on a device:
-// the SMBIOS copies the kernel made at boot (sim/kernel_dmi_sysfs.h), the
-// modules it has loaded (sim/kernel_modules.h, /sys/module), and waiting
+// the SMBIOS copies the kernel made at boot (sim/smbios/kernel_dmi_sysfs.h), the
+// modules it has loaded (sim/core/kernel_modules.h, /sys/module), and waiting
 // for a device such as the IPMI driver's to have input, which lets virtual
-// time pass (sim/host_os.h).
+// time pass (sim/core/host_os.h).
 #include <cerrno>
 #include <string>
 
 #include "hw/hw.h"
-#include "sim/kernel_dmi_sysfs.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
+#include "sim/smbios/kernel_dmi_sysfs.h"
 
 namespace hw {
 

@@ -5,7 +5,7 @@
 // "signal-restore" when a hold ends without Release.
 #include "hw/hw.h"
 #include "hw/posix_signals.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace hw {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "sim/libipmi_endpoint.h"
-#include "sim/machine.h"
+#include "sim/bmc/libipmi_endpoint.h"
+#include "sim/core/machine.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
  * IPMI 2.0 session with the BMC's LAN endpoint (the loopback address, port
  * 623) and carries raw IPMI requests over it. This build does not go
  * through a network: it hands each request to the simulated BMC's command
- * table as the BMC's LAN channel would (sim/libipmi_endpoint.h), never
+ * table as the BMC's LAN channel would (sim/bmc/libipmi_endpoint.h), never
  * through the KCS ports.
  *
  * Every function returns a 16-bit result, LIBIPMI_OK (0) for success.

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/bios_flash.h"
-#include "sim/rom_image_builder.h"
-#include "sim/setting_lists.h"
+#include "sim/bios/bios_flash.h"
+#include "sim/bios/rom_image_builder.h"
+#include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
 #include "sim/simctl/machine_state.h"
 

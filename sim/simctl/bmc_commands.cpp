@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "sim/bmc.h"
-#include "sim/setting_lists.h"
+#include "sim/bmc/bmc.h"
+#include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
 #include "sim/simctl/machine_state.h"
 

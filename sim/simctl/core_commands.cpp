@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "sim/simctl/command.h"
 
 namespace simctl {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/fru_image_builder.h"
-#include "sim/fru_storage.h"
-#include "sim/setting_lists.h"
+#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
 #include "sim/simctl/machine_state.h"
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "sim/simctl/command.h"
 
 namespace simctl {

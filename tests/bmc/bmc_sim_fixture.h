@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "bmc/message.h"
-#include "sim/bmc.h"
-#include "sim/ipmi.h"
-#include "sim/machine.h"
+#include "sim/bmc/bmc.h"
+#include "sim/bmc/ipmi.h"
+#include "sim/core/machine.h"
 #include "tests/bmc/scratch_dir.h"
 
 namespace bmc_test {

@@ -5,7 +5,7 @@
 
 #include "bmc/message.h"
 #include "bmc/message_state.h"
-#include "sim/ipmb.h"
+#include "sim/bmc/ipmb.h"
 #include "tests/bmc/bmc_sim_fixture.h"
 #include "tests/bmc/scripted_kcs_bmc.h"
 

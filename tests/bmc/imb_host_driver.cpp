@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "sim/bmc.h"
-#include "sim/machine.h"
+#include "sim/bmc/bmc.h"
+#include "sim/core/machine.h"
 
 namespace bmc_test {
 

@@ -10,7 +10,7 @@
 
 #include "bmc/kcs.h"
 #include "bmc/message.h"
-#include "sim/kcs_interface.h"
+#include "sim/bmc/kcs_interface.h"
 #include "tests/bmc/bmc_sim_fixture.h"
 #include "tests/bmc/scripted_kcs_bmc.h"
 

@@ -11,7 +11,7 @@
 #include <deque>
 #include <vector>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace bmc_test {
 

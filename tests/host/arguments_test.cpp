@@ -1,15 +1,15 @@
 // The frame's command line: options wherever they stand, in both forms,
 // refused when repeated or missing a value, "--" ending them; the frame's
 // own options and where they point srvfw for its libraries.
-#include "host/arguments.h"
+#include "host/frame/arguments.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "host/failure.h"
-#include "host/frame_options.h"
-#include "host/library_places.h"
+#include "host/frame/failure.h"
+#include "host/frame/frame_options.h"
+#include "host/frame/library_places.h"
 
 namespace srvfw {
 namespace {

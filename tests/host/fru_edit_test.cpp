@@ -2,14 +2,13 @@
 // FRU file changes in the FRU on the server, which layouts cannot be
 // copied (refused with every reason named), which requested fields the FRU
 // lacks, and what differs between two readings.
-#include "host/fru_edit.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <span>
 
-#include "host/failure.h"
+#include "host/frame/failure.h"
+#include "host/fru/edit.h"
 
 namespace srvfw {
 namespace {

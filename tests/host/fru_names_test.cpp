@@ -6,12 +6,12 @@
 
 #include <fstream>
 
-#include "host/arguments.h"
-#include "host/failure.h"
-#include "host/fru_backup.h"
-#include "host/fru_fields.h"
-#include "host/fru_locator.h"
-#include "host/fru_values.h"
+#include "host/frame/arguments.h"
+#include "host/frame/failure.h"
+#include "host/fru/backup.h"
+#include "host/fru/fields.h"
+#include "host/fru/locator.h"
+#include "host/fru/values.h"
 #include "tests/common/files.h"
 
 namespace srvfw {

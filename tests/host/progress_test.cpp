@@ -1,7 +1,7 @@
 // What the libraries report through the progress callback, as srvfw shows
 // it: lines, bars redrawn in place on a terminal and every tenth elsewhere,
 // and JSON lines for scripts.
-#include "host/progress.h"
+#include "host/frame/progress.h"
 
 #include <gtest/gtest.h>
 

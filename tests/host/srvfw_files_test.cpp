@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "host/fru_backup.h"
+#include "host/fru/backup.h"
 #include "tests/common/files.h"
 #include "tests/common/run_command.h"
 

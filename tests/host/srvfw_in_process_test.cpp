@@ -6,9 +6,9 @@
 #include <sstream>
 
 #include "host/srvfw.h"
-#include "sim/fru_log.h"
-#include "sim/fru_storage.h"
-#include "sim/machine.h"
+#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/core/machine.h"
 #include "tests/common/files.h"
 
 namespace {

@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "host/json_writer.h"
-#include "host/text.h"
+#include "host/frame/json_writer.h"
+#include "host/frame/text.h"
 
 namespace srvfw {
 namespace {

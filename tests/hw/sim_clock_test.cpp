@@ -5,7 +5,7 @@
 #include <csignal>
 
 #include "hw/hw.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace {
 

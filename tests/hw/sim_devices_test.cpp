@@ -14,8 +14,8 @@
 #include <string>
 
 #include "hw/hw.h"
-#include "sim/legacy_devices.h"
-#include "sim/machine.h"
+#include "sim/core/legacy_devices.h"
+#include "sim/core/machine.h"
 
 namespace {
 

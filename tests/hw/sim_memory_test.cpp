@@ -6,7 +6,7 @@
 #include <sys/mman.h>
 
 #include "hw/hw.h"
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "hw/hw.h"
-#include "sim/legacy_devices.h"
-#include "sim/machine.h"
+#include "sim/core/legacy_devices.h"
+#include "sim/core/machine.h"
 
 namespace {
 

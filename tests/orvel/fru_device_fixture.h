@@ -13,8 +13,8 @@
 #include "fru_image_builder.h"
 #include "fru_test_support.h"
 #include "orvel/fru.h"
-#include "sim/fru_storage.h"
-#include "sim/ipmi.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/ipmi.h"
 #include "tests/bmc/bmc_sim_fixture.h"
 #include "tests/common/files.h"
 

@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
-#include "sim/fru_storage.h"
-#include "sim/machine.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/core/machine.h"
 
 namespace orvel_test {
 

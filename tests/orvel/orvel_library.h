@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "include/orvel_interface.h"
-#include "sim/fru_device.h"
-#include "sim/fru_log.h"
-#include "sim/settings.h"
+#include "sim/bmc/fru_device.h"
+#include "sim/bmc/fru_log.h"
+#include "sim/core/settings.h"
 #include "tests/common/files.h"
 
 namespace orvel_test {
@@ -35,7 +35,7 @@ class OrvelLibraryTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // A fresh server with these settings (sim/fru_storage.h); the library
+    // A fresh server with these settings (sim/bmc/fru_storage.h); the library
     // is initialised against it with platform code `platform`.
     void Boot(const sim::Settings& settings = {}, int platform = 0);
     // Replaces the contents of a simulated FRU device; the rest reads FFh.

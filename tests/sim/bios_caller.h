@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/bios_flash.h"
-#include "sim/machine.h"
+#include "sim/bios/bios_flash.h"
+#include "sim/core/machine.h"
 #include "tests/sim/settings_of.h"
 
 namespace simtest {

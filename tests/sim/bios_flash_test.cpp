@@ -1,7 +1,7 @@
 // The BIOS flash service as a program meets it: the anchor and tables in
 // BIOS memory, the request block and the SMI port, through the platform
 // layer.
-#include "sim/bios_flash.h"
+#include "sim/bios/bios_flash.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/rom_image_builder.h"
+#include "sim/bios/rom_image_builder.h"
 #include "tests/sim/bios_caller.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "sim/rom_image_builder.h"
+#include "sim/bios/rom_image_builder.h"
 #include "tests/common/files.h"
 #include "tests/common/run_command.h"
 #include "tests/sim/bios_caller.h"

@@ -1,7 +1,7 @@
 // The BMC's command table: Get Device ID from the configured identity, the
 // answers to what nobody serves, the registration API later parts build on,
 // and injected answers.
-#include "sim/bmc.h"
+#include "sim/bmc/bmc.h"
 
 #include <gtest/gtest.h>
 

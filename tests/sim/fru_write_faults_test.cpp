@@ -16,9 +16,9 @@
 #include <optional>
 #include <string>
 
-#include "sim/fru_image_builder.h"
-#include "sim/fru_storage.h"
-#include "sim/kcs_interface.h"
+#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/kcs_interface.h"
 #include "tests/sim/fru_requests.h"
 #include "tests/sim/kcs_host.h"
 

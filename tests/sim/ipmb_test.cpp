@@ -1,7 +1,7 @@
 // Bridging through the BMC: Send Message puts a request frame on an IPMB,
 // the satellite's response frame waits in the receive message queue for Get
 // Message. Frames are written and checked by hand, checksums included.
-#include "sim/ipmb.h"
+#include "sim/bmc/ipmb.h"
 
 #include <gtest/gtest.h>
 

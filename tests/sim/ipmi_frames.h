@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "sim/bmc.h"
-#include "sim/machine.h"
+#include "sim/bmc/bmc.h"
+#include "sim/core/machine.h"
 
 namespace simtest {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/kcs_interface.h"
+#include "sim/bmc/kcs_interface.h"
 
 namespace simtest {
 

@@ -1,7 +1,7 @@
 // The BMC's side of the KCS interface as a host meets it: byte by byte
 // through the platform layer's port accesses, with the state bits after
 // every step, the error exit and every fault.
-#include "sim/kcs_interface.h"
+#include "sim/bmc/kcs_interface.h"
 
 #include <gtest/gtest.h>
 

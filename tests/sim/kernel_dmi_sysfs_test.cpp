@@ -2,7 +2,7 @@
 // hw::ReadDmiTable as a program reads /sys/firmware/dmi/tables: which
 // entry point the kernel's search takes, the copy it made at boot and the
 // table trimmed the way Linux trims it.
-#include "sim/kernel_dmi_sysfs.h"
+#include "sim/smbios/kernel_dmi_sysfs.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/smbios.h"
+#include "sim/smbios/smbios.h"
 #include "tests/sim/settings_of.h"
 
 namespace {

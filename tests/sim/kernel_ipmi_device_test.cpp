@@ -3,7 +3,7 @@
 // <linux/ipmi.h> through hw::IoctlDevice, responses waited for with
 // hw::WaitReadable. The assertions say what the kernel did with the BMC
 // (component "ipmi_si") and what the program was handed ("ipmidev").
-#include "sim/kernel_ipmi_device.h"
+#include "sim/core/kernel_ipmi_device.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/ipmi.h"
+#include "sim/bmc/ipmi.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/kcs_host.h"
 #include "tests/sim/settings_of.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "hw/hw.h"
-#include "sim/kernel_ipmi_device.h"
+#include "sim/core/kernel_ipmi_device.h"
 #include "tests/sim/settings_of.h"
 
 namespace {

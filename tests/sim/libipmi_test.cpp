@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/ipmi.h"
-#include "sim/machine.h"
+#include "sim/bmc/ipmi.h"
+#include "sim/core/machine.h"
 #include "tests/sim/settings_of.h"
 
 namespace {

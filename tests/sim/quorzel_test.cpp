@@ -1,7 +1,7 @@
 // The kernel module quorzel_mod and its driver as a program meets them:
 // through the shell's module programs, /proc/devices, device nodes, ioctl
 // and mmap of the platform layer.
-#include "sim/quorzel.h"
+#include "sim/bios/quorzel.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

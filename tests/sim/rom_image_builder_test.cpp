@@ -1,6 +1,6 @@
 // The ROM images the builder makes: what a flash utility checks in them is
 // where the layout says, and nothing it looks for is anywhere else.
-#include "sim/rom_image_builder.h"
+#include "sim/bios/rom_image_builder.h"
 
 #include <gtest/gtest.h>
 

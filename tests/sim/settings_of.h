@@ -10,8 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "sim/machine.h"
-#include "sim/settings.h"
+#include "sim/core/machine.h"
+#include "sim/core/settings.h"
 
 namespace simtest {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/machine.h"
+#include "sim/core/machine.h"
 #include "tests/common/run_command.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/bmc.h"
-#include "sim/smbios.h"
+#include "sim/bmc/bmc.h"
+#include "sim/smbios/smbios.h"
 #include "tests/sim/kcs_host.h"
 #include "tests/sim/settings_of.h"
 

@@ -1,7 +1,7 @@
 // The SMBIOS tables as a program finds them: the entry point searched for
 // in the mapped F0000h segment, the structure table mapped where the entry
 // point says, every byte read through the platform layer.
-#include "sim/smbios.h"
+#include "sim/smbios/smbios.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "hw/hw.h"
-#include "sim/bios_flash.h"
+#include "sim/bios/bios_flash.h"
 #include "tests/sim/settings_of.h"
 
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "sim/bios_flash.h"
-#include "sim/machine.h"
-#include "sim/quorzel.h"
-#include "sim/rom_image_builder.h"
+#include "sim/bios/bios_flash.h"
+#include "sim/bios/quorzel.h"
+#include "sim/bios/rom_image_builder.h"
+#include "sim/core/machine.h"
 
 namespace tarvo_test {
 

@@ -1,0 +1,22 @@
+// The exit codes of srvfw, the same for every library's commands, so that a
+// script can tell a typing error from a server that refused a change.
+#ifndef SRVFW_HOST_FRAME_EXIT_CODES_H
+#define SRVFW_HOST_FRAME_EXIT_CODES_H
+
+namespace srvfw {
+
+enum class ExitCode : int {
+    kSuccess = 0,
+    kUsage = 1,        // the command line is wrong: nothing was loaded
+    kNotLoadable = 2,  // a library, its resource folder or the simulated server is missing
+    kLibraryCall = 3,  // a library call failed (the library's message says why)
+    kFile = 4,         // a file could not be read or written (backups included)
+    kDoesNotFit = 5,   // the request does not fit this FRU; nothing was written
+    // SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
+    // (and read back) before srvfw stopped
+    kInterrupted = 6,
+};
+
+}  // namespace srvfw
+
+#endif

@@ -1,0 +1,64 @@
+// Shows what a library reports through its progress callback, on standard
+// error so that a command's result on standard output stays clean: message
+// lines as they come, counts and percentages as a progress bar (redrawn in
+// place on a terminal, every tenth otherwise), and in --json mode one JSON
+// object a line.
+#ifndef SRVFW_HOST_FRAME_PROGRESS_H
+#define SRVFW_HOST_FRAME_PROGRESS_H
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "include/progress_callback.h"
+
+namespace srvfw {
+
+class ProgressDisplay {
+  public:
+    ProgressDisplay(std::ostream& out, bool json, bool terminal)
+        : mOut(out), mJson(json), mTerminal(terminal) {}
+    ProgressDisplay(const ProgressDisplay&) = delete;
+    ProgressDisplay& operator=(const ProgressDisplay&) = delete;
+    // Ends a bar left open on the terminal.
+    ~ProgressDisplay();
+
+    void Report(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first, unsigned second);
+
+  private:
+    void Line(const std::string& line);
+    void Bar(const std::string& label, unsigned percent, const std::string& counts);
+    void EndBar();
+
+    std::ostream& mOut;
+    bool mJson;
+    bool mTerminal;
+    bool mBarOpen = false;  // a bar drawn on the terminal without a line end
+    // Off a terminal: the label and tenth of the last bar shown.
+    std::optional<std::pair<std::string, unsigned>> mShown;
+};
+
+// "label [#########---------------------]  30%".
+std::string ProgressBar(std::string_view label, unsigned percent, std::string_view counts = {});
+
+// The callback srvfw hands every library. It reports to the display made
+// current by a ProgressTarget; libraries call it on srvfw's one thread.
+unsigned ProgressCallback(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first,
+                          unsigned second);
+
+class ProgressTarget {
+  public:
+    explicit ProgressTarget(ProgressDisplay& display);
+    ProgressTarget(const ProgressTarget&) = delete;
+    ProgressTarget& operator=(const ProgressTarget&) = delete;
+    ~ProgressTarget();
+
+  private:
+    ProgressDisplay* mPrevious;
+};
+
+}  // namespace srvfw
+
+#endif

@@ -1,0 +1,72 @@
+// What the simulated server is made of. Each component reads its settings
+// here; a later component is added with one more line.
+#include "sim/bios/bios_flash.h"
+#include "sim/bios/quorzel.h"
+#include "sim/bmc/bmc.h"
+#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/kcs_interface.h"
+#include "sim/bmc/libipmi_endpoint.h"
+#include "sim/core/host_fault_settings.h"
+#include "sim/core/kernel_ipmi_device.h"
+#include "sim/core/legacy_devices.h"
+#include "sim/core/machine.h"
+#include "sim/core/memory_pokes.h"
+#include "sim/smbios/kernel_dmi_sysfs.h"
+#include "sim/smbios/smbios.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+void AddMemory(Machine& machine) {
+    const Settings& settings = machine.Config();
+    MemoryMap& memory = machine.Memory();
+    memory.AddRam("conventional", 0, 0xA0000);
+    // The BIOS runs shadowed in RAM below 1 MB; its tables and request
+    // blocks live there.
+    memory.AddRam("bios-shadow", 0xE0000, 0x20000);
+    const std::uint64_t megabytes = settings.GetNumber("ram.mb", 16);
+    if (megabytes > 1) memory.AddRam("extended", kMiB, (megabytes - 1) * kMiB);
+}
+
+void AddChipset(Machine& machine) {
+    PciBus& pci = machine.Pci();
+    pci.Add({0, 0, 0}, 0x8086, 0x29C0);                      // host bridge
+    PciFunction& lpc = pci.Add({0, 31, 0}, 0x8086, 0x3A18);  // LPC bridge
+    lpc.Preset(0x08, 4, 0x06010000);                         // class: ISA bridge
+    // The chipset's own registers (base addresses, decode ranges, BIOS
+    // control) lie from 40h on and are writable.
+    for (int reg = 0x40; reg < 0x100; reg += 4) lpc.MakeWritable(reg, 4);
+}
+
+}  // namespace
+
+void BuildMachine(Machine& machine) {
+    AddMemory(machine);
+    AddChipset(machine);
+    machine.Add<CmosRam>();
+    machine.Add<PostCodePort>();
+    machine.Add<BiosFlashService>(BiosFlashConfig::FromSettings(machine.Config()));
+    machine.Add<QuorzelModule>();
+    Bmc& bmc = machine.Add<Bmc>();
+    machine.Add<FruStorage>(bmc);
+    machine.Add<KcsInterface>(bmc);
+    machine.Add<LibipmiEndpoint>(bmc);
+    // The BIOS describes what it found: the BMC's interface and its own ROM.
+    machine.Add<SmbiosTables>(SmbiosConfig::FromMachine(machine));
+    ApplyHostFaultSettings(machine);
+    // Last of the firmware's work, so that they change what the components
+    // laid out.
+    ApplyMemoryPokes(machine);
+    // Then the kernel boots: it copies the SMBIOS tables it finds and loads
+    // its modules, the IPMI driver looking for the BMC where SMBIOS says.
+    machine.Add<DmiSysfs>();
+    machine.Add<KernelIpmi>(bmc);
+    // Building the machine (a driver registered at start, a node in place)
+    // is not something a program asked of it.
+    machine.Log().Clear();
+}
+
+}  // namespace sim
