@@ -1,0 +1,193 @@
+// A library loaded and started the way every srvfw command group needs it:
+// its table found and checked, Initialize run inside the resource folder,
+// then the language, debug level, progress and display callbacks set; calls
+// through the table turn a failing status into a Failure that carries the
+// library's own last-error text.
+//
+// Each library's command group describes its table once, in a
+// specialization of LibraryTraits beside its commands:
+//
+//   template <> struct LibraryTraits<EFI_FRU_INTERFACE> {
+//       static constexpr const char* kFile;        // "liborvel.so.9"
+//       static constexpr const char* kEntryPoint;  // "GetOrvelInterface"
+//       static constexpr std::uint32_t kRevision;
+//       static constexpr const char* kNoun;        // "FRU library", in messages
+//       static constexpr const char* kStringFile;  // under <language><country>/
+//       static constexpr bool kTalksToBmc;         // takes the IMB driver
+//       // What Initialize takes after the table, as a tuple.
+//       static auto InitializeArguments(const FrameOptions&);
+//   };
+#ifndef SRVFW_HOST_FRAME_LIBRARY_HANDLE_H
+#define SRVFW_HOST_FRAME_LIBRARY_HANDLE_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <utility>
+
+#include "host/frame/exit_codes.h"
+#include "host/frame/failure.h"
+#include "host/frame/frame_options.h"
+#include "host/frame/imb_driver_library.h"
+#include "host/frame/library_places.h"
+#include "host/frame/progress.h"
+#include "host/frame/scoped_directory.h"
+#include "host/frame/shared_library.h"
+#include "host/frame/text.h"
+
+namespace srvfw {
+
+template <class Table>
+struct LibraryTraits;
+
+namespace library_frame {
+
+// The way to the BMC is settled before the library is loaded, and only for
+// a library that is there: a missing library is the fault to report.
+std::unique_ptr<ImbDriverLibrary> ImbDriverFor(const LibraryPlaces& places,
+                                               const FrameOptions& options,
+                                               std::string_view libraryFile);
+
+// Throws (not loadable) when the table is missing or of another revision.
+void CheckTable(const void* table, std::uint32_t revision, std::uint32_t expected,
+                const SharedLibrary& library, std::string_view noun);
+
+// The string file the library will open, relative to the resource folder;
+// throws (not loadable) when the folder does not hold it.
+void CheckStringFile(const LibraryPlaces& places, const FrameOptions& options,
+                     std::string_view stringFile);
+
+// Language and country as the library's locale entry takes them.
+std::wstring Wide(std::string_view text);
+
+// What the library shows without stopping goes out beside the progress
+// messages.
+void ShowLibraryWarning(const wchar_t* text);
+
+// "WHAT: the library's text", with the kernel driver's own reason after it.
+Failure FailureWithReason(ExitCode code, std::string_view what, std::uint32_t status,
+                          std::string reason, const ImbDriverLibrary* imbDriver,
+                          std::string_view noun);
+
+}  // namespace library_frame
+
+template <class Table>
+class LibraryHandle {
+  public:
+    using Traits = LibraryTraits<Table>;
+
+    // Loads the library from the library folder and starts it. Throws a
+    // Failure (not loadable) when it cannot be loaded or will not start.
+    LibraryHandle(const LibraryPlaces& places, const FrameOptions& options)
+        : mImbDriver(Traits::kTalksToBmc
+                         ? library_frame::ImbDriverFor(places, options, Traits::kFile)
+                         : nullptr),
+          mLibrary(places.libraries / Traits::kFile) {
+        using GetInterface = Table* (*)();
+        mTable = reinterpret_cast<GetInterface>(mLibrary.Symbol(Traits::kEntryPoint))();
+        library_frame::CheckTable(mTable, mTable == nullptr ? 0 : mTable->Revision,
+                                  Traits::kRevision, mLibrary, Traits::kNoun);
+        Start(places, options);
+    }
+    LibraryHandle(const LibraryHandle&) = delete;
+    LibraryHandle& operator=(const LibraryHandle&) = delete;
+    ~LibraryHandle() { Stop(); }
+
+    // Calls a table entry and returns its status.
+    template <class... Params, class... Args>
+    std::uint32_t Try(std::string_view what, std::uint32_t (*Table::*entry)(Table*, Params...),
+                      Args&&... args) {
+        const auto function = mTable->*entry;
+        if (function == nullptr) {
+            throw Failure(ExitCode::kNotLoadable, "the " + std::string(Traits::kNoun) +
+                                                      "'s table has no entry for " +
+                                                      std::string(what));
+        }
+        return function(mTable, std::forward<Args>(args)...);
+    }
+
+    // Calls a table entry; a failing status throws (a failed library call).
+    template <class... Params, class... Args>
+    void Call(std::string_view what, std::uint32_t (*Table::*entry)(Table*, Params...),
+              Args&&... args) {
+        const std::uint32_t status = Try(what, entry, std::forward<Args>(args)...);
+        if (status != 0) throw Fail(ExitCode::kLibraryCall, what, status);
+    }
+
+    // The Failure for a failing status: what srvfw was doing, the library's
+    // last-error text (fetched now, so call this right after the failure).
+    Failure Fail(ExitCode code, std::string_view what, std::uint32_t status) {
+        return library_frame::FailureWithReason(code, what, status, TakeLastError(),
+                                                mImbDriver.get(), Traits::kNoun);
+    }
+
+    // The library's last-error text in UTF-8, empty when it has none. Asking
+    // also forgets it: the library keeps a text until it is fetched.
+    std::string TakeLastError() {
+        const wchar_t* text = nullptr;
+        if (Try("GetLastErrorMessage", &Table::GetLastErrorMessage, &text) != 0) return {};
+        return ToUtf8(text);
+    }
+
+  private:
+    void Start(const LibraryPlaces& places, const FrameOptions& options) {
+        library_frame::CheckStringFile(places, options, Traits::kStringFile);
+        {
+            // The library opens its string file relative to the current
+            // directory.
+            ScopedDirectory resources(places.resources);
+            const std::uint32_t status = std::apply(
+                [this](auto&&... arguments) {
+                    return Try("Initialize", &Table::Initialize, arguments...);
+                },
+                Traits::InitializeArguments(options));
+            // Not initialized, the library has no message to give.
+            if (status != 0) {
+                throw Failure(ExitCode::kNotLoadable,
+                              "the " + std::string(Traits::kNoun) + " " + mLibrary.File().string() +
+                                  " did not start",
+                              status);
+            }
+            if (options.language) SetLocale(options);
+        }
+        try {
+            Call("setting the debug level", &Table::SetDebugLevel, options.debugLevel);
+            Call("setting the progress callback", &Table::SetProgressCallback, &ProgressCallback);
+            Call("setting the display callback", &Table::SetDisplayCallback,
+                 &library_frame::ShowLibraryWarning);
+        } catch (...) {
+            Stop();
+            throw;
+        }
+    }
+
+    void SetLocale(const FrameOptions& options) {
+        const std::string language = *options.language;
+        const std::string country = options.country.value_or("us");
+        const std::uint32_t status =
+            Try("SetLanguageLocale", &Table::SetLanguageLocale,
+                library_frame::Wide(language).c_str(), library_frame::Wide(country).c_str());
+        if (status != 0) {
+            const Failure failure = Fail(
+                ExitCode::kNotLoadable, "setting the language " + language + "-" + country, status);
+            Stop();
+            throw failure;
+        }
+    }
+
+    // DeInitialize, also from the destructor.
+    void Stop() noexcept {
+        if (mTable->DeInitialize != nullptr) mTable->DeInitialize(mTable);
+    }
+
+    // Before the library, which takes its IMB driver functions from it.
+    std::unique_ptr<ImbDriverLibrary> mImbDriver;
+    SharedLibrary mLibrary;
+    Table* mTable = nullptr;
+};
+
+}  // namespace srvfw
+
+#endif
