@@ -8,13 +8,13 @@
 #include <fstream>
 #include <functional>
 
-#include "tests/common/files.h"
-#include "tests/common/run_command.h"
+#include "tests/host/srvfw_run_fixture.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using test_support::CommandOutcome;
+using test_support::ReadText;
 using test_support::RunCommand;
 
 bool Holds(const Bytes& image, const Bytes& part) {
@@ -29,46 +29,16 @@ Bytes TextField(const std::string& text) {
     return field;
 }
 
-std::string ReadText(const std::filesystem::path& file) {
-    const Bytes bytes = test_support::ReadBytes(file);
-    return {bytes.begin(), bytes.end()};
-}
-
-class SrvfwOnSimulatedServer : public ::testing::Test {
+class SrvfwOnSimulatedServer : public test_support::SrvfwRun {
   protected:
-    void SetUp() override { ASSERT_EQ(Simctl("init").code, 0); }
+    SrvfwOnSimulatedServer() : SrvfwRun("srvfwbin") {}
 
-    CommandOutcome Simctl(const std::string& args) {
-        return RunCommand(std::string(SIMCTL_PATH) + " " + state + " " + args);
-    }
-    // srvfw run from the scratch directory; standard output and error together.
-    CommandOutcome Srvfw(const std::string& args) {
-        return RunCommand("cd " + dir.Path().string() + " && " + SRVFW_PATH + " --sim " + state +
-                          " " + args);
-    }
-    // Standard output alone; standard error goes to the file "stderr".
-    CommandOutcome SrvfwResult(const std::string& args) {
-        return RunCommand("(cd " + dir.Path().string() + " && " + SRVFW_PATH + " --sim " + state +
-                          " " + args + " 2>" + (dir / "stderr") + ")");
-    }
-    Bytes Dump(const std::string& device = "baseboard") {
-        const std::string file = dir / ("dump-" + device);
-        EXPECT_EQ(Simctl("dump-fru " + device + " " + file).code, 0);
-        return test_support::ReadBytes(file);
-    }
-    std::vector<std::filesystem::path> Backups() {
+    std::vector<std::filesystem::path> Backups() const {
         std::vector<std::filesystem::path> found;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-            if (entry.path().filename().string().starts_with("fru-backup-20-00-")) {
-                found.push_back(entry.path());
-            }
-        }
-        std::sort(found.begin(), found.end());
+        for (const std::string& name : Named("fru-backup-20-00-"))
+            found.push_back(dir.Path() / name);
         return found;
     }
-
-    test_support::TempDir dir{"srvfwbin"};
-    std::string state = dir / "server";
 };
 
 TEST_F(SrvfwOnSimulatedServer, ShowsEveryAreaAndFieldOfTheServersFru) {

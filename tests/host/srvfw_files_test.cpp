@@ -12,54 +12,22 @@
 #include <vector>
 
 #include "host/fru/backup.h"
-#include "tests/common/files.h"
-#include "tests/common/run_command.h"
+#include "tests/host/srvfw_run_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using test_support::CommandOutcome;
+using test_support::ReadText;
 using test_support::RunCommand;
 
-std::string ReadText(const fs::path& file) {
-    const Bytes bytes = test_support::ReadBytes(file);
-    return {bytes.begin(), bytes.end()};
-}
-
-class SrvfwFiles : public ::testing::Test {
+class SrvfwFiles : public test_support::SrvfwRun {
   protected:
-    void SetUp() override { ASSERT_EQ(Simctl("init").code, 0); }
+    SrvfwFiles() : SrvfwRun("srvfwfiles") {}
 
-    CommandOutcome Simctl(const std::string& args) {
-        return RunCommand(std::string(SIMCTL_PATH) + " " + state + " " + args);
-    }
-    // srvfw run from the scratch directory. A read that blocks would hang
-    // the test: after a generous time it is stopped and fails with 124.
-    CommandOutcome Srvfw(const std::string& args) {
-        return RunCommand("cd " + dir.Path().string() + " && timeout 60 " + SRVFW_PATH + " --sim " +
-                          state + " " + args);
-    }
-    Bytes Dump() {
-        const std::string file = dir / "dump";
-        EXPECT_EQ(Simctl("dump-fru baseboard " + file).code, 0);
-        return test_support::ReadBytes(file);
-    }
-    // The names in the scratch directory that start with `prefix`.
-    std::vector<std::string> Named(const std::string& prefix) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.Path())) {
-            const std::string name = entry.path().filename().string();
-            if (name.starts_with(prefix)) names.push_back(name);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     // Nothing of a backup's making is left over.
     void ExpectNoStaging() { EXPECT_EQ(Named(".srvfw-backup-"), std::vector<std::string>{}); }
-
-    test_support::TempDir dir{"srvfwfiles"};
-    std::string state = dir / "server";
 };
 
 // ------------------------------------------------------ what is no FRU file
