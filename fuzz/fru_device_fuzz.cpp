@@ -221,7 +221,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FRU_LOCATOR at = LocatorOf(choice);
     // A DS1624S holds 256 bytes and takes a one-byte address. The library
     // sends a larger offset's low byte alone, so that a range past the part
-    // lands at its start (fuzz/findings/fru_device_ds1624s_offset_past_256);
+    // lands at its start (fuzz/findings/fuzz_fru_device/ds1624s_offset_past_256);
     // until it refuses such ranges they are left out here.
     if (at.mType == FRU_NVS_DS1624S) {
         offset &= 0xFF;
