@@ -15,8 +15,8 @@ namespace tarvo {
 namespace {
 
 constexpr std::uint16_t kDelayPort = 0x80;
-// What a call reports when the request block cannot be read: not a status
-// the BIOS gives, and not success.
+// What a call reports when the request block cannot be read: a failed
+// call, neither success nor the refusal of FLASH_OPEN.
 constexpr std::uint8_t kStatusUnreadable = 0xFF;
 
 std::uint32_t Checksum(const std::uint8_t* kilobyte) {
