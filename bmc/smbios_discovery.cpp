@@ -2,8 +2,6 @@
 // physical memory through /dev/mem.
 #include "bmc/smbios_discovery.h"
 
-#include <sys/mman.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -12,12 +10,12 @@
 #include "bmc/interface_report.h"
 #include "bmc/smbios_entry_point.h"
 #include "hw/hw.h"
+#include "hw/physical_memory_view.h"
 
 namespace {
 
 constexpr std::uint64_t kBiosSegment = 0xF0000;
 constexpr std::size_t kBiosSegmentLength = 0xFFFF;
-constexpr std::uint64_t kPageSize = 4096;
 // No real table comes near this; a larger stated size is a damaged entry
 // point, and mapping it would only be refused or read garbage.
 constexpr std::uint32_t kLargestTable = 1u << 20;
@@ -32,22 +30,24 @@ std::wstring ErrorText(int error) {
 }
 
 // A copy of `length` bytes of physical memory at `address`, through a
-// mapping of the pages that hold them and nothing more (mmap offsets are
-// whole pages). Sets `error` and returns nothing when the system refuses.
+// mapping of the pages that hold them and nothing more. Sets `error` and
+// returns nothing when the system refuses.
 std::optional<std::vector<std::uint8_t>> CopyPhysical(std::FILE* memory, std::uint64_t address,
                                                       std::size_t length, int& error) {
-    const std::uint64_t first = address & ~(kPageSize - 1);
-    const std::uint64_t end = (address + length + kPageSize - 1) & ~(kPageSize - 1);
-    const auto mappedLength = static_cast<std::size_t>(end - first);
-    void* mapped = hw::MapDevice(::fileno(memory), first, mappedLength, PROT_READ, MAP_SHARED);
-    if (mapped == MAP_FAILED) {
+    const std::uint64_t pageSize = hw::PhysicalMemoryView::PageSize();
+    const std::uint64_t end = (address + length + pageSize - 1) / pageSize * pageSize;
+    const auto view = hw::PhysicalMemoryView::Map(::fileno(memory), address,
+                                                  static_cast<std::size_t>(end - address),
+                                                  hw::PhysicalMemoryView::Access::kReadOnly);
+    if (!view) {
         error = errno;
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(length);
-    hw::CopyFromMapped(bytes.data(), static_cast<const std::uint8_t*>(mapped) + (address - first),
-                       length);
-    hw::UnmapDevice(mapped, mappedLength);
+    if (!view->CopyOut(0, bytes)) {
+        error = EFAULT;
+        return std::nullopt;
+    }
     return bytes;
 }
 

@@ -36,7 +36,8 @@ int CloseDeviceStream(std::FILE* stream);
 int IoctlDevice(int fd, unsigned long request, void* argument);
 
 // mmap of a device: for the memory device the offset is the physical
-// address. Returns MAP_FAILED on failure.
+// address. Returns MAP_FAILED on failure. hw/physical_memory_view.h wraps
+// the pair as a view that unmaps itself and checks every access.
 void* MapDevice(int fd, std::uint64_t offset, std::size_t length, int protection, int flags);
 int UnmapDevice(void* address, std::size_t length);
 

@@ -9,8 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
+#include <span>
 #include <vector>
 
+#include "hw/physical_memory_view.h"
 #include "tarvo/console.h"
 
 namespace tarvo {
@@ -99,36 +102,33 @@ class BiosFlash {
     const char* RomId() const { return mRomId.data(); }
 
   private:
-    // A window on physical memory. /dev/mem maps whole pages only, so the
-    // mapping may begin below the address asked for; data points at that
-    // address and length counts the bytes from there that were mapped.
-    struct PhysicalView {
-        void* mapping = nullptr;  // as mapped, for the unmap
-        std::size_t mappedLength = 0;
-        volatile std::uint8_t* data = nullptr;
-        std::size_t length = 0;
-    };
-    bool MapPhysical(std::uint64_t address, std::size_t length, PhysicalView& view);
-    static int Unmap(PhysicalView& view);
+    // A segment of the first megabyte, mapped from the page that holds it
+    // and no further than the first megabyte.
+    std::optional<hw::PhysicalMemoryView> MapSegment(std::uint64_t address) const;
 
     bool OpenNodeOfRegisteredDriver();
     int SetUpTransferBuffer();
+    int FreeTransferBuffer();  // with the buffer set up: 0 or kExitTransferBufferFree
+    bool FromTransferBuffer(std::span<std::uint8_t> destination) const;
+    bool ToTransferBuffer(std::span<const std::uint8_t> source);
     int ReadTables(std::uint16_t infoPointer);
     int ReadBiosRomId();
     bool ReadKilobyte(std::uint32_t address, std::uint8_t* destination, Progress* progress);
     std::uint8_t CallBios(std::uint8_t function);
-    void SetRequest(std::uint32_t address, std::uint32_t length);
-    std::uint32_t TransferBufferChecksum() const;
+    bool SetRequest(std::uint32_t address, std::uint32_t length);
+    bool SetRequestField(std::size_t field, std::uint32_t value);
+    std::optional<std::uint32_t> RequestField(std::size_t field) const;
 
     // Resources, released in reverse order by the clean-up.
     int mDeviceFd = -1;
     std::FILE* mMemory = nullptr;
-    PhysicalView mBiosSegment;
-    PhysicalView mInfoSegment;
-    volatile std::uint8_t* mTransferBuffer = nullptr;
+    std::optional<hw::PhysicalMemoryView> mBiosSegment;
+    std::optional<hw::PhysicalMemoryView> mInfoSegment;
+    std::optional<hw::PhysicalMemoryView> mTransferBuffer;
     std::uint32_t mTransferBufferAddress = 0;
 
-    volatile std::uint8_t* mRequest = nullptr;
+    // The request block's offset in the BIOS segment, checked when found.
+    std::size_t mRequest = 0;
     std::uint16_t mSmiPort = 0;
     FlashLayout mLayout;
     std::array<char, kRomIdLength + 1> mRomId{};

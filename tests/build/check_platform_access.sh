@@ -4,7 +4,7 @@
 # the OS or the hardware directly instead of through the platform layer.
 set -uo pipefail
 root=$1
-pattern='<sys/io\.h>|\biopl *\(|\b(inb|outb|inw|outw|inl|outl) *\(|"/dev/mem"|\bsystem *\(|\b(u?sleep|nanosleep) *\(|\balarm *\(|\bgettimeofday *\(|\bsched_setaffinity *\(|\bmknod *\(|\bmmap *\(|\bioctl *\(|\bpci_[a-z_]+ *\(|<pci/pci\.h>|"/proc/devices"'
+pattern='<sys/io\.h>|\biopl *\(|\b(inb|outb|inw|outw|inl|outl) *\(|"/dev/mem"|\bsystem *\(|\b(u?sleep|nanosleep) *\(|\balarm *\(|\bgettimeofday *\(|\bsched_setaffinity *\(|\bmknod *\(|\bmmap *\(|\bioctl *\(|\bpci_[a-z_]+ *\(|<pci/pci\.h>|"/proc/devices"|\b(signal|sigaction) *\('
 hits=$(cd "$root" && grep -R -n -E "$pattern" \
   --include='*.c' --include='*.cc' --include='*.cpp' --include='*.h' --include='*.hpp' . |
   grep -v -E '^\./(hw|sim|tests|fuzz|bench|kmod|build)/' |
