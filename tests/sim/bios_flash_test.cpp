@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 
+#include "hw/hw.h"
 #include "sim/bios/rom_image_builder.h"
 #include "tests/sim/bios_caller.h"
 
