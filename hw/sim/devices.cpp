@@ -2,11 +2,16 @@
 #include <sys/mman.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "hw/hw.h"
 #include "sim/core/machine.h"
 
 namespace hw {
+
+// Programs name the memory device by the platform layer's constant; the
+// simulated kernel must serve it under the same name.
+static_assert(std::string_view(sim::HostOs::kMemoryDevice) == kPhysicalMemoryDevice);
 
 namespace {
 
@@ -58,10 +63,7 @@ void* MapDevice(int fd, std::uint64_t offset, std::size_t length, int /*protecti
 }
 
 int UnmapDevice(void* address, std::size_t length) {
-    sim::Machine& machine = sim::TheMachine();
-    machine.Log().Add({"host", "munmap", 0, length, 0, ""});
-    if (const int error = machine.Host().Faults().unmapErrno; error != 0) return Result(error);
-    return machine.Views().Unmap(address, length);
+    return sim::TheMachine().Host().Unmap(address, length);
 }
 
 int MakeNode(const char* path, mode_t mode, dev_t device) {

@@ -15,7 +15,9 @@ namespace hw {
 int ReadDmiTable(DmiTable which, std::vector<std::uint8_t>& bytes) {
     sim::Machine& machine = sim::TheMachine();
     auto* tables = machine.Find<sim::DmiSysfs>();
-    const int error = tables == nullptr ? ENOENT : tables->Read(which, bytes);
+    const sim::DmiFile file =
+        which == DmiTable::kEntryPoint ? sim::DmiFile::kEntryPoint : sim::DmiFile::kStructureTable;
+    const int error = tables == nullptr ? ENOENT : tables->Read(file, bytes);
     if (error != 0) {
         errno = error;
         return -1;

@@ -1,7 +1,6 @@
 // Virtual time: nothing here waits for real.
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 
 #include "hw/hw.h"
 #include "sim/core/machine.h"
@@ -9,16 +8,7 @@
 namespace hw {
 
 int SetAffinity(pid_t pid, std::size_t maskBytes, const void* mask) {
-    sim::Machine& machine = sim::TheMachine();
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, mask, maskBytes < sizeof bits ? maskBytes : sizeof bits);
-    machine.Log().Add({"host", "sched_setaffinity", static_cast<std::uint64_t>(pid), bits,
-                       static_cast<unsigned>(maskBytes), ""});
-    if (const int error = machine.Host().Faults().affinityErrno; error != 0) {
-        errno = error;
-        return -1;
-    }
-    return 0;
+    return sim::TheMachine().Host().SetAffinity(pid, maskBytes, mask);
 }
 
 unsigned SleepSeconds(unsigned seconds) {

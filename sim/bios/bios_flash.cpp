@@ -44,19 +44,21 @@ std::optional<std::uint8_t> LoggedStatus(const LogEntry& entry) {
 
 namespace {
 
-constexpr const char* kFlashFile = "bios-flash.bin";
 constexpr const char* kStateFile = "bios-flash.state";
 // The factory contents differ from every image a builder makes by default.
 constexpr std::uint32_t kFactorySeed = 0;
 
 }  // namespace
 
-BiosFlashService::BiosFlashService(Machine& machine, BiosFlashConfig config)
-    : mMachine(machine), mConfig(std::move(config)), mFlash(mConfig.layout.romBytes) {
-    mFlash.Fill(RomImageBuilder(mConfig.layout).RomId(mConfig.romId).Seed(kFactorySeed).Build());
+BiosFlashService::BiosFlashService(Machine& machine, BiosFlashConfig config, FlashPart& part)
+    : mMachine(machine), mConfig(std::move(config)), mPart(part) {
+    if (Flash().Size() != mConfig.layout.romBytes) {
+        throw std::invalid_argument("the BIOS flash part is not of the ROM's size");
+    }
+    Flash().Fill(RomImageBuilder(mConfig.layout).RomId(mConfig.romId).Seed(kFactorySeed).Build());
     for (const FlashFault& fault : mConfig.faults.stuckBits) {
         if (const auto cell = mConfig.layout.ImageRangeOf(fault.address, 1)) {
-            mFlash.StickBits(cell->offset, static_cast<std::uint8_t>(fault.value));
+            Flash().StickBits(cell->offset, static_cast<std::uint8_t>(fault.value));
         }
     }
     WriteAnchor();
@@ -76,7 +78,7 @@ void BiosFlashService::Handle(std::uint8_t code) {
         memory.Read(at + bios::kRequestLength, 4), memory.Read(at + bios::kRequestChecksum, 4)};
     const std::uint32_t checksumBefore = request.checksum;
     const bios::Outcome outcome =
-        bios::FlashFunctions(mMachine, mConfig, mFlash, mOpen).Run(code, request);
+        bios::FlashFunctions(mMachine, mConfig, Flash(), mOpen).Run(code, request);
     if (request.checksum != checksumBefore) {
         memory.Write(at + bios::kRequestChecksum, 4, request.checksum);
     }
@@ -106,7 +108,6 @@ void BiosFlashService::Handle(std::uint8_t code) {
 // ------------------------------------------------------------ state and description
 
 void BiosFlashService::LoadState(const std::filesystem::path& dir) {
-    mFlash.Load(dir / kFlashFile);
     std::ifstream in(dir / kStateFile);
     std::string line;
     while (std::getline(in, line)) {
@@ -115,13 +116,13 @@ void BiosFlashService::LoadState(const std::filesystem::path& dir) {
 }
 
 void BiosFlashService::SaveState(const std::filesystem::path& dir) const {
-    mFlash.Save(dir / kFlashFile);
     std::ofstream(dir / kStateFile, std::ios::trunc) << "open=" << (mOpen ? 1 : 0) << "\n";
 }
 
 std::string BiosFlashService::InstalledRomId() const {
-    if (mFlash.Size() < RomImageBuilder::kRomIdFromEnd) return "";
-    const auto id = mFlash.Bytes(mFlash.Size() - RomImageBuilder::kRomIdFromEnd, 8);
+    const FlashArray& flash = Flash();
+    if (flash.Size() < RomImageBuilder::kRomIdFromEnd) return "";
+    const auto id = flash.Bytes(flash.Size() - RomImageBuilder::kRomIdFromEnd, 8);
     return std::string(id.begin(), id.end());
 }
 

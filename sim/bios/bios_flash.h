@@ -53,7 +53,7 @@
 
 #include "sim/bios/bios_flash_config.h"
 #include "sim/core/machine.h"
-#include "sim/flash/flash_array.h"
+#include "sim/flash/flash_part.h"
 
 namespace sim {
 
@@ -105,22 +105,29 @@ std::optional<std::uint8_t> LoggedStatus(const LogEntry& entry);
 
 }  // namespace bios
 
+// The name the BIOS flash part's contents are kept under ("bios-flash.bin").
+inline constexpr char kBiosFlashPart[] = "bios-flash";
+
+// An access path to the BIOS flash part: the part is the machine's, and the
+// service serves the BIOS's functions on it.
 class BiosFlashService : public Device {
   public:
-    BiosFlashService(Machine& machine, BiosFlashConfig config);
+    // The part must be of the layout's ROM size (std::invalid_argument).
+    BiosFlashService(Machine& machine, BiosFlashConfig config, FlashPart& part);
 
     std::string Name() const override { return "bios"; }
-    // The flash contents ("bios-flash.bin") and whether the service is open
-    // ("bios-flash.state") survive the process, as they survive in a
-    // running machine.
+    // Whether the service is open ("bios-flash.state") survives the
+    // process, as it survives in a running machine; the part keeps its
+    // contents itself.
     void LoadState(const std::filesystem::path& dir) override;
     void SaveState(const std::filesystem::path& dir) const override;
     void Describe(std::ostream& out) const override;
 
     const BiosFlashConfig& Config() const { return mConfig; }
     const BiosFlashLayout& Layout() const { return mConfig.layout; }
-    FlashArray& Flash() { return mFlash; }
-    const FlashArray& Flash() const { return mFlash; }
+    FlashPart& Part() { return mPart; }
+    FlashArray& Flash() { return mPart.Cells(); }
+    const FlashArray& Flash() const { return mPart.Cells(); }
     bool IsOpen() const { return mOpen; }
     // The ROM ID in the flash now (ROM offset size - 32), empty for a ROM
     // smaller than that.
@@ -133,7 +140,7 @@ class BiosFlashService : public Device {
 
     Machine& mMachine;
     BiosFlashConfig mConfig;
-    FlashArray mFlash;
+    FlashPart& mPart;
     bool mOpen = false;
     std::vector<bool> mSignalRaised;  // per signal fault
 };

@@ -14,11 +14,8 @@ constexpr std::uint64_t kDefaultQueue = 32;
 constexpr std::uint8_t kChannelMask = 0x0F;
 constexpr unsigned kTrackingShift = 6;
 constexpr unsigned kTrackRequest = 1;  // 00b no tracking, 01b track request
-constexpr std::uint8_t kReceiveMessageAvailable = 0x01;
 constexpr std::uint8_t kThisChannel = 0x0E;
 constexpr std::uint8_t kSystemInterfaceChannel = 0x0F;
-constexpr std::uint8_t kMediumIpmb = 0x01;
-constexpr std::uint8_t kMediumSystemInterface = 0x0C;
 constexpr std::uint8_t kProtocolIpmb = 0x01;
 constexpr std::uint8_t kProtocolKcs = 0x05;
 constexpr std::uint8_t kIpmiForumIana[] = {0xF2, 0x1B, 0x00};  // 7154, LS byte first
@@ -58,16 +55,21 @@ Bmc::Bmc(Machine& machine)
 }
 
 void Bmc::RegisterMessaging() {
+    using ipmi::RequestLength;
     ipmi::CommandTable& commands = mController.Commands();
-    commands.Register(ipmi::kNetFnApp, ipmi::kSendMessage,
-                      [this](const ipmi::Request& request) { return SendMessage(request); });
-    commands.Register(ipmi::kNetFnApp, ipmi::kGetMessage,
-                      [this](const ipmi::Request& request) { return GetMessage(request); });
-    commands.Register(ipmi::kNetFnApp, ipmi::kGetMessageFlags,
-                      [this](const ipmi::Request& request) { return GetMessageFlags(request); });
-    commands.Register(ipmi::kNetFnApp, ipmi::kClearMessageFlags,
+    // A Send Message without its channel byte is a bridging failure the
+    // IPMB log shows, as the ones its handler refuses.
+    commands.Register(
+        ipmi::kNetFnApp, ipmi::kSendMessage, {RequestLength::AtLeast(1)},
+        [this](const ipmi::Request& request) { return SendMessage(request); },
+        [this](const ipmi::Request&, std::uint8_t code) { Refuse(code, "no channel byte"); });
+    commands.Register(ipmi::kNetFnApp, ipmi::kGetMessage, {RequestLength::Exactly(0)},
+                      [this](const ipmi::Request&) { return GetMessage(); });
+    commands.Register(ipmi::kNetFnApp, ipmi::kGetMessageFlags, {RequestLength::Exactly(0)},
+                      [this](const ipmi::Request&) { return GetMessageFlags(); });
+    commands.Register(ipmi::kNetFnApp, ipmi::kClearMessageFlags, {RequestLength::Exactly(1)},
                       [this](const ipmi::Request& request) { return ClearMessageFlags(request); });
-    commands.Register(ipmi::kNetFnApp, ipmi::kGetChannelInfo,
+    commands.Register(ipmi::kNetFnApp, ipmi::kGetChannelInfo, {RequestLength::Exactly(1)},
                       [this](const ipmi::Request& request) { return GetChannelInfo(request); });
 }
 
@@ -81,7 +83,6 @@ ipmi::Response Bmc::Refuse(std::uint8_t completionCode, const std::string& reaso
 }
 
 ipmi::Response Bmc::SendMessage(const ipmi::Request& request) {
-    if (request.data.empty()) return Refuse(ipmi::kInvalidLength, "no channel byte");
     const std::uint8_t channel = request.data[0] & kChannelMask;
     if (const unsigned tracking = request.data[0] >> kTrackingShift; tracking > kTrackRequest) {
         return Refuse(ipmi::kInvalidDataField,
@@ -138,8 +139,7 @@ ipmi::Response Bmc::SendMessage(const ipmi::Request& request) {
     return ipmi::Response::Code(ipmi::kOk);
 }
 
-ipmi::Response Bmc::GetMessage(const ipmi::Request& request) {
-    if (!request.data.empty()) return ipmi::Response::Code(ipmi::kInvalidLength);
+ipmi::Response Bmc::GetMessage() {
     if (mGetMessageFault.times.Strike()) {
         return ipmi::Response::Code(static_cast<std::uint8_t>(mGetMessageFault.code));
     }
@@ -150,19 +150,17 @@ ipmi::Response Bmc::GetMessage(const ipmi::Request& request) {
     return response;
 }
 
-ipmi::Response Bmc::GetMessageFlags(const ipmi::Request& request) {
-    if (!request.data.empty()) return ipmi::Response::Code(ipmi::kInvalidLength);
-    return {ipmi::kOk, {static_cast<std::uint8_t>(Attention() ? kReceiveMessageAvailable : 0)}};
+ipmi::Response Bmc::GetMessageFlags() const {
+    return {ipmi::kOk,
+            {static_cast<std::uint8_t>(Attention() ? ipmi::kReceiveMessageAvailable : 0)}};
 }
 
 ipmi::Response Bmc::ClearMessageFlags(const ipmi::Request& request) {
-    if (request.data.size() != 1) return ipmi::Response::Code(ipmi::kInvalidLength);
-    if (request.data[0] & kReceiveMessageAvailable) mQueue.Clear();
+    if (request.data[0] & ipmi::kReceiveMessageAvailable) mQueue.Clear();
     return ipmi::Response::Code(ipmi::kOk);
 }
 
 ipmi::Response Bmc::GetChannelInfo(const ipmi::Request& request) {
-    if (request.data.size() != 1) return ipmi::Response::Code(ipmi::kInvalidLength);
     std::uint8_t channel = request.data[0] & kChannelMask;
     // Only the system interface reaches this BMC's command table directly
     // with a channel of its own; a LAN session asks about channels by
@@ -171,10 +169,10 @@ ipmi::Response Bmc::GetChannelInfo(const ipmi::Request& request) {
     std::uint8_t medium = 0;
     std::uint8_t protocol = 0;
     if (channel == kSystemInterfaceChannel) {
-        medium = kMediumSystemInterface;
+        medium = ipmi::kMediumSystemInterface;
         protocol = kProtocolKcs;
     } else if (mBus.HasChannel(channel)) {
-        medium = kMediumIpmb;
+        medium = ipmi::kMediumIpmb;
         protocol = kProtocolIpmb;
     } else {
         return ipmi::Response::Code(ipmi::kInvalidDataField);

@@ -79,8 +79,8 @@ class Bmc : public Device {
   private:
     void RegisterMessaging();
     ipmi::Response SendMessage(const ipmi::Request& request);
-    ipmi::Response GetMessage(const ipmi::Request& request);
-    ipmi::Response GetMessageFlags(const ipmi::Request& request);
+    ipmi::Response GetMessage();
+    ipmi::Response GetMessageFlags() const;
     ipmi::Response ClearMessageFlags(const ipmi::Request& request);
     ipmi::Response GetChannelInfo(const ipmi::Request& request);
     ipmi::Response Refuse(std::uint8_t completionCode, const std::string& reason);

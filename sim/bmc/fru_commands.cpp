@@ -50,18 +50,52 @@ ipmi::Response ControllerFru::Refuse(const AccessRecord& access, const FruDevice
     return Answer(access, answer.completionCode, answer.note);
 }
 
-std::optional<ipmi::Response> ControllerFru::Malformed(const ipmi::Request& request,
-                                                       const AccessRecord& access,
-                                                       bool lengthFits) {
+AccessRecord ControllerFru::Record(const char* operation) const {
+    return {operation, mController, "-", "", 0, 0};
+}
+
+void ControllerFru::LogFormRefusal(const AccessRecord& access, const ipmi::Request& request,
+                                   std::uint8_t completionCode) {
+    Answer(access, completionCode,
+           completionCode == ipmi::kInvalidForLun
+               ? "LUN " + std::to_string(request.lun)
+               : "request of " + std::to_string(request.data.size()) + " bytes");
+}
+
+void ControllerFru::Serve(ipmi::CommandTable& commands, bool inventory, bool memories) {
+    using ipmi::RequestLength;
+    const auto logRefusal = [this](const char* operation) {
+        return [this, operation](const ipmi::Request& request, std::uint8_t code) {
+            LogFormRefusal(Record(operation), request, code);
+        };
+    };
     // The FRU commands and Master Write-Read live on the controller's LUN 0.
-    if (request.lun != 0) {
-        return Answer(access, ipmi::kInvalidForLun, "LUN " + std::to_string(request.lun));
+    if (inventory) {
+        commands.Register(
+            ipmi::kNetFnStorage, kGetFruInventoryAreaInfo,
+            {RequestLength::Exactly(1), ipmi::kLunZero},
+            [this](const ipmi::Request& request) { return InventoryAreaInfo(request); },
+            logRefusal("info"));
+        commands.Register(
+            ipmi::kNetFnStorage, kReadFruData,
+            {RequestLength::Exactly(kReadRequestBytes), ipmi::kLunZero},
+            [this](const ipmi::Request& request) { return ReadFruData(request); },
+            logRefusal("read"));
+        commands.Register(
+            ipmi::kNetFnStorage, kWriteFruData,
+            {RequestLength::AtLeast(kWriteHeaderBytes), ipmi::kLunZero},
+            [this](const ipmi::Request& request) { return WriteFruData(request); },
+            logRefusal("write"));
     }
-    if (!lengthFits) {
-        return Answer(access, ipmi::kInvalidLength,
-                      "request of " + std::to_string(request.data.size()) + " bytes");
+    if (memories) {
+        commands.Register(
+            ipmi::kNetFnApp, kMasterWriteRead,
+            {RequestLength::AtLeast(kMasterWriteReadHeaderBytes), ipmi::kLunZero},
+            [this](const ipmi::Request& request) { return MasterWriteRead(request); },
+            [this](const ipmi::Request& request, std::uint8_t code) {
+                LogFormRefusal(MasterWriteReadRecord(request.data), request, code);
+            });
     }
-    return std::nullopt;
 }
 
 std::optional<ipmi::Response> ControllerFru::FindLogical(std::uint8_t id, AccessRecord& access,
@@ -81,8 +115,7 @@ std::optional<ipmi::Response> ControllerFru::FindLogical(std::uint8_t id, Access
 }
 
 ipmi::Response ControllerFru::InventoryAreaInfo(const ipmi::Request& request) {
-    AccessRecord access{"info", mController, "-", "", 0, 0};
-    if (auto refusal = Malformed(request, access, request.data.size() == 1)) return *refusal;
+    AccessRecord access = Record("info");
     FruDevice* device = nullptr;
     if (auto refusal = FindLogical(request.data[0], access, &device)) return *refusal;
     const std::uint32_t size = device->Size();
@@ -93,10 +126,7 @@ ipmi::Response ControllerFru::InventoryAreaInfo(const ipmi::Request& request) {
 }
 
 ipmi::Response ControllerFru::ReadFruData(const ipmi::Request& request) {
-    AccessRecord access{"read", mController, "-", "", 0, 0};
-    if (auto refusal = Malformed(request, access, request.data.size() == kReadRequestBytes)) {
-        return *refusal;
-    }
+    AccessRecord access = Record("read");
     access.offset = Offset(request.data);
     access.length = request.data[3];
     FruDevice* device = nullptr;
@@ -125,10 +155,7 @@ ipmi::Response ControllerFru::ReadFruData(const ipmi::Request& request) {
 }
 
 ipmi::Response ControllerFru::WriteFruData(const ipmi::Request& request) {
-    AccessRecord access{"write", mController, "-", "", 0, 0};
-    if (auto refusal = Malformed(request, access, request.data.size() >= kWriteHeaderBytes)) {
-        return *refusal;
-    }
+    AccessRecord access = Record("write");
     const auto data = request.data.subspan(kWriteHeaderBytes);
     access.offset = Offset(request.data);
     access.length = static_cast<std::uint32_t>(data.size());

@@ -23,6 +23,8 @@ enum StorageCommand : std::uint8_t {
     kWriteFruData = 0x12,
 };
 inline constexpr std::uint8_t kMasterWriteRead = 0x52;  // application network function
+// Bus ID, slave address and read count, before the bytes to write.
+inline constexpr std::size_t kMasterWriteReadHeaderBytes = 3;
 inline constexpr std::uint8_t kAccessMemoryCommand = 0x17;
 
 class ControllerFru {
@@ -33,6 +35,11 @@ class ControllerFru {
     void Add(FruDevice& device) { mDevices.push_back(&device); }
     bool HasLogicalDevices() const;
     bool HasMemories() const;
+
+    // Registers the FRU inventory commands (inventory) and Master
+    // Write-Read (memories) with the controller's table, on LUN 0 with the
+    // length each takes.
+    void Serve(ipmi::CommandTable& commands, bool inventory, bool memories);
 
     ipmi::Response InventoryAreaInfo(const ipmi::Request& request);
     ipmi::Response ReadFruData(const ipmi::Request& request);
@@ -49,9 +56,13 @@ class ControllerFru {
     ipmi::Response Answer(const AccessRecord& access, std::uint8_t completionCode,
                           const std::string& note, std::vector<std::uint8_t> data = {});
     ipmi::Response Refuse(const AccessRecord& access, const FruDevice::Answer& answer);
-    // The refusal of a request on another LUN or of the wrong length.
-    std::optional<ipmi::Response> Malformed(const ipmi::Request& request,
-                                            const AccessRecord& access, bool lengthFits);
+    // The record of a request before anything in it is looked at.
+    AccessRecord Record(const char* operation) const;
+    AccessRecord MasterWriteReadRecord(std::span<const std::uint8_t> data) const;
+    // Logs the table's refusal of a request on another LUN or of the wrong
+    // length, as the controller's other refusals are logged.
+    void LogFormRefusal(const AccessRecord& access, const ipmi::Request& request,
+                        std::uint8_t completionCode);
     // The refusal of a request that does not name a usable logical device;
     // sets *device otherwise.
     std::optional<ipmi::Response> FindLogical(std::uint8_t id, AccessRecord& access,

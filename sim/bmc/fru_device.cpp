@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/ipmi.h"
 
 namespace sim::fru {
 
@@ -14,7 +15,6 @@ namespace {
 
 constexpr std::uint8_t kErased = 0xFF;
 constexpr std::uint8_t kWriteProtectedOffset = 0x80;  // Write FRU Data
-constexpr std::uint8_t kNakOnWrite = 0x83;            // Master Write-Read
 
 std::vector<std::uint8_t> InitialContents(const DeviceConfig& config) {
     switch (config.initial) {
@@ -80,8 +80,9 @@ std::optional<FruDevice::Answer> FruDevice::Refused(Direction direction, std::ui
         if (direction == Direction::kWrite) {
             for (const ByteRange& range : mConfig.writeProtected) {
                 if (range.Overlaps(cell, 1)) {
-                    return Answer{mConfig.IsMemory() ? kNakOnWrite : kWriteProtectedOffset,
-                                  "write-protected"};
+                    return Answer{
+                        mConfig.IsMemory() ? std::uint8_t{ipmi::kNak} : kWriteProtectedOffset,
+                        "write-protected"};
                 }
             }
         }

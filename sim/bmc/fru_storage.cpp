@@ -135,24 +135,8 @@ void FruStorage::Serve(ipmi::Controller& controller, bool isBmc) {
     for (const auto& device : mDevices) {
         if (device->Config().controller == controller.Name()) service->Add(*device);
     }
-    fru::ControllerFru& fru = *service;
-    ipmi::CommandTable& commands = controller.Commands();
-    if (isBmc || fru.HasLogicalDevices()) {
-        commands.Register(
-            ipmi::kNetFnStorage, fru::kGetFruInventoryAreaInfo,
-            [&fru](const ipmi::Request& request) { return fru.InventoryAreaInfo(request); });
-        commands.Register(
-            ipmi::kNetFnStorage, fru::kReadFruData,
-            [&fru](const ipmi::Request& request) { return fru.ReadFruData(request); });
-        commands.Register(
-            ipmi::kNetFnStorage, fru::kWriteFruData,
-            [&fru](const ipmi::Request& request) { return fru.WriteFruData(request); });
-    }
-    if (isBmc || fru.HasMemories()) {
-        commands.Register(
-            ipmi::kNetFnApp, fru::kMasterWriteRead,
-            [&fru](const ipmi::Request& request) { return fru.MasterWriteRead(request); });
-    }
+    service->Serve(controller.Commands(), isBmc || service->HasLogicalDevices(),
+                   isBmc || service->HasMemories());
     mServices.push_back(std::move(service));
 }
 

@@ -49,10 +49,21 @@ enum AppCommand : std::uint8_t {
     kGetChannelInfo = 0x42,
 };
 
+// Get Message Flags: a message waits in the receive message queue.
+inline constexpr std::uint8_t kReceiveMessageAvailable = 0x01;
+
+// Channel medium types, as Get Channel Info reports them.
+enum ChannelMedium : std::uint8_t {
+    kMediumIpmb = 0x01,
+    kMediumSystemInterface = 0x0C,
+};
+
 enum CompletionCode : std::uint8_t {
     kOk = 0x00,
-    kNoMessage = 0x80,  // Get Message: the receive message queue is empty
-    kNak = 0x83,        // Send Message: the target did not acknowledge on the bus
+    kNoMessage = 0x80,        // Get Message: the receive message queue is empty
+    kLostArbitration = 0x81,  // Send Message, Master Write-Read: lost the bus
+    kBusError = 0x82,         // Send Message, Master Write-Read
+    kNak = 0x83,  // Send Message, Master Write-Read: the target did not acknowledge on the bus
     kNodeBusy = 0xC0,
     kInvalidCommand = 0xC1,
     kInvalidForLun = 0xC2,

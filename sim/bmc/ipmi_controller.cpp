@@ -71,30 +71,49 @@ std::vector<AnswerFault> AnswerFaults(const Settings& settings, const std::strin
 
 // ------------------------------------------------------------ command table
 
-void CommandTable::Register(std::uint8_t netFn, std::uint8_t cmd, Handler handler) {
+void CommandTable::Register(std::uint8_t netFn, std::uint8_t cmd, RequestForm form, Handler handler,
+                            RefusalHook refused) {
     if (netFn % 2 != 0 || netFn > kMaxNetFn) {
         throw std::logic_error("IPMI command registered under a response's or no network function");
     }
-    if (!mHandlers.emplace(std::pair(netFn, cmd), std::move(handler)).second) {
+    if (!mCommands
+             .emplace(std::pair(netFn, cmd), Entry{form, std::move(handler), std::move(refused)})
+             .second) {
         char what[64];
         std::snprintf(what, sizeof what, "IPMI command %02Xh/%02Xh registered twice", netFn, cmd);
         throw std::logic_error(what);
     }
 }
 
+void CommandTable::Register(std::uint8_t netFn, std::uint8_t cmd, Handler handler) {
+    Register(netFn, cmd, RequestForm{}, std::move(handler));
+}
+
 bool CommandTable::Has(std::uint8_t netFn, std::uint8_t cmd) const {
-    return mHandlers.count({netFn, cmd}) != 0;
+    return mCommands.count({netFn, cmd}) != 0;
+}
+
+std::uint8_t CommandTable::FormRefusal(const RequestForm& form, const Request& request) {
+    const bool servedLun = request.lun < 8 && (form.luns >> request.lun & 1) != 0;
+    if (!servedLun) return kInvalidForLun;
+    if (!form.length.Fits(request.data.size())) return kInvalidLength;
+    return kOk;
 }
 
 Response CommandTable::Dispatch(const Request& request) const {
-    const auto handler = mHandlers.find({request.netFn, request.cmd});
-    if (handler == mHandlers.end()) return Response::Code(kInvalidCommand);
-    return handler->second(request);
+    const auto found = mCommands.find({request.netFn, request.cmd});
+    if (found == mCommands.end()) return Response::Code(kInvalidCommand);
+    const Entry& command = found->second;
+    if (const std::uint8_t refusal = FormRefusal(command.form, request); refusal != kOk) {
+        if (command.refused) command.refused(request, refusal);
+        return Response::Code(refusal);
+    }
+    return command.handler(request);
 }
 
 std::vector<std::pair<std::uint8_t, std::uint8_t>> CommandTable::Commands() const {
     std::vector<std::pair<std::uint8_t, std::uint8_t>> commands;
-    for (const auto& [command, handler] : mHandlers) commands.push_back(command);
+    for (const auto& [command, entry] : mCommands) commands.push_back(command);
     return commands;
 }
 
@@ -161,10 +180,10 @@ Controller::Controller(std::string name, std::uint8_t address, const Settings& s
       mAddress(address),
       mIdentity(DeviceIdentity::FromSettings(settings, prefix, defaults)),
       mAnswerFaults(AnswerFaults(settings, prefix + "fault.answer")) {
-    mCommands.Register(kNetFnApp, kGetDeviceId, [this](const Request& request) {
-        if (!request.data.empty()) return Response::Code(kInvalidLength);
-        return Response{kOk, mIdentity.DeviceIdData()};
-    });
+    mCommands.Register(kNetFnApp, kGetDeviceId, {RequestLength::Exactly(0)},
+                       [this](const Request&) {
+                           return Response{kOk, mIdentity.DeviceIdData()};
+                       });
 }
 
 Response Controller::Handle(const Request& request) {

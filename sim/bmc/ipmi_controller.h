@@ -3,23 +3,33 @@
 // reports it, and its command table.
 //
 // THE COMMAND TABLE. Every command a controller serves is a handler
-// registered by network function and command; the request's bytes go in,
-// the response's completion code and bytes come out:
+// registered by network function and command, with the form of its request:
+// how many data bytes it takes (exactly so many, or at least so many) and
+// the LUNs it is served on. The request's bytes go in, the response's
+// completion code and bytes come out:
 //
 //     bmc.Commands().Register(ipmi::kNetFnStorage, 0x11,  // Read FRU Data
+//         {ipmi::RequestLength::Exactly(4), ipmi::kLunZero},
 //         [this](const ipmi::Request& request) -> ipmi::Response {
-//             if (request.data.size() != 4) return ipmi::Response::Code(ipmi::kInvalidLength);
-//             ...
+//             ...  // request.data holds its 4 bytes
 //             return {ipmi::kOk, bytes};
 //         });
+//
+// The table checks the form once, before the handler runs, as a BMC's
+// firmware does in its dispatcher: a LUN the command is not served on
+// answers C2h, then a request of another length answers C7h; the handler
+// does not run for either, and is told nothing, but an optional refusal
+// hook hears of them (a component that logs its answers logs these too).
+// Handlers keep only the checks of their own fields. A command registered
+// without a form takes any length on any LUN and checks for itself.
 //
 // A command nobody registered answers C1h (invalid command), as does any
 // request with a response's (odd) network function. Registering a command
 // twice, or under an odd network function, is a fault in the machine's
 // construction (std::logic_error); a later part that changes a command's
-// behaviour at run time keeps that state in its own handler. Handlers run on the caller's thread,
-// during the port write, session call or Send Message that delivered the request, and must check
-// every length before they read the request data.
+// behaviour at run time keeps that state in its own handler. Handlers run
+// on the caller's thread, during the port write, session call or Send
+// Message that delivered the request.
 //
 // Every controller registers Get Device ID (06h/01h) from its identity:
 //   data[0] device ID; [1] device revision (bit 7: provides device SDRs);
@@ -51,6 +61,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <ostream>
 #include <string>
@@ -63,10 +74,37 @@
 
 namespace sim::ipmi {
 
+// How many data bytes a command's request carries.
+struct RequestLength {
+    std::size_t minimum = 0;
+    std::size_t maximum = std::numeric_limits<std::size_t>::max();
+
+    static constexpr RequestLength Exactly(std::size_t bytes) { return {bytes, bytes}; }
+    static constexpr RequestLength AtLeast(std::size_t bytes) {
+        return {bytes, std::numeric_limits<std::size_t>::max()};
+    }
+    constexpr bool Fits(std::size_t bytes) const { return bytes >= minimum && bytes <= maximum; }
+};
+
+// The LUNs a command is served on, one bit per LUN.
+inline constexpr std::uint8_t kEveryLun = 0xFF;
+inline constexpr std::uint8_t kLunZero = 0x01;
+
+struct RequestForm {
+    RequestLength length;
+    std::uint8_t luns = kEveryLun;
+};
+
 class CommandTable {
   public:
     using Handler = std::function<Response(const Request&)>;
+    // Hears of a request the table refused for its form, and the code it
+    // answered (C2h or C7h).
+    using RefusalHook = std::function<void(const Request&, std::uint8_t completionCode)>;
 
+    void Register(std::uint8_t netFn, std::uint8_t cmd, RequestForm form, Handler handler,
+                  RefusalHook refused = {});
+    // Any length on any LUN: the handler checks for itself.
     void Register(std::uint8_t netFn, std::uint8_t cmd, Handler handler);
     bool Has(std::uint8_t netFn, std::uint8_t cmd) const;
     Response Dispatch(const Request& request) const;
@@ -74,7 +112,15 @@ class CommandTable {
     std::vector<std::pair<std::uint8_t, std::uint8_t>> Commands() const;
 
   private:
-    std::map<std::pair<std::uint8_t, std::uint8_t>, Handler> mHandlers;
+    struct Entry {
+        RequestForm form;
+        Handler handler;
+        RefusalHook refused;
+    };
+    // The completion code that refuses the request's form, or kOk.
+    static std::uint8_t FormRefusal(const RequestForm& form, const Request& request);
+
+    std::map<std::pair<std::uint8_t, std::uint8_t>, Entry> mCommands;
 };
 
 struct DeviceIdentity {

@@ -12,10 +12,8 @@ namespace sim::fru {
 
 namespace {
 
-constexpr std::size_t kRequestHeaderBytes = 3;  // bus ID, slave address, read count
-constexpr std::size_t kAddressBytes = 2;        // high and low, or 17h and the address
+constexpr std::size_t kAddressBytes = 2;  // high and low, or 17h and the address
 constexpr std::uint8_t kSlaveAddressMask = 0xFE;
-constexpr std::uint8_t kNakOnWrite = 0x83;
 
 std::string BusTarget(std::uint8_t bus, std::uint8_t slave) {
     char text[32];
@@ -29,6 +27,17 @@ const char* OperationOf(std::uint8_t count, std::size_t written) {
 }
 
 }  // namespace
+
+AccessRecord ControllerFru::MasterWriteReadRecord(std::span<const std::uint8_t> data) const {
+    // A request too short to hold its read count is logged as one that
+    // reads and writes nothing.
+    const bool whole = data.size() >= kMasterWriteReadHeaderBytes;
+    const std::uint8_t count = whole ? data[2] : 0;
+    const std::size_t written = whole ? data.size() - kMasterWriteReadHeaderBytes : 0;
+    AccessRecord access = Record(OperationOf(count, written));
+    access.length = count;
+    return access;
+}
 
 std::optional<ipmi::Response> ControllerFru::FindMemory(std::uint8_t bus, std::uint8_t slave,
                                                         AccessRecord& access, FruDevice** device) {
@@ -45,7 +54,7 @@ std::optional<ipmi::Response> ControllerFru::FindMemory(std::uint8_t bus, std::u
         }
     }
     if (!busThere) return Answer(access, ipmi::kInvalidDataField, "no such bus");
-    return Answer(access, kNakOnWrite, "no device acknowledges the address");
+    return Answer(access, ipmi::kNak, "no device acknowledges the address");
 }
 
 std::optional<ipmi::Response> ControllerFru::Decode(const FruDevice& device,
@@ -58,7 +67,7 @@ std::optional<ipmi::Response> ControllerFru::Decode(const FruDevice& device,
         written[0] != kAccessMemoryCommand) {
         char note[48];
         std::snprintf(note, sizeof note, "command %02Xh not acknowledged", written[0]);
-        return Answer(access, kNakOnWrite, note);
+        return Answer(access, ipmi::kNak, note);
     }
     if (written.size() < kAddressBytes) return std::nullopt;
     const std::uint32_t address = device.Config().kind == DeviceKind::kCommand17
@@ -72,13 +81,9 @@ std::optional<ipmi::Response> ControllerFru::Decode(const FruDevice& device,
 
 ipmi::Response ControllerFru::MasterWriteRead(const ipmi::Request& request) {
     const auto data = request.data;
-    const std::uint8_t count = data.size() >= kRequestHeaderBytes ? data[2] : 0;
-    const auto written = data.size() > kRequestHeaderBytes ? data.subspan(kRequestHeaderBytes)
-                                                           : std::span<const std::uint8_t>{};
-    AccessRecord access{OperationOf(count, written.size()), mController, "-", "", 0, count};
-    if (auto refusal = Malformed(request, access, data.size() >= kRequestHeaderBytes)) {
-        return *refusal;
-    }
+    const std::uint8_t count = data[2];
+    const auto written = data.subspan(kMasterWriteReadHeaderBytes);
+    AccessRecord access = MasterWriteReadRecord(data);
     FruDevice* device = nullptr;
     if (auto refusal = FindMemory(data[0], data[1] & kSlaveAddressMask, access, &device)) {
         return *refusal;

@@ -48,7 +48,10 @@ void BuildMachine(Machine& machine) {
     AddChipset(machine);
     machine.Add<CmosRam>();
     machine.Add<PostCodePort>();
-    machine.Add<BiosFlashService>(BiosFlashConfig::FromSettings(machine.Config()));
+    BiosFlashConfig bios = BiosFlashConfig::FromSettings(machine.Config());
+    FlashPart& biosFlash =
+        machine.AddFlashPart(BoardFlashChip(bios.layout.romBytes), kBiosFlashPart);
+    machine.Add<BiosFlashService>(std::move(bios), biosFlash);
     machine.Add<QuorzelModule>();
     Bmc& bmc = machine.Add<Bmc>();
     machine.Add<FruStorage>(bmc);

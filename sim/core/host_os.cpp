@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "sim/core/clock.h"
@@ -21,6 +22,15 @@ namespace {
 constexpr std::uint64_t kPageBytes = 4096;
 constexpr std::uint64_t kFirstMiB = 0x100000;
 constexpr std::uint64_t kNsPerMs = 1'000'000;
+
+// A call the test made fail fails with its errno before it does anything;
+// otherwise it does what it does.
+template <class Call>
+int Result(int injectedErrno, Call call) {
+    if (injectedErrno == 0) return call();
+    errno = injectedErrno;
+    return -1;
+}
 
 // The fixed part of a Linux /proc/devices; registered drivers are added to
 // the character devices.
@@ -246,6 +256,24 @@ std::optional<std::uint64_t> HostOs::SystemRamAboveFirstMiB(std::uint64_t offset
         if (from < to) return from / kPageBytes * kPageBytes;
     }
     return std::nullopt;
+}
+
+int HostOs::Unmap(void* view, std::size_t length) {
+    mLog.Add({"host", "munmap", 0, length, 0, ""});
+    return Result(mFaults.unmapErrno, [&] { return mViews.Unmap(view, length); });
+}
+
+int HostOs::Iopl(int level) {
+    mLog.Add({"host", "iopl", 0, static_cast<std::uint64_t>(level), 0, ""});
+    return Result(mFaults.ioplErrno, [] { return 0; });
+}
+
+int HostOs::SetAffinity(pid_t pid, std::size_t maskBytes, const void* mask) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, mask, std::min(maskBytes, sizeof bits));
+    mLog.Add({"host", "sched_setaffinity", static_cast<std::uint64_t>(pid), bits,
+              static_cast<unsigned>(maskBytes), ""});
+    return Result(mFaults.affinityErrno, [] { return 0; });
 }
 
 std::optional<std::uint64_t> HostOs::MapPhysical(int fd, std::uint64_t offset, std::uint64_t length,

@@ -27,7 +27,9 @@
 // "unlink", "shell", "register-driver", "unregister-driver",
 // "module-load" / "module-unload" (detail = the module's name),
 // "sys-module" (a look at /sys/module: value 1 when the module is there,
-// detail = its name).
+// detail = its name), "munmap" (value = length), "iopl" (value = the
+// level), "sched_setaffinity" (address = pid, value = the mask's first 64
+// bits, width = the mask's bytes).
 //
 // Every descriptor it hands out is a real descriptor of /dev/null, so that
 // descriptors are unique in the process and a stream can be built on one;
@@ -46,7 +48,7 @@
 #include <string>
 #include <vector>
 
-#include "hw/hw.h"
+#include "sim/core/mappings.h"
 
 namespace sim {
 
@@ -96,13 +98,15 @@ struct HostFaults {
 
 class HostOs {
   public:
-    static constexpr const char* kMemoryDevice = hw::kPhysicalMemoryDevice;
+    // The path programs open to map physical memory, as the kernel names
+    // it; the platform layer's sim backend checks that its own name agrees.
+    static constexpr const char* kMemoryDevice = "/dev/mem";
     // A program of the simulated shell: gets the words of the command line
     // (redirections removed) and returns its exit status.
     using Program = std::function<int(const std::vector<std::string>& words)>;
 
-    HostOs(RequestLog& log, MemoryMap& memory, VirtualClock& clock)
-        : mLog(log), mMemory(memory), mClock(clock) {}
+    HostOs(RequestLog& log, MemoryMap& memory, VirtualClock& clock, Mappings& views)
+        : mLog(log), mMemory(memory), mClock(clock), mViews(views) {}
 
     HostFaults& Faults() { return mFaults; }
     void SetStrictDevmem(bool strict) { mStrictDevmem = strict; }
@@ -144,6 +148,14 @@ class HostOs {
     // The physical address a mapping of the descriptor shows, or errno.
     std::optional<std::uint64_t> MapPhysical(int fd, std::uint64_t offset, std::uint64_t length,
                                              int* error);
+    // Removes a view of the memory device: 0, or -1 with errno set.
+    int Unmap(void* view, std::size_t length);
+
+    // ---- the process; each returns 0, or -1 with errno set
+    int Iopl(int level);
+    // The first 64 bits of the mask are what the log keeps: the simulated
+    // server has no more processors than that.
+    int SetAffinity(pid_t pid, std::size_t maskBytes, const void* mask);
     // poll() for input: 1 readable, 0 the time ran out, -1 with errno set.
     // Waiting advances the virtual clock to the moment the driver says it
     // will be readable, or to the end of the time; a negative time waits
@@ -179,6 +191,7 @@ class HostOs {
     RequestLog& mLog;
     MemoryMap& mMemory;
     VirtualClock& mClock;
+    Mappings& mViews;
     HostFaults mFaults;
     bool mStrictDevmem = true;
     std::set<std::string> mModules;

@@ -27,14 +27,10 @@ constexpr std::uint64_t kMaxMajor = 4095;
 constexpr std::size_t kMaxMessage = IPMI_MAX_MSG_LENGTH;  // 272
 constexpr std::uint8_t kChannels = IPMI_NUM_CHANNELS;
 constexpr std::uint8_t kSequences = 64;
-constexpr int kDefaultRetries = 4;          // default_max_retries
-constexpr unsigned kDefaultRetryMs = 2000;  // default_retry_ms
-constexpr std::uint8_t kKernelLun = 2;      // the kernel's LUN on every channel
-constexpr std::uint8_t kChannelMediumIpmb = 0x01;
-constexpr std::uint8_t kReceiveMessageAvailable = 0x01;
-constexpr std::uint8_t kLostArbitration = 0x81;
-constexpr std::uint8_t kBusError = 0x82;
-constexpr unsigned kMaxFetches = 256;  // Get Message requests in one round
+constexpr int kDefaultRetries = 4;                  // default_max_retries
+constexpr unsigned kDefaultRetryMs = 2000;          // default_retry_ms
+constexpr std::uint8_t kKernelLun = ipmi::kSmsLun;  // the kernel's LUN on every channel
+constexpr unsigned kMaxFetches = 256;               // Get Message requests in one round
 // A Get Message response with an IPMB response in it: channel, netFn/LUN,
 // checksum, rsSA, rqSeq/rsLUN, cmd, completion code, checksum at least.
 constexpr std::size_t kShortestIpmbResponse = 8;
@@ -52,7 +48,7 @@ std::string MessageText(std::uint8_t netFn, std::uint8_t cmd, std::span<const st
 }
 
 bool Retried(std::uint8_t code) {
-    return code == ipmi::kNodeBusy || code == kLostArbitration || code == kBusError ||
+    return code == ipmi::kNodeBusy || code == ipmi::kLostArbitration || code == ipmi::kBusError ||
            code == ipmi::kNak;
 }
 
@@ -280,8 +276,7 @@ void KernelIpmi::ScanChannels() {
             }
             continue;
         }
-        if (info.response.data.size() >= 2 &&
-            (info.response.data[1] & 0x7F) == kChannelMediumIpmb) {
+        if (info.response.data.size() >= 2 && (info.response.data[1] & 0x7F) == ipmi::kMediumIpmb) {
             mIpmbChannels.insert(channel);
         }
     }
@@ -392,7 +387,7 @@ void KernelIpmi::SendIpmb(Pending& pending, std::uint64_t atNs, bool* done) {
 void KernelIpmi::FetchMessages(std::uint64_t atNs) {
     const Exchanged flags = Exchange(ipmi::kNetFnApp, 0, ipmi::kGetMessageFlags, {}, true, atNs);
     if (flags.response.completionCode != ipmi::kOk || flags.response.data.empty() ||
-        (flags.response.data[0] & kReceiveMessageAvailable) == 0) {
+        (flags.response.data[0] & ipmi::kReceiveMessageAvailable) == 0) {
         return;
     }
     for (unsigned i = 0; i < kMaxFetches; ++i) {

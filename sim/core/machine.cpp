@@ -17,7 +17,7 @@ std::filesystem::path RegionFile(const std::filesystem::path& dir, const MemoryR
 }  // namespace
 
 Machine::Machine(Settings settings)
-    : mSettings(std::move(settings)), mHost(mLog, mMemory, mClock) {}
+    : mSettings(std::move(settings)), mHost(mLog, mMemory, mClock, mViews) {}
 
 Machine::~Machine() = default;
 
@@ -44,6 +44,18 @@ void Machine::MemoryWrite(std::uint64_t address, unsigned width, std::uint32_t v
     mMemory.Write(address, width, value);
 }
 
+FlashPart& Machine::AddFlashPart(FlashChip chip, std::string stateName) {
+    mFlashParts.push_back(std::make_unique<FlashPart>(std::move(chip), std::move(stateName)));
+    return *mFlashParts.back();
+}
+
+FlashPart* Machine::FindFlashPart(const std::string& stateName) {
+    for (auto& part : mFlashParts) {
+        if (part->StateName() == stateName) return part.get();
+    }
+    return nullptr;
+}
+
 void Machine::LoadState(const std::filesystem::path& dir) {
     for (const auto& [base, region] : mMemory.Regions()) {
         if (!region.persistent) continue;
@@ -53,6 +65,7 @@ void Machine::LoadState(const std::filesystem::path& dir) {
         in.read(reinterpret_cast<char*>(target.bytes.data()),
                 static_cast<std::streamsize>(target.bytes.size()));
     }
+    for (auto& part : mFlashParts) part->LoadState(dir);
     for (auto& device : mDevices) device->LoadState(dir);
 }
 
@@ -68,6 +81,7 @@ bool Machine::SaveState(const std::filesystem::path& dir) const {
                   static_cast<std::streamsize>(region.bytes.size()));
         saved = saved && static_cast<bool>(out);
     }
+    for (const auto& part : mFlashParts) part->SaveState(dir);
     for (const auto& device : mDevices) device->SaveState(dir);
     return saved;
 }

@@ -20,6 +20,7 @@
 #include "sim/core/ports.h"
 #include "sim/core/request_log.h"
 #include "sim/core/settings.h"
+#include "sim/flash/flash_part.h"
 
 namespace sim {
 
@@ -76,6 +77,12 @@ class Machine {
     }
     const std::vector<std::unique_ptr<Device>>& Devices() const { return mDevices; }
 
+    // The board's flash parts. The machine owns them and keeps their
+    // contents in the state directory; devices that reach a part hold a
+    // reference to it, so a part is added before them.
+    FlashPart& AddFlashPart(FlashChip chip, std::string stateName);
+    FlashPart* FindFlashPart(const std::string& stateName);
+
     // The state directory: settings, persistent memory and device state.
     void LoadState(const std::filesystem::path& dir);
     bool SaveState(const std::filesystem::path& dir) const;
@@ -90,6 +97,8 @@ class Machine {
     PciBus mPci;
     HostOs mHost;
     Mappings mViews;
+    // Before the devices, which hold references to them.
+    std::vector<std::unique_ptr<FlashPart>> mFlashParts;
     std::vector<std::unique_ptr<Device>> mDevices;
 };
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "sim/bmc/ipmi.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/core/machine.h"
 
@@ -23,8 +24,6 @@ enum RecordField : std::size_t {
     kRecordBytes = 13,
 };
 static_assert(kRecordBytes <= LIBIPMI_SESSION_BYTES);
-
-constexpr std::uint8_t kBmcAddress = 0x20;
 
 sim::LibipmiEndpoint* Endpoint() {
     return sim::TheMachine().Find<sim::LibipmiEndpoint>();
@@ -61,7 +60,7 @@ uint16_t LIBIPMI_Create_IPMI20_Session(
         return Refused("open", LIBIPMI_E_INVALID_ARGUMENT, "bridged sessions are not offered");
     }
     sim::LibipmiEndpoint* endpoint = Endpoint();
-    if (endpoint == nullptr || bmcAddress != kBmcAddress) {
+    if (endpoint == nullptr || bmcAddress != sim::ipmi::kBmcAddress) {
         return Refused("open", LIBIPMI_E_UNREACHABLE, "no BMC at that address");
     }
     std::uint32_t id = 0;

@@ -151,8 +151,8 @@ void DmiSysfs::Scan() {
     }
 }
 
-int DmiSysfs::Read(hw::DmiTable which, std::vector<std::uint8_t>& bytes) {
-    const bool entry = which == hw::DmiTable::kEntryPoint;
+int DmiSysfs::Read(DmiFile which, std::vector<std::uint8_t>& bytes) {
+    const bool entry = which == DmiFile::kEntryPoint;
     const std::string file = entry ? "smbios_entry_point" : "DMI";
     if (!mExported || !mFound) {
         mMachine.Log().Add({"dmi_sysfs", "read", 0, 0, 0, file + " ENOENT"});

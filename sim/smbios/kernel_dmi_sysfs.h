@@ -37,10 +37,12 @@
 #include <string>
 #include <vector>
 
-#include "hw/hw.h"
 #include "sim/core/machine.h"
 
 namespace sim {
+
+// The two files the kernel exports for the SMBIOS tables.
+enum class DmiFile { kEntryPoint, kStructureTable };
 
 class DmiSysfs : public Device {
   public:
@@ -51,7 +53,7 @@ class DmiSysfs : public Device {
 
     bool Available() const { return mFound.has_value(); }
     // 0 and the file's bytes, or an errno.
-    int Read(hw::DmiTable which, std::vector<std::uint8_t>& bytes);
+    int Read(DmiFile which, std::vector<std::uint8_t>& bytes);
 
     struct Found {
         std::uint64_t entryPointAddress = 0;

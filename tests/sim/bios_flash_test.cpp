@@ -4,16 +4,17 @@
 #include "sim/bios/bios_flash.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "hw/hw.h"
 #include "sim/bios/rom_image_builder.h"
+#include "tests/common/files.h"
 #include "tests/sim/bios_caller.h"
+#include "tests/sim/program_process.h"
 
 namespace {
 
@@ -476,20 +477,14 @@ TEST(BiosFlash, AnotherSmiPortServesTheFlashAndB2hDoesNot) {
 // ------------------------------------------------------------ state
 
 TEST(BiosState, FlashContentsAndTheOpenInterfaceSurviveTheProcess) {
-    char name[] = "/tmp/biosstateXXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(name);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("SRVFW_SIM", dir.c_str(), 1);
+    const test_support::TempDir state("biosstate");
+    const std::filesystem::path& dir = state.Path();
+    // Without FLASH_CLOSE; the state is saved on the way out.
+    ASSERT_TRUE(simtest::ProgramSucceeds(dir, [] {
         BiosCaller caller;
-        const bool done = caller.Open() == 0 && caller.Erase(0xE0000, 0x10000) == 0 &&
-                          caller.Write(0xE0400, Pattern(9)) == 0;
-        std::exit(done ? 0 : 1);  // without FLASH_CLOSE; the state is saved on the way out
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(WEXITSTATUS(status), 0);
+        return caller.Open() == 0 && caller.Erase(0xE0000, 0x10000) == 0 &&
+               caller.Write(0xE0400, Pattern(9)) == 0;
+    }));
 
     sim::Machine next(sim::SettingsOf(dir));
     sim::BuildMachine(next);
@@ -507,7 +502,6 @@ TEST(BiosState, FlashContentsAndTheOpenInterfaceSurviveTheProcess) {
     sim::BuildMachine(other);
     other.LoadState(dir);
     EXPECT_EQ(other.Find<sim::BiosFlashService>()->InstalledRomId(), sim::kDefaultRomId);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

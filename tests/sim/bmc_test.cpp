@@ -1,6 +1,6 @@
 // The BMC's command table: Get Device ID from the configured identity, the
 // answers to what nobody serves, the registration API later parts build on,
-// and injected answers.
+// the form checks it makes before a handler runs, and injected answers.
 #include "sim/bmc/bmc.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/kcs_host.h"
@@ -136,6 +137,65 @@ TEST(BmcCommandTable, ARegisteredHandlerGetsTheRequestBytesAndAnswersOverEveryIn
     std::ostringstream description;
     bmc.Describe(description);
     EXPECT_NE(description.str().find("2E/10"), std::string::npos) << description.str();
+}
+
+// The table checks a command's LUN and length once, before its handler:
+// a request of the wrong form is answered C2h or C7h on the wire and the
+// handler never runs (it would have logged), while the refusal hook hears
+// of it.
+TEST(BmcCommandTable, TheTableRefusesAWrongLunOrLengthBeforeTheHandlerRuns) {
+    sim::Bmc& bmc = Reset();
+    sim::RequestLog& log = sim::TheMachine().Log();
+    std::vector<std::uint8_t> refusals;
+    const auto handler = [&log](const sim::ipmi::Request& request) {
+        log.Add({"oem", "handled", request.cmd, request.data.size(), 0, ""});
+        return sim::ipmi::Response::Code(0x00);
+    };
+    const auto hook = [&refusals](const sim::ipmi::Request&, std::uint8_t code) {
+        refusals.push_back(code);
+    };
+    bmc.Commands().Register(0x2E, 0x20, {sim::ipmi::RequestLength::Exactly(2), sim::ipmi::kLunZero},
+                            handler, hook);
+    bmc.Commands().Register(0x2E, 0x21, {sim::ipmi::RequestLength::AtLeast(1)}, handler);
+
+    struct Case {
+        const char* name;
+        std::uint8_t cmd;
+        std::uint8_t lun;
+        Bytes data;
+        std::uint8_t code;
+    };
+    const Case cases[] = {
+        {"exactly its length on LUN 0", 0x20, 0, {1, 2}, 0x00},
+        {"a byte short", 0x20, 0, {1}, 0xC7},
+        {"a byte over", 0x20, 0, {1, 2, 3}, 0xC7},
+        {"another LUN", 0x20, 1, {1, 2}, 0xC2},
+        {"another LUN and the wrong length: the LUN first", 0x20, 3, {}, 0xC2},
+        {"no byte where one at least is taken", 0x21, 2, {}, 0xC7},
+        {"more than the least, on any LUN", 0x21, 3, {1, 2, 3, 4}, 0x00},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log.Clear();
+        refusals.clear();
+        simtest::KcsHost host;
+        Bytes frame = {static_cast<std::uint8_t>(0x2E << 2 | c.lun), c.cmd};
+        frame.insert(frame.end(), c.data.begin(), c.data.end());
+        Bytes response;
+        ASSERT_EQ(host.Exchange(frame, &response), simtest::KcsHost::Result::kOk);
+        EXPECT_EQ(response, (Bytes{static_cast<std::uint8_t>(0x2F << 2 | c.lun), c.cmd, c.code}));
+
+        const auto exchanges = log.Of("kcs");
+        ASSERT_EQ(exchanges.size(), 1u);
+        const auto exchange = sim::ipmi::LoggedExchange(exchanges[0]);
+        ASSERT_TRUE(exchange.has_value());
+        EXPECT_EQ(exchange->completionCode, c.code);
+        EXPECT_EQ(exchange->request, c.data);
+        EXPECT_EQ(log.Of("oem").size(), c.code == 0x00 ? 1u : 0u);
+        const bool hooked = c.cmd == 0x20 && c.code != 0x00;
+        EXPECT_EQ(refusals,
+                  hooked ? std::vector<std::uint8_t>{c.code} : std::vector<std::uint8_t>{});
+    }
 }
 
 TEST(BmcCommandTable, InjectedAnswersReplaceTheHandlersForTheirCount) {

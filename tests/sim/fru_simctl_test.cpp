@@ -3,10 +3,7 @@
 // IPMI, what that program writes the one after it reads, and what dump-fru
 // saves.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +13,7 @@
 #include "tests/common/files.h"
 #include "tests/common/run_command.h"
 #include "tests/sim/fru_requests.h"
+#include "tests/sim/program_process.h"
 
 namespace {
 
@@ -38,14 +36,7 @@ class FruSimctl : public ::testing::Test {
     // Runs body in a process of its own against the state directory, as a
     // simulated program would; true when body succeeded.
     bool InAnotherProcess(const std::function<bool()>& body) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::setenv("SRVFW_SIM", State().c_str(), 1);
-            std::exit(body() ? 0 : 1);  // the machine saves its state on the way out
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return simtest::ProgramSucceeds(State(), body);
     }
 
     test_support::TempDir mDir{"frusimctl"};

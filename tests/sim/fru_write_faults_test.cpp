@@ -19,8 +19,10 @@
 #include "sim/bmc/fru_image_builder.h"
 #include "sim/bmc/fru_storage.h"
 #include "sim/bmc/kcs_interface.h"
+#include "tests/common/files.h"
 #include "tests/sim/fru_requests.h"
 #include "tests/sim/kcs_host.h"
+#include "tests/sim/program_process.h"
 
 namespace {
 
@@ -338,32 +340,26 @@ TEST(FruWriteFaults, AHeldSignalWaitsWhileTheWritesGoOn) {
 // A process that the signal kills has its write kept in the state
 // directory, as the part kept it.
 TEST(FruWriteFaults, AWriteThatASignalEndsIsKeptInTheStateDirectory) {
-    char dirTemplate[] = "/tmp/fru_signal_XXXXXX";
-    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
-    const std::filesystem::path dir = dirTemplate;
+    const test_support::TempDir state("fru_signal_");
+    const std::filesystem::path& dir = state.Path();
     {
         std::ofstream settings(dir / "settings");
         settings << "fru.devices=baseboard:bmc:0:2048\nfru.memories=\n"
                     "fru.baseboard.fault.signal=0x44:SIGTERM\n";
     }
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        setenv("SRVFW_SIM", dirTemplate, 1);
+    const int status = simtest::RunProgram(dir, [] {
         signal(SIGTERM, SIG_DFL);
         sim::TheMachine();
         WriteFru(0, 0x40, kData);
-        _exit(0);  // not reached: SIGTERM ends the child
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+        return true;  // not reached: SIGTERM ends the child
+    });
+    ASSERT_NE(status, -1);
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), SIGTERM);
     std::ifstream in(dir / "fru-baseboard.bin", std::ios::binary);
     const Bytes cells{std::istreambuf_iterator<char>(in), {}};
     ASSERT_EQ(cells.size(), kDeviceBytes);
     EXPECT_EQ(Bytes(cells.begin() + 0x40, cells.begin() + 0x48), kData);
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -5,13 +5,14 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "hw/hw.h"
+#include "tests/common/files.h"
 #include "tests/sim/bios_caller.h"
+#include "tests/sim/program_process.h"
 
 namespace {
 
@@ -44,19 +45,11 @@ TEST(HostFaultSettings, EachFaultAnswersWithItsErrno) {
 }
 
 TEST(HostFaultSettings, AProgramInAnotherProcessMeetsThem) {
-    char name[] = "/tmp/hostfaultXXXXXX";
-    const std::filesystem::path dir = ::mkdtemp(name);
-    simtest::SettingsOf({{"host.fault.open", "/dev/mem:13"}}).Save(dir / "settings");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::setenv("SRVFW_SIM", dir.c_str(), 1);
-        std::exit(hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR) == -1 && errno == EACCES ? 0
-                                                                                             : 1);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    std::filesystem::remove_all(dir);
+    const test_support::TempDir dir("hostfault");
+    simtest::SettingsOf({{"host.fault.open", "/dev/mem:13"}}).Save(dir.Path() / "settings");
+    EXPECT_TRUE(simtest::ProgramSucceeds(dir.Path(), [] {
+        return hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR) == -1 && errno == EACCES;
+    }));
 }
 
 TEST(HostFaultSettings, MalformedFaultsAreRefused) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 
+#include "hw/hw.h"
 #include "tests/sim/bios_caller.h"
 
 namespace {

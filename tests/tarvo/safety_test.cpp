@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "hw/hw.h"
 #include "tarvo/pending_file.h"
 #include "tarvo/recovery_advice.h"
 #include "tests/common/files.h"

@@ -1,0 +1,141 @@
+// The flash parts the simulated boards can carry. Sizes, IDs and erase
+// layouts are the manufacturers' datasheet values.
+#include <algorithm>
+
+#include "sim/flash/flash_chip.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint32_t kKiB = 1024;
+constexpr std::uint32_t kMiB = 1024 * kKiB;
+constexpr std::uint32_t kSpiPageBytes = 256;
+constexpr std::uint32_t kWordBytes = 2;
+constexpr std::uint8_t kMissingManufacturer = 0xFF;
+constexpr std::uint16_t kMissingDevice = 0xFFFF;
+constexpr std::uint8_t kSpiBlockErase = 0xD8;
+constexpr std::uint8_t kSpiSectorErase = 0x20;
+constexpr std::uint32_t kSectorBytes = 4 * kKiB;
+constexpr std::uint32_t kBlockBytes = 64 * kKiB;
+
+const std::vector<FlashChip>& Table() {
+    static const std::vector<FlashChip> chips = {
+        // The board's own part: ICH-era boards carry a 1 MiB SPI part.
+        {"Macronix",
+         "MX25L8005",
+         0xC2,
+         0x2014,
+         1 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0x20, {{4 * kKiB, 256}}}, {0xD8, {{64 * kKiB, 16}}}, {0xC7, {{1 * kMiB, 1}}}}},
+        {"Winbond",
+         "W25Q64.V",
+         0xEF,
+         0x4017,
+         8 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0x20, {{4 * kKiB, 2048}}},
+          {0x52, {{32 * kKiB, 256}}},
+          {0xD8, {{64 * kKiB, 128}}},
+          {0xC7, {{8 * kMiB, 1}}}}},
+        {"SST",
+         "SST25VF080B",
+         0xBF,
+         0x258E,
+         1 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiAaiWordProgram,
+         kWordBytes,
+         {{0x20, {{4 * kKiB, 256}}},
+          {0x52, {{32 * kKiB, 32}}},
+          {0xD8, {{64 * kKiB, 16}}},
+          {0x60, {{1 * kMiB, 1}}}}},
+        {"SST",
+         "SST25VF016B",
+         0xBF,
+         0x2541,
+         2 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiAaiWordProgram,
+         kWordBytes,
+         {{0x20, {{4 * kKiB, 512}}},
+          {0x52, {{32 * kKiB, 64}}},
+          {0xD8, {{64 * kKiB, 32}}},
+          {0x60, {{2 * kMiB, 1}}}}},
+        {"SST",
+         "SST49LF008A",
+         0xBF,
+         0x005A,
+         1 * kMiB,
+         FlashBus::kFwh,
+         FlashCommandSet::kJedecByteProgram,
+         1,
+         {{0x30, {{4 * kKiB, 256}}}, {0x50, {{64 * kKiB, 16}}}}},
+        // Bottom boot block: the small blocks at the lowest addresses.
+        {"AMD",
+         "Am29LV800BB",
+         0x01,
+         0x225B,
+         1 * kMiB,
+         FlashBus::kParallel,
+         FlashCommandSet::kJedecWordProgram,
+         kWordBytes,
+         {{0x30, {{16 * kKiB, 1}, {8 * kKiB, 2}, {32 * kKiB, 1}, {64 * kKiB, 15}}},
+          {0x10, {{1 * kMiB, 1}}}}},
+    };
+    return chips;
+}
+
+// The erase blocks of an unlisted part: the largest of the usual block
+// sizes that divides it, or one block of the whole part.
+EraseCommand UnlistedEraser(std::uint32_t sizeBytes) {
+    if (sizeBytes == 0) return {kSpiBlockErase, {}};
+    for (const auto& [opcode, block] :
+         {std::pair{kSpiBlockErase, kBlockBytes}, std::pair{kSpiSectorErase, kSectorBytes}}) {
+        if (sizeBytes % block == 0) return {opcode, {{block, sizeBytes / block}}};
+    }
+    return {kSpiBlockErase, {{sizeBytes, 1}}};
+}
+
+}  // namespace
+
+std::uint64_t EraseCommand::Bytes() const {
+    std::uint64_t bytes = 0;
+    for (const EraseRegion& region : regions)
+        bytes += std::uint64_t{region.blockBytes} * region.count;
+    return bytes;
+}
+
+std::span<const FlashChip> FlashChips() {
+    return Table();
+}
+
+const FlashChip* FindFlashChip(std::uint8_t manufacturerId, std::uint16_t deviceId) {
+    const auto chips = FlashChips();
+    const auto found = std::find_if(chips.begin(), chips.end(), [&](const FlashChip& chip) {
+        return chip.manufacturerId == manufacturerId && chip.deviceId == deviceId;
+    });
+    return found == chips.end() ? nullptr : &*found;
+}
+
+FlashChip BoardFlashChip(std::uint32_t sizeBytes) {
+    for (const FlashChip& chip : FlashChips()) {
+        if (chip.sizeBytes == sizeBytes) return chip;
+    }
+    return {"",
+            "unlisted",
+            kMissingManufacturer,
+            kMissingDevice,
+            sizeBytes,
+            FlashBus::kSpi,
+            FlashCommandSet::kSpiPageProgram,
+            kSpiPageBytes,
+            {UnlistedEraser(sizeBytes)}};
+}
+
+}  // namespace sim
