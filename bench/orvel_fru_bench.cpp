@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "bmc/message.h"
 #include "orvel/fru.h"
-#include "orvel/orvel_globals.h"
+#include "orvel/fru_access.h"
 #include "sim/bmc/fru_image_builder.h"
 #include "sim/bmc/fru_log.h"
 #include "sim/bmc/fru_storage.h"
@@ -88,13 +89,15 @@ void BM_ReadWholeFruFromBmc(benchmark::State& state) {
     std::copy(image.begin(), image.end(), cells.begin());
     device.Fill(cells);
     BmcLibInitialize();
-    Orvel_Private::ReqMsg = std::make_unique<BMC_MESSAGE>();
-    Orvel_Private::RespMsg = std::make_unique<BMC_MESSAGE>();
+    const auto request = std::make_unique<BMC_MESSAGE>();
+    const auto response = std::make_unique<BMC_MESSAGE>();
+    int bmcType = BMC_TYPE_NONE;
+    const Orvel_Private::FruAccess with{{*request, *response}, 0, bmcType};
     std::size_t requests = 0;
     for (auto _ : state) {
         sim::TheMachine().Log().Clear();
         Orvel_Private::CFru fru;
-        if (fru.LoadFromSystem() != 0) state.SkipWithError("read failed");
+        if (fru.LoadFromSystem(with) != 0) state.SkipWithError("read failed");
         requests = sim::fru::LoggedAccesses(sim::TheMachine().Log(), "baseboard").size();
     }
     const double least = static_cast<double>((image.size() + 7) / 8);

@@ -1,7 +1,8 @@
 // The BMC's type and IPMI version, told by Get Device ID.
 #include <memory>
 
-#include "bmc/message.h"
+#include "bmc/device_id.h"
+#include "bmc/ipmi_numbers.h"
 #include "bmc/message_state.h"
 
 int g_bmcType = BMC_TYPE_NONE;
@@ -9,12 +10,8 @@ int g_ipmiVersion = 0;
 
 namespace {
 
-constexpr std::uint8_t kAppNetFn = 0x06;
-constexpr std::uint8_t kGetDeviceId = 0x01;
 constexpr unsigned kTimeoutMs = 5000;
 
-// Get Device ID data (after the completion code).
-constexpr std::size_t kIpmiVersionByte = 4;
 constexpr std::size_t kProductIdByte = 9;  // little-endian, two bytes
 // Device ID through product ID are mandatory.
 constexpr std::uint32_t kDeviceIdMinimumLength = 11;
@@ -34,12 +31,10 @@ struct DeviceId {
 };
 
 DeviceId AskDeviceId() {
-    auto request = std::make_unique<BMC_MESSAGE>();
-    request->slaveAddress = kBmcSlaveAddress;
-    request->netFn = kAppNetFn;
-    request->cmd = kGetDeviceId;
+    const auto request = std::make_unique<BMC_MESSAGE>();
     DeviceId answer{0, std::make_unique<BMC_MESSAGE>()};
-    answer.status = ProcessMessage(request.get(), answer.response.get(), kTimeoutMs);
+    BmcExchange exchange(*request, *answer.response);
+    answer.status = RequestDeviceId(exchange);
     return answer;
 }
 
@@ -52,6 +47,11 @@ int TypeOf(const DeviceId& answer) {
 }
 
 }  // namespace
+
+int RequestDeviceId(BmcExchange& exchange) {
+    exchange.Fill({.netFn = ipmi::kNetFnApp, .cmd = ipmi::kGetDeviceId}, {});
+    return exchange.Send(kTimeoutMs);
+}
 
 int GetBmcType(int* type) {
     const DeviceId answer = AskDeviceId();
@@ -68,7 +68,7 @@ int GetBmcTypeVersion(int* type, int* ipmiVersion) {
             g_bmcType = BMC_TYPE_NONE;
             return answer.status != 0 ? answer.status : BMC_TYPE_UNKNOWN;
         }
-        const std::uint8_t version = answer.response->data[kIpmiVersionByte];
+        const std::uint8_t version = answer.response->data[kDeviceIdIpmiVersionByte];
         if (version == kIpmi15) g_ipmiVersion = 1;
         if (version == kIpmi20) g_ipmiVersion = 2;
     }

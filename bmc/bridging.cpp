@@ -6,9 +6,12 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 
 #include "bmc/debug_log.h"
 #include "bmc/interface_report.h"
+#include "bmc/ipmb_frame.h"
+#include "bmc/ipmi_numbers.h"
 #include "bmc/message.h"
 #include "bmc/message_state.h"
 #include "hw/hw.h"
@@ -18,20 +21,12 @@ std::uint8_t incTestCount = 0;
 
 namespace {
 
-constexpr std::uint8_t kAppNetFn = 0x06;
-constexpr std::uint8_t kFirmwareNetFn = 0x08;
-constexpr std::uint8_t kGetMessage = 0x33;
-constexpr std::uint8_t kSendMessage = 0x34;
 constexpr std::uint8_t kRequesterLun = 2;
 constexpr unsigned kTimeoutMs = 5000;
 
 constexpr std::uint8_t kFrontPanel = 0x22;
 // The front panel resets when it leaves firmware transfer and never answers.
 constexpr std::uint8_t kExitFirmwareTransfer = 0x04;
-
-// Completion codes of Send Message and Get Message.
-constexpr std::uint8_t kQueueEmpty = 0x80;
-constexpr std::uint8_t kNakOnWrite = 0x83;
 
 // Firmware transfers go to controllers that are busy writing flash.
 constexpr int kFirmwareAttempts = 23;
@@ -47,21 +42,6 @@ constexpr int kUncountedPollLimit = 126;
 
 constexpr std::uint8_t kLastSequence = 63;
 
-// Send Message data before the request data: channel, rsSA, netFn/LUN,
-// checksum, rqSA, rqSeq/rqLUN, command; and the checksum after it.
-constexpr std::size_t kSendMessageFraming = 8;
-// Get Message data before the answer's data: channel, netFn/LUN, checksum,
-// rsSA, rqSeq/rsLUN, command, completion code; and the checksum after it.
-constexpr std::size_t kGetMessageFraming = 8;
-enum GetMessageByte : std::size_t {
-    kReplyNetFn = 1,
-    kReplyResponder = 3,
-    kReplySequence = 4,
-    kReplyCommand = 5,
-    kReplyCompletionCode = 6,
-    kReplyData = 7,
-};
-
 struct BridgeRecords {
     BMC_MESSAGE sendMessage;
     BMC_MESSAGE getMessage;
@@ -70,7 +50,7 @@ struct BridgeRecords {
 
 void AddressBmc(BMC_MESSAGE& message, std::uint8_t command) {
     message.slaveAddress = kBmcSlaveAddress;
-    message.netFn = kAppNetFn;
+    message.netFn = ipmi::kNetFnApp;
     message.lun = 0;
     message.cmd = command;
 }
@@ -79,20 +59,21 @@ void AddressBmc(BMC_MESSAGE& message, std::uint8_t command) {
 bool BuildSendMessage(const BMC_MESSAGE& request, std::uint8_t channel, std::uint8_t target,
                       BMC_MESSAGE& sendMessage) {
     const std::size_t length = request.dataLength;
-    if (length > kBmcMessageDataSize - kSendMessageFraming) return false;
-    AddressBmc(sendMessage, kSendMessage);
-    std::uint8_t* data = sendMessage.data;
-    data[0] = channel;
-    data[1] = target;
-    data[2] = static_cast<std::uint8_t>((request.netFn << 2) | (request.lun & 0x03));
-    data[3] = static_cast<std::uint8_t>(CalculateChecksum(data + 1, 2));
-    data[4] = kBmcSlaveAddress;
-    data[5] = static_cast<std::uint8_t>((sendSeq << 2) | kRequesterLun);
-    data[6] = request.cmd;
-    std::memcpy(data + 7, request.data, length);
-    data[7 + length] =
-        static_cast<std::uint8_t>(CalculateChecksum(data + 4, static_cast<int>(3 + length)));
-    sendMessage.dataLength = static_cast<std::uint32_t>(length + kSendMessageFraming);
+    if (length > kBmcMessageDataSize - ipmb::kSendMessageFraming) return false;
+    AddressBmc(sendMessage, ipmi::kSendMessage);
+    const std::span<std::uint8_t> data(sendMessage.data, length + ipmb::kSendMessageFraming);
+    data[ipmb::kSendChannel] = channel;
+    data[ipmb::kSendResponder] = target;
+    data[ipmb::kSendNetFnLun] =
+        static_cast<std::uint8_t>((request.netFn << 2) | (request.lun & ipmb::kLunMask));
+    data[ipmb::kSendHeaderCheck] = ipmb::Checksum(
+        data.subspan(ipmb::kSendResponder, ipmb::kSendHeaderCheck - ipmb::kSendResponder));
+    data[ipmb::kSendRequester] = kBmcSlaveAddress;
+    data[ipmb::kSendSequenceLun] = static_cast<std::uint8_t>((sendSeq << 2) | kRequesterLun);
+    data[ipmb::kSendCommand] = request.cmd;
+    std::memcpy(&data[ipmb::kSendData], request.data, length);
+    data.back() = ipmb::Checksum(data.first(data.size() - 1).subspan(ipmb::kSendRequester));
+    sendMessage.dataLength = static_cast<std::uint32_t>(data.size());
     return true;
 }
 
@@ -101,7 +82,8 @@ void AdvanceSequence() {
 }
 
 std::uint8_t SequenceOf(const BMC_MESSAGE& reply) {
-    return static_cast<std::uint8_t>((reply.data[kReplySequence] & 0xFC) >> 2);
+    return static_cast<std::uint8_t>((reply.data[ipmb::kReplySequenceLun] & ipmb::kSequenceMask) >>
+                                     2);
 }
 
 struct PollOutcome {
@@ -121,7 +103,7 @@ std::optional<PollOutcome> PollForAnswer(BridgeRecords& records, const BMC_MESSA
     poll.allowanceLeft =
         target == kFrontPanel || incTestCount == 1 ? kLongPollAllowance : kPollAllowance;
     int uncounted = 0;
-    AddressBmc(records.getMessage, kGetMessage);
+    AddressBmc(records.getMessage, ipmi::kGetMessage);
     records.getMessage.dataLength = 0;
     for (;;) {
         poll.status = ProcessMessage(&records.getMessage, &records.reply, kTimeoutMs);
@@ -138,15 +120,15 @@ std::optional<PollOutcome> PollForAnswer(BridgeRecords& records, const BMC_MESSA
         }
         poll.completionCode = records.reply.completionCode;
         bool countsAgainstAllowance = false;
-        if (poll.completionCode == kQueueEmpty) {
+        if (poll.completionCode == ipmi::kMessageQueueEmpty) {
             countsAgainstAllowance = true;
-        } else if (poll.completionCode == 0) {
+        } else if (poll.completionCode == ipmi::kCompletionOk) {
             // Too short to carry the framing: not an answer we can use.
-            if (records.reply.dataLength < kGetMessageFraming) return poll;
+            if (records.reply.dataLength < ipmb::kGetMessageFraming) return poll;
             poll.sequence = SequenceOf(records.reply);
             poll.ours = poll.sequence == sendSeq;
             if (poll.ours) return poll;
-        } else if (poll.completionCode != kNakOnWrite) {
+        } else if (poll.completionCode != ipmi::kNakOnWrite) {
             return poll;
         }
         if (countsAgainstAllowance ? --poll.allowanceLeft <= 0
@@ -158,13 +140,13 @@ std::optional<PollOutcome> PollForAnswer(BridgeRecords& records, const BMC_MESSA
 
 // The controller's answer in the caller's record.
 void TakeAnswer(const BMC_MESSAGE& reply, BMC_MESSAGE& response) {
-    response.slaveAddress = reply.data[kReplyResponder];
-    response.netFn = static_cast<std::uint8_t>(reply.data[kReplyNetFn] >> 2);
-    response.lun = reply.data[kReplySequence] & 0x03;
-    response.cmd = reply.data[kReplyCommand];
-    response.completionCode = reply.data[kReplyCompletionCode];
-    response.dataLength = static_cast<std::uint32_t>(reply.dataLength - kGetMessageFraming);
-    std::memcpy(response.data, reply.data + kReplyData, response.dataLength);
+    response.slaveAddress = reply.data[ipmb::kReplyResponder];
+    response.netFn = static_cast<std::uint8_t>(reply.data[ipmb::kReplyNetFnLun] >> 2);
+    response.lun = reply.data[ipmb::kReplySequenceLun] & ipmb::kLunMask;
+    response.cmd = reply.data[ipmb::kReplyCommand];
+    response.completionCode = reply.data[ipmb::kReplyCompletionCode];
+    response.dataLength = static_cast<std::uint32_t>(reply.dataLength - ipmb::kGetMessageFraming);
+    std::memcpy(response.data, reply.data + ipmb::kReplyData, response.dataLength);
 }
 
 }  // namespace
@@ -180,13 +162,13 @@ int ProcessSendMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, std::uint8_t
     }
 
     int result = BMC_BRIDGING_FAILED;
-    int attemptsLeft = request->netFn == kFirmwareNetFn ? kFirmwareAttempts : kAttempts;
+    int attemptsLeft = request->netFn == ipmi::kNetFnFirmware ? kFirmwareAttempts : kAttempts;
     const int attempts = attemptsLeft;
     bool bmcAnswered = false;
     while (attemptsLeft-- > 0) {
         if (ProcessMessage(&records->sendMessage, response, kTimeoutMs) != 0) continue;
         bmcAnswered = true;
-        if (response->completionCode == kNakOnWrite) {
+        if (response->completionCode == ipmi::kNakOnWrite) {
             // The controller did not take the request off the bus; give it
             // time, and from now on give every answer more time to come.
             hw::SleepSeconds(1);

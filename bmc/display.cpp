@@ -2,7 +2,8 @@
 
 #include <array>
 #include <cstdarg>
-#include <cwchar>
+
+#include "bmc/wide_format.h"
 
 namespace {
 
@@ -12,14 +13,11 @@ constexpr std::size_t kDisplayChars = 1024;
 
 int cbwprintf(DisplayCallback callback, const wchar_t* format, ...) {
     if (callback == nullptr || format == nullptr) return 0;
-    // Zero-filled so that whatever vswprintf leaves behind when the text does
-    // not fit (or cannot be formatted) is still a terminated string.
-    std::array<wchar_t, kDisplayChars> text{};
+    std::array<wchar_t, kDisplayChars> text;
     va_list arguments;
     va_start(arguments, format);
-    std::vswprintf(text.data(), text.size(), format, arguments);
+    FormatWideText(text, format, arguments);
     va_end(arguments);
-    text.back() = L'\0';
     callback(text.data());
     return 0;
 }

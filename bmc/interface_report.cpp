@@ -2,7 +2,8 @@
 
 #include <array>
 #include <cstdarg>
-#include <cwchar>
+
+#include "bmc/wide_format.h"
 
 namespace {
 
@@ -38,12 +39,11 @@ std::wstring KcsPortsText(unsigned dataPort, unsigned statusPort) {
 }
 
 std::wstring FormatReport(const wchar_t* format, ...) {
-    // Zero-filled: what vswprintf leaves of a text that does not fit is
-    // kept, and stays terminated.
-    std::array<wchar_t, 512> text{};
+    // At most 510 characters, as the notes have always been cut.
+    std::array<wchar_t, 511> text;
     va_list arguments;
     va_start(arguments, format);
-    std::vswprintf(text.data(), text.size() - 1, format, arguments);
+    FormatWideText(text, format, arguments);
     va_end(arguments);
     return text.data();
 }

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#include "bmc/elapsed_time.h"
 #include "bmc/imb.h"
 #include "bmc/interface_report.h"
+#include "bmc/ipmb_frame.h"
 #include "bmc/kcs.h"
 #include "bmc/message_state.h"
 #include "bmc/session.h"
@@ -22,22 +24,6 @@ constexpr unsigned kKcsResponseHeader = 3;
 constexpr std::int32_t kSessionBulkThreshold = 128;
 constexpr unsigned kBridgeChannel = 0;
 constexpr unsigned kBridgeTimeoutMs = 10000;
-
-// How long a failed exchange took, for the note that says so: a KCS wait
-// gives up after 15 seconds, and a user should see that it was a wait.
-class ExchangeClock {
-  public:
-    ExchangeClock() { hw::GetTimeOfDay(&mStart); }
-    double Seconds() const {
-        timeval now{};
-        hw::GetTimeOfDay(&now);
-        return static_cast<double>(now.tv_sec - mStart.tv_sec) +
-               static_cast<double>(now.tv_usec - mStart.tv_usec) / 1e6;
-    }
-
-  private:
-    timeval mStart{};
-};
 
 const wchar_t* KcsWriteFailure(int result) {
     switch (result) {
@@ -61,7 +47,7 @@ const wchar_t* KcsReadFailure(int result) {
     }
 }
 
-int KcsFailure(const _IMBPREQUESTDATA& request, const wchar_t* what, const ExchangeClock& clock) {
+int KcsFailure(const _IMBPREQUESTDATA& request, const wchar_t* what, const ElapsedTime& clock) {
     NoteExchangeFailure(FormatReport(
         L"no response over KCS at %ls to netFn %02Xh command %02Xh: %ls, after %.1f s",
         KcsPortsText(KCSAddress, static_cast<unsigned>(KCSAddress + KCSRegisterSpacing)).c_str(),
@@ -78,7 +64,7 @@ int SendOverKcs(const _IMBPREQUESTDATA& request, std::uint8_t* responseData, int
         return kNoResponse;
     }
     const int capacity = *responseLength;
-    const ExchangeClock clock;
+    const ElapsedTime clock;
 
     // The LUN bits stay 0: the system interface addresses the BMC's LUN 0.
     std::vector<std::uint8_t> frame(2 + static_cast<std::size_t>(requestLength));
@@ -114,7 +100,7 @@ int SendOverKcs(const _IMBPREQUESTDATA& request, std::uint8_t* responseData, int
 
 int SendThroughDriver(_IMBPREQUESTDATA& request, unsigned timeoutMs, std::uint8_t* responseData,
                       int* responseLength, std::uint8_t* completionCode) {
-    const ExchangeClock clock;
+    const ElapsedTime clock;
     const int status =
         SendThroughImbDriver(&request, timeoutMs, responseData, responseLength, completionCode);
     if (status != 0) {
@@ -202,9 +188,6 @@ int ProcessTimedMessage(BMC_MESSAGE* request, BMC_MESSAGE* response, unsigned ti
 }
 
 int CalculateChecksum(std::uint8_t* data, int length) {
-    std::uint8_t sum = 0;
-    for (int i = 0; data != nullptr && i < length; ++i) {
-        sum = static_cast<std::uint8_t>(sum + data[i]);
-    }
-    return static_cast<std::uint8_t>(0x100 - sum);
+    if (data == nullptr || length <= 0) return ipmb::Checksum({});
+    return ipmb::Checksum({data, static_cast<std::size_t>(length)});
 }

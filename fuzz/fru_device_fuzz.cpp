@@ -27,16 +27,18 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "bmc/debug_log.h"
 #include "bmc/message_state.h"
 #include "fuzz/input_answers.h"
 #include "orvel/fru.h"
+#include "orvel/fru_access.h"
 #include "orvel/fru_device_access.h"
-#include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
 #include "sim/bmc/bmc.h"
+#include "sim/bmc/fru_commands.h"
 #include "sim/bmc/fru_image_builder.h"
 #include "sim/bmc/ipmb.h"
 #include "sim/core/machine.h"
@@ -47,12 +49,6 @@ namespace {
 using fuzz_input::Bytes;
 using Orvel_Private::FRU_LOCATOR;
 
-constexpr std::uint8_t kNetFnApp = 0x06;
-constexpr std::uint8_t kNetFnStorage = 0x0A;
-constexpr std::uint8_t kGetFruInventoryAreaInfo = 0x10;
-constexpr std::uint8_t kReadFruData = 0x11;
-constexpr std::uint8_t kWriteFruData = 0x12;
-constexpr std::uint8_t kMasterWriteRead = 0x52;
 constexpr const char* kSatellite = "hsc0";
 constexpr std::uint8_t kSatelliteAddress = 0xC0;
 constexpr std::uint8_t kSatelliteChannel = 0;
@@ -92,10 +88,12 @@ void ServeFromInput(sim::Machine& machine) {
         satellite->Channel() != kSatelliteChannel) {
         std::abort();
     }
-    for (const auto& command :
-         {std::pair{kNetFnStorage, kGetFruInventoryAreaInfo},
-          std::pair{kNetFnStorage, kReadFruData}, std::pair{kNetFnStorage, kWriteFruData},
-          std::pair{kNetFnApp, kMasterWriteRead}}) {
+    using Command = std::pair<std::uint8_t, std::uint8_t>;
+    for (const Command& command :
+         {Command{sim::ipmi::kNetFnStorage, sim::fru::kGetFruInventoryAreaInfo},
+          Command{sim::ipmi::kNetFnStorage, sim::fru::kReadFruData},
+          Command{sim::ipmi::kNetFnStorage, sim::fru::kWriteFruData},
+          Command{sim::ipmi::kNetFnApp, sim::fru::kMasterWriteRead}}) {
         const std::uint8_t netFn = command.first, cmd = command.second;
         if (satellite->Commands().Has(netFn, cmd)) std::abort();
         satellite->Commands().Register(netFn, cmd, [netFn, cmd](const sim::ipmi::Request& request) {
@@ -140,7 +138,8 @@ struct Written {
 std::optional<Written> WrittenBy(FRU_TYPE type, const Exchange& exchange) {
     const Bytes& data = exchange.data;
     std::size_t acknowledged = 0;
-    if (exchange.netFn == kNetFnStorage && exchange.cmd == kWriteFruData && data.size() >= 3) {
+    if (exchange.netFn == sim::ipmi::kNetFnStorage && exchange.cmd == sim::fru::kWriteFruData &&
+        data.size() >= 3) {
         if (exchange.answer && exchange.answer->size() >= 2 && exchange.answer->at(0) == 0) {
             acknowledged = exchange.answer->at(1);
         }
@@ -148,8 +147,8 @@ std::optional<Written> WrittenBy(FRU_TYPE type, const Exchange& exchange) {
                        std::min<std::size_t>(acknowledged, data.size() - 3)};
     }
     // bus, slave address, read count 0, the two address bytes, the data.
-    if (exchange.netFn == kNetFnApp && exchange.cmd == kMasterWriteRead && data.size() >= 5 &&
-        data[2] == 0) {
+    if (exchange.netFn == sim::ipmi::kNetFnApp && exchange.cmd == sim::fru::kMasterWriteRead &&
+        data.size() >= 5 && data[2] == 0) {
         const std::size_t sent = data.size() - 5;
         if (exchange.answer && !exchange.answer->empty() && exchange.answer->at(0) == 0) {
             acknowledged = sent;
@@ -202,10 +201,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         sim::Machine& built = sim::ResetMachine();
         ServeFromInput(built);
         SetLibDebugLevel(0);
-        ReqMsg = std::make_unique<BMC_MESSAGE>();
-        RespMsg = std::make_unique<BMC_MESSAGE>();
         return built;
     }();
+    static const auto request = std::make_unique<BMC_MESSAGE>();
+    static const auto response = std::make_unique<BMC_MESSAGE>();
     machine.Log().Clear();
     g_Mbmcsupport = SYSTEM_INTERFACE_KCS;
     sendSeq = 1;
@@ -213,9 +212,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::uint8_t choice = data[0];
     const bool satellite = (choice & 1) != 0;
-    g_fdPlatform = (choice & 8) != 0 ? 3 : 0;
     // What a write-back asked the BMC last must not choose this write.
-    g_BMCType = (choice & 0x40) != 0 ? BMC_TYPE_PRODUCT_43XX : BMC_TYPE_STANDARD;
+    int bmcType = (choice & 0x40) != 0 ? BMC_TYPE_PRODUCT_43XX : BMC_TYPE_STANDARD;
+    const FruAccess with{{*request, *response}, (choice & 8) != 0 ? 3 : 0, bmcType};
     auto offset = static_cast<std::uint16_t>(data[1] | data[2] << 8);
     std::size_t length = data[3];
     const FRU_LOCATOR at = LocatorOf(choice);
@@ -237,11 +236,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         answers.clear();
     } else {
         const bool eeprom = at.mType == FRU_NVS_AT24CO2 || at.mType == FRU_NVS_DS1624S;
-        const std::uint8_t cmd = eeprom           ? kMasterWriteRead
-                                 : operation >= 2 ? kWriteFruData
-                                                  : kReadFruData;
+        const std::uint8_t cmd = eeprom           ? sim::fru::kMasterWriteRead
+                                 : operation >= 2 ? sim::fru::kWriteFruData
+                                                  : sim::fru::kReadFruData;
         bmc = std::make_unique<bmc_test::ScriptedKcsBmc>(
-            machine, fuzz_input::KcsFramesOf(answers, eeprom ? kNetFnApp : kNetFnStorage, cmd));
+            machine, fuzz_input::KcsFramesOf(
+                         answers, eeprom ? sim::ipmi::kNetFnApp : sim::ipmi::kNetFnStorage, cmd));
     }
 
     Bytes buffer(length, 0xEE);
@@ -253,19 +253,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0: {
             std::uint32_t count = 0;
             status =
-                ReadOrvelFromBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                ReadOrvelFromBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress,
                                  at.mControllerAddress, at.mFruDeviceId, offset, buffer, count);
             if (count > length || (status == ORVEL_SUCCESS && count != length)) std::abort();
             break;
         }
         case 1:
-            fru->LoadFromSystem();
+            fru->LoadFromSystem(with);
             break;
         case 2:
             // The bytes written are the input's offset bytes repeated: what
             // is written does not matter, how the answers are taken does.
             std::fill(buffer.begin(), buffer.end(), data[1]);
-            status = fru->WriteOrvel(offset, buffer);
+            status = fru->WriteOrvel(with, offset, buffer);
             written = {{offset, length}};
             break;
         default: {
@@ -276,7 +276,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 return ORVEL_SUCCESS;
             };
             if (fru->ReadFruFromSystem(fromImage) != ORVEL_SUCCESS) std::abort();
-            fru->WriteToSystem(nullptr);
+            fru->WriteToSystem(with, nullptr);
             break;
         }
     }

@@ -6,9 +6,9 @@
 #include <new>
 #include <string>
 
+#include "bmc/trace.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_strings.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

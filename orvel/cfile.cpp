@@ -10,7 +10,7 @@
 #include <new>
 #include <string_view>
 
-#include "orvel/trace.h"
+#include "bmc/trace.h"
 
 namespace Orvel_Private {
 

@@ -11,6 +11,7 @@
 #include "orvel/fru_format.h"
 #include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
+#include "orvel/orvel_globals.h"
 #include "orvel/orvel_public.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
@@ -58,7 +59,7 @@ u32 LoadConfigurationFromSystem(Table) {
     std::unique_ptr<CFru> fru(new (std::nothrow) CFru);
     if (fru == nullptr) return EntryFailure(trace, ORVEL_ERROR_ALLOCATION, IDS_NO_MEMORY);
     fru->GetDevLocator() = MakeLocator(FRU_NVS_IMBDEVICE, 0, 0x20, 0xFF, 0x20, 0, 0, 0);
-    if (fru->LoadFromSystem() == ORVEL_SUCCESS) {
+    if (fru->LoadFromSystem(LibraryFruAccess()) == ORVEL_SUCCESS) {
         if (g_Orvel->mSystemList.Add(fru.get()) == nullptr) {
             return EntryFailure(trace, ORVEL_ERROR_ALLOCATION, IDS_NO_MEMORY);
         }
@@ -77,7 +78,7 @@ u32 LoadFruAtAddress(Table, FRU_TYPE type, u8 lun, u8 slaveAddress, u8 bus, u8 c
     if (fru == nullptr) return EntryFailure(trace, ORVEL_ERROR_MEMORY, IDS_NO_MEMORY);
     fru->GetDevLocator() = MakeLocator(type, lun, slaveAddress, bus, controllerAddress, fruDeviceId,
                                        mbmcSizeData, mbmcSizeAddress);
-    if (const u32 status = fru->LoadFromSystem()) return status;
+    if (const u32 status = fru->LoadFromSystem(LibraryFruAccess())) return status;
     if (g_Orvel->mSystemList.Add(fru.get()) == nullptr) {
         return EntryFailure(trace, ORVEL_ERROR_UNEXPECTED, IDS_UNEXPECTED);
     }
@@ -121,7 +122,7 @@ u32 CommitConfigurationToSystem(Table) {
     if (state.mSelectedList != FRU_LIST_SYSTEM || fru == nullptr) {
         return EntryFailure(trace, ORVEL_ERROR_OUT_OF_RANGE, IDS_UNEXPECTED);
     }
-    if (fru->WriteToSystem(state.mProgressCallback) != ORVEL_SUCCESS) {
+    if (fru->WriteToSystem(LibraryFruAccess(), state.mProgressCallback) != ORVEL_SUCCESS) {
         trace.Failure(L"Write FRU Error");
         return ORVEL_ERROR_WRITING_FRU;
     }
@@ -133,7 +134,8 @@ u32 WriteWholeFruToSystem(Table) {
     CTrace trace = EntryTrace(L"WriteWholeFruToSystem");
     if (const u32 status = CheckEntry(Needs::Fru, trace)) return status;
     CFru& fru = *g_Orvel->SelectedFru();
-    if (fru.WriteToSystem(g_Orvel->mProgressCallback, CFru::Extent::kWhole) != ORVEL_SUCCESS) {
+    if (fru.WriteToSystem(LibraryFruAccess(), g_Orvel->mProgressCallback, CFru::Extent::kWhole) !=
+        ORVEL_SUCCESS) {
         trace.Failure(L"Write FRU Error");
         return ORVEL_ERROR_WRITING_FRU;
     }
@@ -165,7 +167,7 @@ u32 FindFruAtAddressAndChecksumHeader(Table, FRU_TYPE type, u8 lun, u8 slaveAddr
     const FRU_LOCATOR locator =
         MakeLocator(type, lun, slaveAddress, bus, controllerAddress, fruDeviceId, 0xFF, 0);
     std::array<std::uint8_t, FRU_HEADER_LENGTH> header{};
-    if (const u32 status = CFru::ReadDataFromFRU(locator, 0, header)) {
+    if (const u32 status = CFru::ReadDataFromFRU(LibraryFruAccess(), locator, 0, header)) {
         if (LastTransferGotNoAnswer()) {
             trace.Failure(L"No answer");
             return ReportNoAnswer(status);

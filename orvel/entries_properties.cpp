@@ -1,6 +1,8 @@
 // Interface entries: the properties of the system's FRU set.
 #include <array>
 
+#include "bmc/device_id.h"
+#include "bmc/ipmi_numbers.h"
 #include "orvel/entry_checks.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_public.h"
@@ -12,25 +14,16 @@ namespace Orvel_Private {
 namespace {
 
 constexpr std::uint32_t kPropertyCount = 3;
-constexpr unsigned kGetDeviceIdTimeoutMs = 5000;
-// Where Get Device ID's response data holds the IPMI version.
-constexpr std::uint32_t kIpmiVersionByte = 4;
 
 // The BMC's IPMI version byte; 0 (shown as "other") when the BMC gave no
 // usable answer, so that a failed exchange never shows stale bytes.
 std::uint8_t AskIpmiVersion() {
-    BMC_MESSAGE& request = *ReqMsg;
-    BMC_MESSAGE& response = *RespMsg;
-    request.slaveAddress = kBmcSlaveAddress;
-    request.netFn = 0x06;  // App
-    request.lun = 0;
-    request.cmd = 0x01;  // Get Device ID
-    request.dataLength = 0;
-    if (ProcessMessage(&request, &response, kGetDeviceIdTimeoutMs) != 0 ||
-        response.completionCode != 0 || response.dataLength <= kIpmiVersionByte) {
+    BmcExchange exchange = LibraryExchange();
+    if (RequestDeviceId(exchange) != 0 || exchange.CompletionCode() != ipmi::kCompletionOk) {
         return 0;
     }
-    return response.data[kIpmiVersionByte];
+    const std::span<const std::uint8_t> answer = exchange.Data();
+    return answer.size() > kDeviceIdIpmiVersionByte ? answer[kDeviceIdIpmiVersionByte] : 0;
 }
 
 std::uint32_t CheckProperties(const CTrace& trace) {

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "bmc/trace.h"
 #include "orvel/orvel_state.h"
 #include "orvel/orvel_status.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

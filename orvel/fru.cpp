@@ -7,12 +7,12 @@
 #include <optional>
 #include <string_view>
 
+#include "bmc/trace.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

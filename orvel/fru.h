@@ -11,6 +11,7 @@
 
 #include "include/progress_callback.h"
 #include "orvel/file_header.h"
+#include "orvel/fru_access.h"
 #include "orvel/fru_board_area.h"
 #include "orvel/fru_chassis_area.h"
 #include "orvel/fru_format.h"
@@ -38,20 +39,24 @@ class CFru {
     // areas also set the last-error text); what was read before stays.
     std::uint32_t ReadFruFromSystem(const FruReader& read);
     // ReadFruFromSystem from the device the locator names.
-    std::uint32_t LoadFromSystem();
+    std::uint32_t LoadFromSystem(const FruAccess& with);
 
-    // Device access through the BMC (fru_device_access.cpp, fru_write.cpp).
+    // Device access through the BMC (fru_device_access.cpp, fru_write.cpp),
+    // with what the entry that started it hands down.
     // Reads bytes.size() bytes at `offset` of the device `locator` names.
-    static std::uint32_t ReadDataFromFRU(const FRU_LOCATOR& locator, std::uint16_t offset,
-                                         std::span<std::uint8_t> bytes);
+    static std::uint32_t ReadDataFromFRU(const FruAccess& with, const FRU_LOCATOR& locator,
+                                         std::uint16_t offset, std::span<std::uint8_t> bytes);
     // Writes the bytes at `offset` of this FRU's device with the write
     // routine the platform and the BMC type call for.
-    std::uint32_t WriteOrvel(std::uint16_t offset, std::span<const std::uint8_t> bytes);
+    std::uint32_t WriteOrvel(const FruAccess& with, std::uint16_t offset,
+                             std::span<const std::uint8_t> bytes);
     // Writes the areas that need it, then the header, back to the device,
     // reporting each step to `progress` when one is given. `whole` writes
-    // every area the header announces, edited or not.
+    // every area the header announces, edited or not. Asks the BMC's type
+    // first and keeps it in with.bmcType.
     enum class Extent { kEdited, kWhole };
-    std::uint32_t WriteToSystem(PROGRESS_CALLBACK progress, Extent extent = Extent::kEdited);
+    std::uint32_t WriteToSystem(const FruAccess& with, PROGRESS_CALLBACK progress,
+                                Extent extent = Extent::kEdited);
     // Two's complement of the bytes' sum.
     static std::uint8_t CalculateChecksum(std::span<const std::uint8_t> bytes);
 

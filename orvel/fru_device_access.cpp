@@ -19,15 +19,13 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <initializer_list>
 
-#include "bmc/message.h"
+#include "bmc/ipmi_numbers.h"
+#include "bmc/trace.h"
 #include "hw/hw.h"
 #include "orvel/fru.h"
 #include "orvel/fru_no_answer.h"
-#include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 
@@ -35,28 +33,15 @@ namespace {
 
 constexpr const wchar_t* kClass = L"CFru";
 
-constexpr std::uint8_t kNetFnApp = 0x06;
-constexpr std::uint8_t kNetFnStorage = 0x0A;
-constexpr std::uint8_t kReadFruData = 0x11;
-constexpr std::uint8_t kWriteFruData = 0x12;
-constexpr std::uint8_t kMasterWriteRead = 0x52;
 // A DS1624S takes this command byte, then a one-byte address: it holds 256
 // bytes.
 constexpr std::uint8_t kAccessMemory = 0x17;
 constexpr std::size_t kOneByteAddressSpace = 0x100;
 constexpr std::uint8_t kNoBus = 0xFF;
 
-constexpr std::uint8_t kCompletionOk = 0x00;
-constexpr std::uint8_t kNodeBusy = 0xC0;
-// IPMI v2.0's answer of a FRU device that is busy (committing a write, for
-// one); it passes like a node that is busy.
-constexpr std::uint8_t kFruDeviceBusy = 0x81;
-constexpr std::uint8_t kRequestLengthInvalid = 0xC7;
-constexpr std::uint8_t kRequestFieldLengthExceeded = 0xC8;
-constexpr std::uint8_t kCannotReturnBytes = 0xCA;
-constexpr std::array<std::uint8_t, 2> kReadLengthComplaints = {kRequestFieldLengthExceeded,
-                                                               kCannotReturnBytes};
-constexpr std::array<std::uint8_t, 1> kWriteLengthComplaints = {kRequestLengthInvalid};
+constexpr std::array<std::uint8_t, 2> kReadLengthComplaints = {ipmi::kRequestFieldLengthExceeded,
+                                                               ipmi::kCannotReturnBytes};
+constexpr std::array<std::uint8_t, 1> kWriteLengthComplaints = {ipmi::kRequestLengthInvalid};
 // The largest chunk a request carries; a length complaint shortens the
 // chunks by kChunkStep: 8, 4, then 1 byte.
 constexpr std::size_t kMaxChunkBytes = 8;
@@ -85,9 +70,9 @@ struct FruDevice {
 // How a device's bytes are reached.
 enum class Access { kFruData, kMasterWriteRead, kNone };
 
-Access ReadAccess(FRU_TYPE type) {
+Access ReadAccess(FRU_TYPE type, int platform) {
     if (type == FRU_NVS_NONE) return Access::kNone;
-    if (type == FRU_NVS_IMBDEVICE || (type == FRU_NVS_MBMC && g_fdPlatform == kMbmcPlatform)) {
+    if (type == FRU_NVS_IMBDEVICE || (type == FRU_NVS_MBMC && platform == kMbmcPlatform)) {
         return Access::kFruData;
     }
     return Access::kMasterWriteRead;
@@ -117,27 +102,15 @@ std::array<std::uint8_t, 2> MemoryAddress(FRU_TYPE type, std::uint16_t offset) {
     return {type == FRU_NVS_DS1624S ? kAccessMemory : High(offset), Low(offset)};
 }
 
-void Prepare(std::uint8_t slaveAddress, std::uint8_t netFn, std::uint8_t lun, std::uint8_t cmd,
-             std::initializer_list<std::uint8_t> head, std::span<const std::uint8_t> payload) {
-    BMC_MESSAGE& request = *ReqMsg;
-    request.slaveAddress = slaveAddress;
-    request.netFn = netFn;
-    request.lun = lun;
-    request.cmd = cmd;
-    std::ranges::copy(payload, std::ranges::copy(head, request.data).out);
-    request.dataLength = static_cast<std::uint32_t>(head.size() + payload.size());
-}
-
-// Sends ReqMsg; the answer lands in RespMsg. A logical device behind the
-// BMC's bus with device ID 0 belongs to the satellite controller at the
-// slave address and is reached by bridging on that channel.
-int Send(const FruDevice& device, unsigned bridgeTimeout) {
+// A logical device behind the BMC's bus with device ID 0 belongs to the
+// satellite controller at the slave address and is reached by bridging on
+// that channel.
+int Send(BmcExchange& exchange, const FruDevice& device, unsigned bridgeTimeout) {
     if (device.type == FRU_NVS_IMBDEVICE && device.controllerAddress == kBmcSlaveAddress &&
         device.bus != kNoBus && device.fruDeviceId == 0) {
-        return ProcessSendMessage(ReqMsg.get(), RespMsg.get(), device.bus, device.slaveAddress,
-                                  bridgeTimeout);
+        return exchange.SendBridged(device.bus, device.slaveAddress, bridgeTimeout);
     }
-    return ProcessMessage(ReqMsg.get(), RespMsg.get(), kRequestTimeoutMs);
+    return exchange.Send(kRequestTimeoutMs);
 }
 
 // What came of one chunk's request.
@@ -150,8 +123,10 @@ struct ChunkReply {
     bool malformed = false;
 };
 
+// IPMI v2.0's answer of a FRU device that is busy (committing a write, for
+// one) passes like a node that is busy.
 bool IsBusy(std::uint8_t completionCode) {
-    return completionCode == kNodeBusy || completionCode == kFruDeviceBusy;
+    return completionCode == ipmi::kNodeBusy || completionCode == ipmi::kFruDeviceBusy;
 }
 
 void PauseAfterBusyAnswer(unsigned answersInARow) {
@@ -176,7 +151,6 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
     unsigned waitingInARow = 0;
     unsigned stalledInARow = 0;
     done = 0;
-    SetLastTransferGotNoAnswer(false);
     while (done < total) {
         const std::size_t at = offset + done;
         std::size_t size = std::min(chunkSize, total - done);
@@ -187,7 +161,7 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
             SetLastTransferGotNoAnswer(true);
             return rules.failure;
         }
-        const bool ok = reply.completionCode == kCompletionOk;
+        const bool ok = reply.completionCode == ipmi::kCompletionOk;
         if (ok && reply.malformed) return rules.failure;
         // Busy, or nothing taken: the same chunk again, at the same size,
         // after a pause.
@@ -213,25 +187,20 @@ std::uint32_t MoveChunks(const ChunkRules& rules, std::uint16_t offset, std::siz
     return ORVEL_SUCCESS;
 }
 
-// Whether the transfer can start at all: a device, the message records,
-// and a range its offsets reach without wrapping to the start: 16 bits, or
-// the one address byte of a DS1624S, whose bytes past 256 would otherwise
-// land at the start of the part.
+// Whether the transfer can start at all: a device, and a range its offsets
+// reach without wrapping to the start: 16 bits, or the one address byte of
+// a DS1624S, whose bytes past 256 would otherwise land at the start of the
+// part.
 bool CanTransfer(const FruDevice& device, Access access, std::uint16_t offset, std::size_t length) {
     const std::size_t space =
         device.type == FRU_NVS_DS1624S ? kOneByteAddressSpace : std::size_t{kFruAddressSpace};
-    return access != Access::kNone && ReqMsg && RespMsg && offset + length <= space;
-}
-
-// The response data, bounded by the message record.
-std::span<const std::uint8_t> Answer() {
-    return {RespMsg->data, std::min<std::size_t>(RespMsg->dataLength, kBmcMessageDataSize)};
+    return access != Access::kNone && offset + length <= space;
 }
 
 // Copies the bytes of a successful read answer to `out`; their number, or 0
 // when the answer does not hold what it claims.
-std::size_t TakeReadBytes(Access access, std::span<std::uint8_t> out) {
-    std::span<const std::uint8_t> answer = Answer();
+std::size_t TakeReadBytes(const BmcExchange& exchange, Access access, std::span<std::uint8_t> out) {
+    std::span<const std::uint8_t> answer = exchange.Data();
     if (access == Access::kFruData) {
         if (answer.empty()) return 0;
         const std::size_t count = answer[0];
@@ -245,45 +214,68 @@ std::size_t TakeReadBytes(Access access, std::span<std::uint8_t> out) {
     return answer.size();
 }
 
-ChunkReply ReadChunk(const FruDevice& device, Access access, std::uint16_t offset,
-                     std::span<std::uint8_t> out) {
+BmcCommand FruDataCommand(const FruDevice& device, std::uint8_t cmd) {
+    return {.slaveAddress = device.controllerAddress, .netFn = ipmi::kNetFnStorage, .cmd = cmd};
+}
+
+BmcCommand MasterWriteReadCommand(const FruDevice& device) {
+    return {.slaveAddress = device.controllerAddress,
+            .netFn = ipmi::kNetFnApp,
+            .lun = device.lun,
+            .cmd = ipmi::kMasterWriteRead};
+}
+
+// Bus, slave address, the count of bytes to read, and the memory address.
+std::array<std::uint8_t, 5> MasterWriteReadHead(const FruDevice& device, std::uint16_t offset,
+                                                std::uint8_t readCount) {
+    const auto address = MemoryAddress(device.type, offset);
+    return {device.bus, device.slaveAddress, readCount, address[0], address[1]};
+}
+
+// A chunk whose request does not fit the record is refused before anything
+// goes out, like an answer that does not hold what it claims. The chunks
+// MoveChunks makes always fit.
+constexpr ChunkReply kChunkRefused{.malformed = true};
+
+ChunkReply ReadChunk(BmcExchange& exchange, const FruDevice& device, Access access,
+                     std::uint16_t offset, std::span<std::uint8_t> out) {
     const auto size = static_cast<std::uint8_t>(out.size());
-    if (access == Access::kFruData) {
-        Prepare(device.controllerAddress, kNetFnStorage, 0, kReadFruData,
-                {device.fruDeviceId, Low(offset), High(offset), size}, {});
-    } else {
-        const auto address = MemoryAddress(device.type, offset);
-        Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
-                {device.bus, device.slaveAddress, size, address[0], address[1]}, {});
-    }
-    ChunkReply reply{Send(device, kBridgeTimeout), RespMsg->completionCode};
-    if (reply.exchange == 0 && reply.completionCode == kCompletionOk) {
+    const bool filled =
+        access == Access::kFruData
+            ? exchange.Fill(FruDataCommand(device, ipmi::kReadFruData),
+                            std::to_array({device.fruDeviceId, Low(offset), High(offset), size}))
+            : exchange.Fill(MasterWriteReadCommand(device),
+                            MasterWriteReadHead(device, offset, size));
+    if (!filled) return kChunkRefused;
+    ChunkReply reply{Send(exchange, device, kBridgeTimeout), exchange.CompletionCode()};
+    if (reply.exchange == 0 && reply.completionCode == ipmi::kCompletionOk) {
         // A read answer that gives no byte is as good as a malformed one:
         // the count is checked against the bytes that came.
-        reply.moved = TakeReadBytes(access, out);
+        reply.moved = TakeReadBytes(exchange, access, out);
         reply.malformed = reply.moved == 0;
     }
     return reply;
 }
 
-ChunkReply WriteChunk(const FruDevice& device, Access access, unsigned bridgeTimeout,
-                      std::uint16_t offset, std::span<const std::uint8_t> chunk) {
-    if (access == Access::kFruData) {
-        Prepare(device.controllerAddress, kNetFnStorage, 0, kWriteFruData,
-                {device.fruDeviceId, Low(offset), High(offset)}, chunk);
-    } else {
-        const auto address = MemoryAddress(device.type, offset);
-        Prepare(device.controllerAddress, kNetFnApp, device.lun, kMasterWriteRead,
-                {device.bus, device.slaveAddress, 0, address[0], address[1]}, chunk);
-    }
-    ChunkReply reply{Send(device, bridgeTimeout), RespMsg->completionCode, chunk.size()};
-    if (reply.exchange != 0 || reply.completionCode != kCompletionOk ||
+ChunkReply WriteChunk(BmcExchange& exchange, const FruDevice& device, Access access,
+                      unsigned bridgeTimeout, std::uint16_t offset,
+                      std::span<const std::uint8_t> chunk) {
+    const bool filled =
+        access == Access::kFruData
+            ? exchange.Fill(FruDataCommand(device, ipmi::kWriteFruData),
+                            std::to_array({device.fruDeviceId, Low(offset), High(offset)}), chunk)
+            : exchange.Fill(MasterWriteReadCommand(device), MasterWriteReadHead(device, offset, 0),
+                            chunk);
+    if (!filled) return kChunkRefused;
+    ChunkReply reply{Send(exchange, device, bridgeTimeout), exchange.CompletionCode(),
+                     chunk.size()};
+    if (reply.exchange != 0 || reply.completionCode != ipmi::kCompletionOk ||
         access != Access::kFruData) {
         return reply;
     }
     // Write FRU Data says how many bytes it took; Master Write-Read only
     // whether the part acknowledged them all.
-    const std::span<const std::uint8_t> answer = Answer();
+    const std::span<const std::uint8_t> answer = exchange.Data();
     if (answer.empty() || answer[0] > chunk.size()) {
         reply.malformed = true;
         reply.moved = 0;
@@ -294,10 +286,11 @@ ChunkReply WriteChunk(const FruDevice& device, Access access, unsigned bridgeTim
 }
 
 // One write routine; `name` names it in the debug lines.
-std::uint32_t WriteChunked(const wchar_t* name, const FruDevice& device, Access access,
-                           unsigned bridgeTimeout, std::uint16_t offset,
+std::uint32_t WriteChunked(const wchar_t* name, BmcExchange exchange, const FruDevice& device,
+                           Access access, unsigned bridgeTimeout, std::uint16_t offset,
                            std::span<const std::uint8_t> bytes) {
     CTrace trace(kClass, name);
+    SetLastTransferGotNoAnswer(false);
     std::uint32_t status = ORVEL_ERROR_WRITING_FRU;
     if (CanTransfer(device, access, offset, bytes.size())) {
         const ChunkRules rules{kWriteLengthComplaints, access == Access::kMasterWriteRead,
@@ -305,7 +298,7 @@ std::uint32_t WriteChunked(const wchar_t* name, const FruDevice& device, Access 
         std::size_t done = 0;
         status = MoveChunks(rules, offset, bytes.size(), done,
                             [&](std::uint16_t at, std::size_t position, std::size_t size) {
-                                return WriteChunk(device, access, bridgeTimeout, at,
+                                return WriteChunk(exchange, device, access, bridgeTimeout, at,
                                                   bytes.subspan(position, size));
                             });
     }
@@ -315,71 +308,78 @@ std::uint32_t WriteChunked(const wchar_t* name, const FruDevice& device, Access 
 
 }  // namespace
 
-std::uint32_t ReadOrvelFromBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                               std::uint8_t fruDeviceId, std::uint16_t offset,
-                               std::span<std::uint8_t> buffer, std::uint32_t& count) {
+std::uint32_t ReadOrvelFromBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                               std::uint8_t bus, std::uint8_t slaveAddress,
+                               std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                               std::uint16_t offset, std::span<std::uint8_t> buffer,
+                               std::uint32_t& count) {
     CTrace trace(kClass, L"ReadOrvelFromBmc");
     const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
-    const Access access = ReadAccess(type);
+    const Access access = ReadAccess(type, with.platform);
+    BmcExchange exchange = with.exchange;
+    // A transfer refused before anything goes out got no answer to miss
+    // either; what the last one found must not stand for it.
+    SetLastTransferGotNoAnswer(false);
     std::size_t done = 0;
     std::uint32_t status = ORVEL_ERROR_READING_FRU;
     if (CanTransfer(device, access, offset, buffer.size())) {
         const ChunkRules rules{kReadLengthComplaints, false, ORVEL_ERROR_READING_FRU};
-        status =
-            MoveChunks(rules, offset, buffer.size(), done,
-                       [&](std::uint16_t at, std::size_t position, std::size_t size) {
-                           return ReadChunk(device, access, at, buffer.subspan(position, size));
-                       });
+        status = MoveChunks(rules, offset, buffer.size(), done,
+                            [&](std::uint16_t at, std::size_t position, std::size_t size) {
+                                return ReadChunk(exchange, device, access, at,
+                                                 buffer.subspan(position, size));
+                            });
     }
     count = static_cast<std::uint32_t>(done);
     if (status != ORVEL_SUCCESS) trace.Failure(L"Error Reading FRU");
     return status;
 }
 
-std::uint32_t WriteOrvelToBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                              std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                              std::uint8_t fruDeviceId, std::uint16_t offset,
-                              std::span<const std::uint8_t> bytes) {
+std::uint32_t WriteOrvelToBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                              std::uint8_t bus, std::uint8_t slaveAddress,
+                              std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                              std::uint16_t offset, std::span<const std::uint8_t> bytes) {
     const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
-    return WriteChunked(L"WriteOrvelToBmc", device, WriteAccess(type, false), kBridgeTimeout,
-                        offset, bytes);
+    return WriteChunked(L"WriteOrvelToBmc", with.exchange, device, WriteAccess(type, false),
+                        kBridgeTimeout, offset, bytes);
 }
 
-std::uint32_t WriteOrvelTomBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                               std::uint8_t fruDeviceId, std::uint16_t offset,
-                               std::span<const std::uint8_t> bytes, std::uint8_t /*mbmcSizeData*/,
-                               std::uint16_t /*mbmcSizeAddress*/) {
+std::uint32_t WriteOrvelTomBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                               std::uint8_t bus, std::uint8_t slaveAddress,
+                               std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                               std::uint16_t offset, std::span<const std::uint8_t> bytes,
+                               std::uint8_t /*mbmcSizeData*/, std::uint16_t /*mbmcSizeAddress*/) {
     const FruDevice device{type, lun, bus, slaveAddress, controllerAddress, fruDeviceId};
-    return WriteChunked(L"WriteOrvelTomBmc", device, WriteAccess(type, true), kMbmcBridgeTimeout,
-                        offset, bytes);
+    return WriteChunked(L"WriteOrvelTomBmc", with.exchange, device, WriteAccess(type, true),
+                        kMbmcBridgeTimeout, offset, bytes);
 }
 
-std::uint32_t CFru::ReadDataFromFRU(const FRU_LOCATOR& locator, std::uint16_t offset,
-                                    std::span<std::uint8_t> bytes) {
+std::uint32_t CFru::ReadDataFromFRU(const FruAccess& with, const FRU_LOCATOR& locator,
+                                    std::uint16_t offset, std::span<std::uint8_t> bytes) {
     CTrace trace(kClass, L"ReadDataFromFRU");
     std::uint32_t count = 0;
-    return ReadOrvelFromBmc(locator.mType, locator.mLun, locator.mBus, locator.mSlaveAddress,
+    return ReadOrvelFromBmc(with, locator.mType, locator.mLun, locator.mBus, locator.mSlaveAddress,
                             locator.mControllerAddress, locator.mFruDeviceId, offset, bytes, count);
 }
 
-std::uint32_t CFru::LoadFromSystem() {
+std::uint32_t CFru::LoadFromSystem(const FruAccess& with) {
     CTrace trace(kClass, L"LoadFromSystem");
-    return ReadFruFromSystem([this](std::uint16_t offset, std::span<std::uint8_t> bytes) {
-        return ReadDataFromFRU(mLocator, offset, bytes);
+    return ReadFruFromSystem([this, &with](std::uint16_t offset, std::span<std::uint8_t> bytes) {
+        return ReadDataFromFRU(with, mLocator, offset, bytes);
     });
 }
 
-std::uint32_t CFru::WriteOrvel(std::uint16_t offset, std::span<const std::uint8_t> bytes) {
+std::uint32_t CFru::WriteOrvel(const FruAccess& with, std::uint16_t offset,
+                               std::span<const std::uint8_t> bytes) {
     CTrace trace(kClass, L"WriteOrvel");
     const FRU_LOCATOR& at = mLocator;
-    if (g_BMCType == BMC_TYPE_STANDARD || g_fdPlatform != kMbmcPlatform) {
-        return WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
-                               at.mFruDeviceId, offset, bytes);
+    if (with.bmcType == BMC_TYPE_STANDARD || with.platform != kMbmcPlatform) {
+        return WriteOrvelToBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                               at.mControllerAddress, at.mFruDeviceId, offset, bytes);
     }
-    return WriteOrvelTomBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
-                            at.mFruDeviceId, offset, bytes, at.mMbmcSizeData, at.mMbmcSizeAddress);
+    return WriteOrvelTomBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                            at.mControllerAddress, at.mFruDeviceId, offset, bytes, at.mMbmcSizeData,
+                            at.mMbmcSizeAddress);
 }
 
 std::uint8_t CFru::CalculateChecksum(std::span<const std::uint8_t> bytes) {

@@ -30,13 +30,15 @@
 // from a refusal, so that a
 // BMC that did not answer is never reported as bad FRU data.
 //
-// Every request goes through ReqMsg and RespMsg (orvel/orvel_globals.h).
+// Every request goes through the exchange of the FruAccess the caller
+// hands down (orvel/fru_access.h).
 #ifndef SRVFW_ORVEL_FRU_DEVICE_ACCESS_H
 #define SRVFW_ORVEL_FRU_DEVICE_ACCESS_H
 
 #include <cstdint>
 #include <span>
 
+#include "orvel/fru_access.h"
 #include "orvel/fru_locator.h"
 
 namespace Orvel_Private {
@@ -79,26 +81,27 @@ inline constexpr unsigned kMaxStalledWrites = 3;
 // bytes read: all of them on success, those before the failure otherwise.
 // A range past the 64 KB the 16-bit offsets address is refused before
 // anything is sent.
-std::uint32_t ReadOrvelFromBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                               std::uint8_t fruDeviceId, std::uint16_t offset,
-                               std::span<std::uint8_t> buffer, std::uint32_t& count);
+std::uint32_t ReadOrvelFromBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                               std::uint8_t bus, std::uint8_t slaveAddress,
+                               std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                               std::uint16_t offset, std::span<std::uint8_t> buffer,
+                               std::uint32_t& count);
 
 // The first write routine: Write FRU Data for logical devices
 // (FRU_NVS_IMBDEVICE), Master Write-Read for every other device.
-std::uint32_t WriteOrvelToBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                              std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                              std::uint8_t fruDeviceId, std::uint16_t offset,
-                              std::span<const std::uint8_t> bytes);
+std::uint32_t WriteOrvelToBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                              std::uint8_t bus, std::uint8_t slaveAddress,
+                              std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                              std::uint16_t offset, std::span<const std::uint8_t> bytes);
 
 // The second write routine, for platform 3 with a BMC that is not a
 // standard one: FRU_NVS_MBMC devices are logical devices there. The mBMC
 // size values are carried with the locator; writing does not need them.
-std::uint32_t WriteOrvelTomBmc(FRU_TYPE type, std::uint8_t lun, std::uint8_t bus,
-                               std::uint8_t slaveAddress, std::uint8_t controllerAddress,
-                               std::uint8_t fruDeviceId, std::uint16_t offset,
-                               std::span<const std::uint8_t> bytes, std::uint8_t mbmcSizeData,
-                               std::uint16_t mbmcSizeAddress);
+std::uint32_t WriteOrvelTomBmc(const FruAccess& with, FRU_TYPE type, std::uint8_t lun,
+                               std::uint8_t bus, std::uint8_t slaveAddress,
+                               std::uint8_t controllerAddress, std::uint8_t fruDeviceId,
+                               std::uint16_t offset, std::span<const std::uint8_t> bytes,
+                               std::uint8_t mbmcSizeData, std::uint16_t mbmcSizeAddress);
 
 }  // namespace Orvel_Private
 

@@ -6,11 +6,11 @@
 #include <optional>
 #include <string_view>
 
+#include "bmc/trace.h"
 #include "orvel/cfile.h"
 #include "orvel/fru.h"
 #include "orvel/fru_file_tokens.h"
 #include "orvel/orvel_status.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

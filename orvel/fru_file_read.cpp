@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bmc/trace.h"
 #include "bmc/wide_file.h"
 #include "orvel/cfile.h"
 #include "orvel/fru.h"
@@ -22,7 +23,6 @@
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

@@ -24,12 +24,12 @@
 #include <string>
 #include <string_view>
 
+#include "bmc/trace.h"
 #include "orvel/fru.h"
 #include "orvel/fru_file_tokens.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

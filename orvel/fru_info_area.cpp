@@ -4,12 +4,12 @@
 #include <new>
 #include <utility>
 
+#include "bmc/trace.h"
 #include "orvel/area_text.h"
 #include "orvel/fru_encoding.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

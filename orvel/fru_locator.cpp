@@ -1,6 +1,6 @@
 #include "orvel/fru_locator.h"
 
-#include "orvel/trace.h"
+#include "bmc/trace.h"
 
 namespace Orvel_Private {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "orvel/trace.h"
+#include "bmc/trace.h"
 
 namespace Orvel_Private {
 

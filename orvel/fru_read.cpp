@@ -7,12 +7,12 @@
 #include <new>
 #include <optional>
 
+#include "bmc/trace.h"
 #include "orvel/fru.h"
 #include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 

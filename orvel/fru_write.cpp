@@ -16,14 +16,13 @@
 #include <string>
 
 #include "bmc/message.h"
+#include "bmc/trace.h"
 #include "orvel/fru.h"
 #include "orvel/fru_no_answer.h"
 #include "orvel/last_error.h"
-#include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
 #include "orvel/orvel_strings.h"
 #include "orvel/orvel_text.h"
-#include "orvel/trace.h"
 
 namespace Orvel_Private {
 
@@ -39,9 +38,10 @@ std::uint16_t AreaOffset(std::uint8_t units) {
 // Writes an area the header announces (a non-zero offset) when it is
 // modified, or whenever `evenUnmodified`. False when the write failed.
 template <typename Area>
-bool WriteArea(CFru& fru, std::uint8_t units, Area& area, bool evenUnmodified) {
+bool WriteArea(CFru& fru, const FruAccess& with, std::uint8_t units, Area& area,
+               bool evenUnmodified) {
     if (units == 0 || !(evenUnmodified || area.IsModified())) return true;
-    if (fru.WriteOrvel(AreaOffset(units), area.GetData()) != ORVEL_SUCCESS) return false;
+    if (fru.WriteOrvel(with, AreaOffset(units), area.GetData()) != ORVEL_SUCCESS) return false;
     area.ResetIsModified();
     return true;
 }
@@ -49,7 +49,7 @@ bool WriteArea(CFru& fru, std::uint8_t units, Area& area, bool evenUnmodified) {
 // Each record's five header bytes one request each, then its data in one
 // call. An area that would run past the last offset the device can address
 // is refused before any of it is written.
-bool WriteMultiRecords(CFru& fru, std::uint8_t units) {
+bool WriteMultiRecords(CFru& fru, const FruAccess& with, std::uint8_t units) {
     std::size_t offset = AreaOffset(units);
     std::size_t length = 0;
     for (const FRUMultiRecord& record : fru.MultiRecords()) length += record.GetLength();
@@ -58,13 +58,13 @@ bool WriteMultiRecords(CFru& fru, std::uint8_t units) {
     for (const FRUMultiRecord& record : fru.MultiRecords()) {
         const auto header = record.GetHeader();
         for (std::size_t i = 0; i < header.size(); ++i) {
-            if (fru.WriteOrvel(static_cast<std::uint16_t>(offset++),
+            if (fru.WriteOrvel(with, static_cast<std::uint16_t>(offset++),
                                std::span(header).subspan(i, 1)) != ORVEL_SUCCESS) {
                 return false;
             }
         }
         const std::span<const std::uint8_t> data = record.GetRecordData();
-        if (fru.WriteOrvel(static_cast<std::uint16_t>(offset), data) != ORVEL_SUCCESS) {
+        if (fru.WriteOrvel(with, static_cast<std::uint16_t>(offset), data) != ORVEL_SUCCESS) {
             return false;
         }
         offset += data.size();
@@ -74,11 +74,12 @@ bool WriteMultiRecords(CFru& fru, std::uint8_t units) {
 
 }  // namespace
 
-std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress, Extent extent) {
+std::uint32_t CFru::WriteToSystem(const FruAccess& with, PROGRESS_CALLBACK progress,
+                                  Extent extent) {
     CTrace trace(kClass, L"WriteToSystem");
     // The BMC's type chooses the write routine (WriteOrvel). A BMC that does
     // not answer counts as type 0, as GetBmcType reports it.
-    GetBmcType(&g_BMCType);
+    GetBmcType(&with.bmcType);
 
     std::array<wchar_t, kIdentifierLength> identifier;
     GetFriendlyFruIdentifier(mLocator, identifier);
@@ -98,23 +99,23 @@ std::uint32_t CFru::WriteToSystem(PROGRESS_CALLBACK progress, Extent extent) {
     const bool whole = extent == Extent::kWhole;
     report(FormatOrvelString(IDS_WRITING_FRU, identifier.data()));
     report(FormatOrvelString(IDS_WRITING_INTERNAL_AREA));
-    if (!WriteArea(*this, mHeader.GetInternalUseOffset(), mInternalUseArea, whole)) {
+    if (!WriteArea(*this, with, mHeader.GetInternalUseOffset(), mInternalUseArea, whole)) {
         return failed();
     }
     report(FormatOrvelString(IDS_WRITING_CHASSIS_AREA));
-    if (!WriteArea(*this, mHeader.GetChassisOffset(), mChassisArea, whole)) return failed();
+    if (!WriteArea(*this, with, mHeader.GetChassisOffset(), mChassisArea, whole)) return failed();
     // The board area is written whether or not it was edited.
     report(FormatOrvelString(IDS_WRITING_BOARD_AREA));
-    if (!WriteArea(*this, mHeader.GetBoardOffset(), mBoardArea, true)) return failed();
+    if (!WriteArea(*this, with, mHeader.GetBoardOffset(), mBoardArea, true)) return failed();
     report(FormatOrvelString(IDS_WRITING_PRODUCT_AREA));
-    if (!WriteArea(*this, mHeader.GetProductOffset(), mProductArea, whole)) return failed();
+    if (!WriteArea(*this, with, mHeader.GetProductOffset(), mProductArea, whole)) return failed();
 
     if (HasMultiRecArea() && (mMultiRecModified || whole)) {
         report(FormatOrvelString(IDS_WRITING_MULTIREC_AREA));
-        if (!WriteMultiRecords(*this, mHeader.GetMultiRecordOffset())) return failed();
+        if (!WriteMultiRecords(*this, with, mHeader.GetMultiRecordOffset())) return failed();
         mMultiRecModified = false;
     }
-    if (WriteOrvel(0, mHeader.GetData()) != ORVEL_SUCCESS) return failed();
+    if (WriteOrvel(with, 0, mHeader.GetData()) != ORVEL_SUCCESS) return failed();
     return ORVEL_SUCCESS;
 }
 

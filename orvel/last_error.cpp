@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdarg>
 
+#include "bmc/wide_format.h"
 #include "orvel/orvel_text.h"
 
 namespace Orvel_Private {
@@ -18,7 +19,7 @@ std::array<wchar_t, kLastErrorLength>* gp_lastError = &ga_lastError1;
 void SetLastErrorString(unsigned number, ...) {
     std::va_list arguments;
     va_start(arguments, number);
-    FormatInto(*gp_lastError, GetOrvelString(number), arguments);
+    FormatWideText(*gp_lastError, GetOrvelString(number), arguments);
     va_end(arguments);
 }
 

@@ -9,4 +9,12 @@ ORVEL_DISPLAY_CALLBACK p_display = nullptr;
 std::unique_ptr<BMC_MESSAGE> ReqMsg;
 std::unique_ptr<BMC_MESSAGE> RespMsg;
 
+BmcExchange LibraryExchange() {
+    return {*ReqMsg, *RespMsg};
+}
+
+FruAccess LibraryFruAccess() {
+    return {LibraryExchange(), g_fdPlatform, g_BMCType};
+}
+
 }  // namespace Orvel_Private

@@ -5,8 +5,10 @@
 
 #include <memory>
 
+#include "bmc/bmc_exchange.h"
 #include "bmc/message.h"
 #include "include/orvel_interface.h"
+#include "orvel/fru_access.h"
 
 namespace Orvel_Private {
 
@@ -24,6 +26,12 @@ extern ORVEL_DISPLAY_CALLBACK p_display;
 // Initialize, each large enough for any IPMI message.
 extern std::unique_ptr<BMC_MESSAGE> ReqMsg;
 extern std::unique_ptr<BMC_MESSAGE> RespMsg;
+
+// The two records as one exchange, and what a FRU transfer takes of the
+// state above; for the entries, which run only once Initialize has
+// allocated the records.
+BmcExchange LibraryExchange();
+FruAccess LibraryFruAccess();
 
 }  // namespace Orvel_Private
 

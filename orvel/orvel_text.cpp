@@ -1,7 +1,8 @@
 #include "orvel/orvel_text.h"
 
 #include <array>
-#include <cwchar>
+
+#include "bmc/wide_format.h"
 
 namespace Orvel_Private {
 
@@ -17,22 +18,11 @@ const wchar_t* GetOrvelString(unsigned number) {
     return g_pStringResource ? g_pStringResource->GetString(number) : nullptr;
 }
 
-void FormatInto(std::span<wchar_t> buffer, const wchar_t* format, std::va_list arguments) {
-    if (buffer.empty()) return;
-    buffer[0] = L'\0';
-    if (format == nullptr) return;
-    // A text that does not fit makes vswprintf fail; what it wrote is kept,
-    // ended at the buffer's last character.
-    if (std::vswprintf(buffer.data(), buffer.size(), format, arguments) < 0) {
-        buffer.back() = L'\0';
-    }
-}
-
 std::wstring FormatOrvelString(unsigned number, ...) {
     std::array<wchar_t, kFormattedTextLength> text;
     std::va_list arguments;
     va_start(arguments, number);
-    FormatInto(text, GetOrvelString(number), arguments);
+    FormatWideText(text, GetOrvelString(number), arguments);
     va_end(arguments);
     return text.data();
 }

@@ -2,9 +2,7 @@
 #ifndef SRVFW_ORVEL_ORVEL_TEXT_H
 #define SRVFW_ORVEL_ORVEL_TEXT_H
 
-#include <cstdarg>
 #include <memory>
-#include <span>
 #include <string>
 
 #include "bmc/string_resource.h"
@@ -18,10 +16,6 @@ extern std::unique_ptr<CStringResource> g_pStringResource;
 // Text `number` of the table, owned by the table; null without a table or
 // when the table has no such text.
 const wchar_t* GetOrvelString(unsigned number);
-
-// Formats into `buffer`, always zero-terminated; a text that does not fit
-// is cut. A null format gives an empty text.
-void FormatInto(std::span<wchar_t> buffer, const wchar_t* format, std::va_list arguments);
 
 // Text `number` formatted with the arguments; empty when the table lacks it.
 std::wstring FormatOrvelString(unsigned number, ...);

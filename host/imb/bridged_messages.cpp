@@ -1,39 +1,23 @@
 #include "host/imb/bridged_messages.h"
 
+#include "bmc/ipmb_frame.h"
+#include "bmc/ipmi_numbers.h"
+
 namespace srvfw_imb {
 
 namespace {
 
-// Send Message request data: channel, then the IPMB frame rsSA,
-// netFn/rsLUN, checksum, rqSA, rqSeq/rqLUN, command, data..., checksum.
-constexpr std::size_t kChannel = 0;
-constexpr std::size_t kResponder = 1;
-constexpr std::size_t kNetFnLun = 2;
-constexpr std::size_t kRequester = 4;
-constexpr std::size_t kSequenceLun = 5;
-constexpr std::size_t kCommand = 6;
-constexpr std::size_t kRequestData = 7;
-constexpr std::size_t kFraming = 8;  // all but the data
+using ipmb::Checksum;
 
-constexpr std::uint8_t kChannelMask = 0x0F;  // bits 7:6 ask for tracking
-constexpr std::uint8_t kCompletionOk = 0x00;
-constexpr std::uint8_t kQueueEmpty = 0x80;
-constexpr std::uint8_t kInvalidDataField = 0xCC;
-// What the kernel answers for a controller that never answered, after its
-// retries; no reply of the controller is kept then.
-constexpr std::uint8_t kKernelTimeout = 0xC3;
 // Answers kept for Get Message; a caller that never asks leaves no more.
 constexpr std::size_t kMaxKeptReplies = 16;
 
-std::uint8_t Checksum(std::span<const std::uint8_t> bytes) {
-    std::uint8_t sum = 0;
-    for (const std::uint8_t byte : bytes) sum = static_cast<std::uint8_t>(sum + byte);
-    return static_cast<std::uint8_t>(0x100 - sum);
-}
-
+// A BMC refuses a frame whose checksums do not hold.
 bool FrameIsWhole(std::span<const std::uint8_t> data) {
-    return data.size() >= kFraming && Checksum(data.subspan(kResponder, 3)) == 0 &&
-           Checksum(data.subspan(kRequester)) == 0;
+    return data.size() >= ipmb::kSendMessageFraming &&
+           Checksum(data.subspan(ipmb::kSendResponder,
+                                 ipmb::kSendRequester - ipmb::kSendResponder)) == 0 &&
+           Checksum(data.subspan(ipmb::kSendRequester)) == 0;
 }
 
 }  // namespace
@@ -41,48 +25,47 @@ bool FrameIsWhole(std::span<const std::uint8_t> data) {
 std::optional<IpmiAnswer> BridgedMessages::Send(KernelIpmiDevice& device,
                                                 std::span<const std::uint8_t> data, unsigned waitMs,
                                                 std::string& why) {
-    // A BMC refuses a frame whose checksums do not hold.
-    if (!FrameIsWhole(data)) return IpmiAnswer{kInvalidDataField, {}};
-    const std::uint8_t responder = data[kResponder];
-    const auto netFn = static_cast<std::uint8_t>(data[kNetFnLun] >> 2);
-    const auto responderLun = static_cast<std::uint8_t>(data[kNetFnLun] & 0x03);
-    const std::uint8_t sequenceLun = data[kSequenceLun];
-    const std::uint8_t command = data[kCommand];
+    if (!FrameIsWhole(data)) return IpmiAnswer{ipmi::kInvalidDataField, {}};
+    const auto channel = static_cast<std::uint8_t>(data[ipmb::kSendChannel] & ipmb::kChannelMask);
+    const std::uint8_t responder = data[ipmb::kSendResponder];
+    const auto netFn = static_cast<std::uint8_t>(data[ipmb::kSendNetFnLun] >> 2);
+    const auto responderLun = static_cast<std::uint8_t>(data[ipmb::kSendNetFnLun] & ipmb::kLunMask);
+    const std::uint8_t sequenceLun = data[ipmb::kSendSequenceLun];
+    const std::uint8_t command = data[ipmb::kSendCommand];
     const IpmiRequest request{
-        {true, static_cast<std::uint8_t>(data[kChannel] & kChannelMask), responder, responderLun},
+        {true, channel, responder, responderLun},
         netFn,
         command,
-        data.subspan(kRequestData, data.size() - kFraming)};
+        data.subspan(ipmb::kSendData, data.size() - ipmb::kSendMessageFraming)};
     const std::optional<IpmiAnswer> answer = device.Exchange(request, waitMs, why);
     if (!answer) return std::nullopt;
     // The kernel gave up on the controller: the BMC took the request, and no
     // answer will come.
-    if (answer->completionCode == kKernelTimeout && answer->data.empty()) {
-        return IpmiAnswer{kCompletionOk, {}};
+    if (WhoAnswered(*answer) == AnswerFrom::kKernelTimeout) {
+        return IpmiAnswer{ipmi::kCompletionOk, {}};
     }
 
-    // channel, netFn/rqLUN, checksum, rsSA, rqSeq/rsLUN, command,
-    // completion code, data, checksum: the layout of a Get Message answer.
+    // Framed as the BMC's receive queue holds it (ipmb::GetMessageByte).
     std::vector<std::uint8_t> reply{
-        static_cast<std::uint8_t>(data[kChannel] & kChannelMask),
-        static_cast<std::uint8_t>((netFn | 1) << 2 | (sequenceLun & 0x03)),
+        channel,
+        static_cast<std::uint8_t>((netFn | 1) << 2 | (sequenceLun & ipmb::kLunMask)),
         0,
         responder,
-        static_cast<std::uint8_t>((sequenceLun & 0xFC) | responderLun),
+        static_cast<std::uint8_t>((sequenceLun & ipmb::kSequenceMask) | responderLun),
         command,
         answer->completionCode};
-    const std::uint8_t header[] = {data[kRequester], reply[1]};
-    reply[2] = Checksum(header);
+    const std::uint8_t header[] = {data[ipmb::kSendRequester], reply[ipmb::kReplyNetFnLun]};
+    reply[ipmb::kReplyHeaderCheck] = Checksum(header);
     reply.insert(reply.end(), answer->data.begin(), answer->data.end());
-    reply.push_back(Checksum(std::span(reply).subspan(3)));
+    reply.push_back(Checksum(std::span(reply).subspan(ipmb::kReplyResponder)));
     if (mReplies.size() == kMaxKeptReplies) mReplies.pop_front();
     mReplies.push_back(std::move(reply));
-    return IpmiAnswer{kCompletionOk, {}};
+    return IpmiAnswer{ipmi::kCompletionOk, {}};
 }
 
 IpmiAnswer BridgedMessages::Get() {
-    if (mReplies.empty()) return {kQueueEmpty, {}};
-    IpmiAnswer answer{kCompletionOk, std::move(mReplies.front())};
+    if (mReplies.empty()) return {ipmi::kMessageQueueEmpty, {}};
+    IpmiAnswer answer{ipmi::kCompletionOk, std::move(mReplies.front())};
     mReplies.pop_front();
     return answer;
 }

@@ -19,10 +19,6 @@
 
 namespace srvfw_imb {
 
-inline constexpr std::uint8_t kNetFnApp = 0x06;
-inline constexpr std::uint8_t kGetMessage = 0x33;
-inline constexpr std::uint8_t kSendMessage = 0x34;
-
 class BridgedMessages {
   public:
     // The answer to a Send Message request (its data as the message layer

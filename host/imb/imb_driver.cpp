@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "bmc/ipmi_numbers.h"
 #include "host/imb/bridged_messages.h"
 #include "host/imb/kernel_ipmi_device.h"
 #include "hw/hw.h"
@@ -18,14 +19,6 @@ using srvfw_imb::IpmiAnswer;
 using srvfw_imb::KernelIpmiDevice;
 
 constexpr const char* kIpmiSiModule = "ipmi_si";
-
-// The error responses the kernel makes itself when the BMC never answers:
-// ipmi_si's "unspecified" after its state machine gave up, the message
-// handler's time-out. They carry no data. To the caller they are no
-// answer, not an answer that refuses.
-bool KernelGaveUp(const IpmiAnswer& answer) {
-    return answer.data.empty() && (answer.completionCode == 0xFF || answer.completionCode == 0xC3);
-}
 
 struct Driver {
     bool chosen = false;
@@ -121,17 +114,18 @@ int SendTimedImbpRequest(_IMBPREQUESTDATA* request, unsigned timeoutMs, std::uin
                                              static_cast<std::size_t>(request->dataLength));
     std::string why;
     std::optional<IpmiAnswer> answer;
-    if (request->netFn == srvfw_imb::kNetFnApp && request->cmdType == srvfw_imb::kSendMessage) {
+    if (request->netFn == ipmi::kNetFnApp && request->cmdType == ipmi::kSendMessage) {
         answer = driver.bridged.Send(driver.device, data, timeoutMs, why);
-    } else if (request->netFn == srvfw_imb::kNetFnApp &&
-               request->cmdType == srvfw_imb::kGetMessage) {
+    } else if (request->netFn == ipmi::kNetFnApp && request->cmdType == ipmi::kGetMessage) {
         answer = driver.bridged.Get();
     } else {
         answer = driver.device.Exchange(
             {{false, 0, request->rsSa, request->rsLun}, request->netFn, request->cmdType, data},
             timeoutMs, why);
     }
-    if (answer && KernelGaveUp(*answer)) {
+    // The kernel's own error answers are no answer to the caller, not an
+    // answer that refuses.
+    if (answer && srvfw_imb::WhoAnswered(*answer) != srvfw_imb::AnswerFrom::kBmc) {
         char code[8];
         std::snprintf(code, sizeof code, "%02Xh", answer->completionCode);
         why = std::string("the kernel gave up on the BMC (completion code ") + code + ")";

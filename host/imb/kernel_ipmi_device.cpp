@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/time.h>
 // The kernel's header uses the ioctl macros of <sys/ioctl.h>.
 #include <linux/ipmi.h>
 
@@ -11,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "bmc/elapsed_time.h"
+#include "bmc/ipmi_numbers.h"
 #include "hw/hw.h"
 
 namespace srvfw_imb {
@@ -30,12 +31,6 @@ constexpr unsigned kIpmbRetryMs = 1500;
 // Past the kernel's own time-out: its C3h, not our wait, ends a request.
 constexpr unsigned kIpmbWaitMs = (kIpmbRetries + 1) * kIpmbRetryMs + 1000;
 
-long long NowMs() {
-    timeval now{};
-    hw::GetTimeOfDay(&now);
-    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_usec / 1000;
-}
-
 std::string ErrnoText(int error) {
     return std::strerror(error);
 }
@@ -46,6 +41,18 @@ bool MeansAbsent(int error) {
 }
 
 }  // namespace
+
+AnswerFrom WhoAnswered(const IpmiAnswer& answer) {
+    if (!answer.data.empty()) return AnswerFrom::kBmc;
+    switch (answer.completionCode) {
+        case ipmi::kTimeout:
+            return AnswerFrom::kKernelTimeout;
+        case ipmi::kUnspecifiedError:
+            return AnswerFrom::kKernelUnspecified;
+        default:
+            return AnswerFrom::kBmc;
+    }
+}
 
 KernelIpmiDevice::~KernelIpmiDevice() {
     Close();
@@ -108,9 +115,9 @@ std::optional<IpmiAnswer> KernelIpmiDevice::Exchange(const IpmiRequest& request,
     }
 
     if (request.target.ipmb) waitMs = std::max(waitMs, kIpmbWaitMs);
-    const long long deadline = NowMs() + waitMs;
+    const std::int64_t deadline = NowMilliseconds() + waitMs;
     for (;;) {
-        const long long left = deadline - NowMs();
+        const std::int64_t left = deadline - NowMilliseconds();
         if (left <= 0) {
             why = "no answer within " + std::to_string(waitMs) + " ms";
             return std::nullopt;

@@ -16,6 +16,13 @@ struct IpmiAnswer {
     std::vector<std::uint8_t> data;  // after the completion code
 };
 
+// Who made an answer: the BMC (or the controller behind it), or the kernel
+// itself, which answers with no data when the BMC never did: C3h from the
+// message handler's time-out (for a bridged request, after its retries),
+// FFh from ipmi_si when its state machine gave up.
+enum class AnswerFrom { kBmc, kKernelTimeout, kKernelUnspecified };
+AnswerFrom WhoAnswered(const IpmiAnswer& answer);
+
 // Where a request goes: the BMC itself (the system interface), or a
 // controller behind it on an IPMB channel, which the kernel bridges to.
 struct IpmiTarget {

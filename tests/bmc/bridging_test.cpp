@@ -12,13 +12,15 @@
 namespace bmc_test {
 namespace {
 
-constexpr std::uint8_t kSendMessage = 0x34;
-constexpr std::uint8_t kGetMessage = 0x33;
+// What crossed the KCS ports, in the simulated BMC's numbers.
+using sim::ipmi::kGetMessage;
+using sim::ipmi::kNetFnApp;
+using sim::ipmi::kSendMessage;
 
 class BridgingTest : public BmcSimTest {
   protected:
-    std::vector<sim::ipmi::Exchange> SendMessages() { return KcsRequests(0x06, kSendMessage); }
-    std::size_t GetMessageCount() { return KcsRequests(0x06, kGetMessage).size(); }
+    std::vector<sim::ipmi::Exchange> SendMessages() { return KcsRequests(kNetFnApp, kSendMessage); }
+    std::size_t GetMessageCount() { return KcsRequests(kNetFnApp, kGetMessage).size(); }
     // The sequence numbers the Send Message requests carried, in order.
     std::vector<int> SentSequences() {
         std::vector<int> sequences;

@@ -12,7 +12,9 @@
 namespace bmc_test {
 namespace {
 
-constexpr std::uint8_t kOemNetFn = 0x2E;
+// A command the test adds to the simulated BMC, under its OEM network
+// function.
+constexpr std::uint8_t kOemNetFn = sim::ipmi::kNetFnOem;
 constexpr std::uint8_t kEchoCommand = 0x70;
 
 class MessageTest : public BmcSimTest {

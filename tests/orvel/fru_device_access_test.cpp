@@ -43,10 +43,11 @@ struct ReadResult {
 };
 
 // Reads into a buffer filled with EEh, so that bytes the read did not set show.
-ReadResult Read(const FRU_LOCATOR& at, std::uint16_t offset, std::size_t length) {
+ReadResult Read(const FruAccess& with, const FRU_LOCATOR& at, std::uint16_t offset,
+                std::size_t length) {
     ReadResult result{0, Bytes(length, 0xEE), 0xDEAD};
     result.status =
-        ReadOrvelFromBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
+        ReadOrvelFromBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
                          at.mFruDeviceId, offset, result.bytes, result.count);
     return result;
 }
@@ -61,7 +62,16 @@ std::vector<unsigned> CountsAsked(const std::vector<Bytes>& requests, std::size_
 constexpr std::size_t kReadFruDataCountByte = 3;      // ID, offset LS, offset MS, count
 constexpr std::size_t kMasterWriteReadCountByte = 2;  // bus, slave address, count
 
-class FruDeviceRead : public FruDeviceTest {};
+class FruDeviceRead : public FruDeviceTest {
+  protected:
+    // Reads from a front panel behind the BMC that never takes a request
+    // off the bus, so that no answer ever comes.
+    std::uint32_t ReadFromSilentFrontPanel(std::span<std::uint8_t> bytes) {
+        BootStorage(
+            {{"fru.devices", "panel:front_panel:0:256"}, {"ipmb.front_panel.fault.nak", "always"}});
+        return CFru::ReadDataFromFRU(Access(), Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0, bytes);
+    }
+};
 
 // ------------------------------------------------------------ routes
 
@@ -82,7 +92,7 @@ TEST_P(ReadRoutes, TwentyBytesGoOutAsChunksOf8_8_4) {
     const RouteCase& c = GetParam();
     BootStorage(c.settings);
     std::array<std::uint8_t, 20> bytes{};
-    ASSERT_EQ(CFru::ReadDataFromFRU(c.locator, 0x10, bytes), ORVEL_SUCCESS);
+    ASSERT_EQ(CFru::ReadDataFromFRU(Access(), c.locator, 0x10, bytes), ORVEL_SUCCESS);
 
     EXPECT_EQ(Bytes(bytes.begin(), bytes.end()),
               Slice(PatternOf(c.device, Device(c.device).Size()), 0x10, 20));
@@ -157,8 +167,7 @@ class ReadLayouts : public FruDeviceRead, public ::testing::WithParamInterface<L
 TEST_P(ReadLayouts, EachChunkNamesItsOffsetAndCount) {
     const LayoutCase& c = GetParam();
     BootStorage();
-    g_fdPlatform = c.platform;
-    ASSERT_EQ(Read(c.locator, c.offset, 20).status, ORVEL_SUCCESS);
+    ASSERT_EQ(Read(Access(c.platform), c.locator, c.offset, 20).status, ORVEL_SUCCESS);
     EXPECT_EQ(Sent(c.netFn, c.cmd), c.requests);
 }
 
@@ -209,8 +218,9 @@ INSTANTIATE_TEST_SUITE_P(Types, ReadLayouts, ::testing::ValuesIn(kReadLayoutsCas
 // storage lives on LUN 0 and refuses any other (C2h).
 TEST_F(FruDeviceRead, MasterWriteReadCarriesTheLocatorsLun) {
     BootStorage({{"fru.memories", "satellite:hsc0:0x03:0xA0:256"}});
-    EXPECT_EQ(Read(Locator(FRU_NVS_AT24CO2, 0x03, 0xA0, 0, 0xC0, 0), 0, 4).status, ORVEL_SUCCESS);
-    EXPECT_EQ(Read(Locator(FRU_NVS_AT24CO2, 0x03, 0xA0, 0, 0xC0, 1), 0, 4).status,
+    EXPECT_EQ(Read(Access(), Locator(FRU_NVS_AT24CO2, 0x03, 0xA0, 0, 0xC0, 0), 0, 4).status,
+              ORVEL_SUCCESS);
+    EXPECT_EQ(Read(Access(), Locator(FRU_NVS_AT24CO2, 0x03, 0xA0, 0, 0xC0, 1), 0, 4).status,
               ORVEL_ERROR_READING_FRU);
     const auto accesses = Accesses();
     ASSERT_EQ(accesses.size(), 2u);
@@ -236,7 +246,7 @@ class ReadCompletionCodes : public FruDeviceRead, public ::testing::WithParamInt
 TEST_P(ReadCompletionCodes, DecideTheNextChunk) {
     const CodeCase& c = GetParam();
     BootStorage(c.settings);
-    const ReadResult result = Read(c.locator, c.offset, 20);
+    const ReadResult result = Read(Access(), c.locator, c.offset, 20);
     EXPECT_EQ(result.status, c.status);
     EXPECT_EQ(result.count, c.count);
     const bool logical = c.locator.mType == FRU_NVS_IMBDEVICE;
@@ -374,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, ReadCompletionCodes,
 
 TEST_F(FruDeviceRead, ShortCountsReadFromWhereTheLastAnswerEnded) {
     BootStorage({{"fru.store.read_limit_cc", "short"}, {"fru.store.max_read", "3"}});
-    ASSERT_EQ(Read(StoreLocator(), 0, 20).status, ORVEL_SUCCESS);
+    ASSERT_EQ(Read(Access(), StoreLocator(), 0, 20).status, ORVEL_SUCCESS);
     std::vector<std::uint32_t> offsets;
     for (const Chunk& chunk : Chunks(kStore)) offsets.push_back(chunk.offset);
     EXPECT_EQ(offsets, (std::vector<std::uint32_t>{0, 3, 6, 9, 12, 15, 18}));
@@ -415,11 +425,11 @@ TEST_P(BusyPauses, GrowAndStayInTheirBound) {
     const FRU_LOCATOR at = StoreLocator();
     if (c.write) {
         const Bytes data(20, 0x5A);
-        EXPECT_EQ(WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+        EXPECT_EQ(WriteOrvelToBmc(Access(), at.mType, at.mLun, at.mBus, at.mSlaveAddress,
                                   at.mControllerAddress, at.mFruDeviceId, 0, data),
                   c.status);
     } else {
-        EXPECT_EQ(Read(at, 0, 20).status, c.status);
+        EXPECT_EQ(Read(Access(), at, 0, 20).status, c.status);
     }
     const auto accesses = Accesses(kStore);
     ASSERT_EQ(accesses.size(), c.requests);
@@ -480,7 +490,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, BusyPauses, ::testing::ValuesIn(kBusyPausesCas
 TEST_F(FruDeviceRead, BusyForeverWaitsTheStatedBoundInAll) {
     BootStorage({{"fru.store.fault.read_busy", "always"}});
     const double before = VirtualSeconds();
-    EXPECT_EQ(Read(StoreLocator(), 0, 8).status, ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(Read(Access(), StoreLocator(), 0, 8).status, ORVEL_ERROR_READING_FRU);
     const double waited = VirtualSeconds() - before;
     EXPECT_GE(waited, 1.788);
     EXPECT_LT(waited, 1.788 + kMaxBusyAnswers * double(kExchangeSlackNs) / 1e9);
@@ -505,7 +515,7 @@ TEST_P(ReadAnswers, AreTakenOnlyWhenTheyHoldWhatTheyClaim) {
     const bool logical = c.type == FRU_NVS_IMBDEVICE;
     Script("hsc0", logical ? kNetFnStorage : kNetFnApp, logical ? kReadFruData : kMasterWriteRead,
            c.answer);
-    const ReadResult result = Read(Locator(c.type, 0x03, 0xA0, 0, 0xC0), 0, 8);
+    const ReadResult result = Read(Access(), Locator(c.type, 0x03, 0xA0, 0, 0xC0), 0, 8);
     if (c.accepted) {
         EXPECT_EQ(result.status, ORVEL_SUCCESS);
         EXPECT_EQ(result.bytes, Bytes({1, 2, 3, 4, 5, 6, 7, 8}));
@@ -542,7 +552,7 @@ TEST_F(FruDeviceRead, NoDeviceFailsEveryReadWithoutARequest) {
              {0, 8}, {0, 1}, {0x10, 20}, {0x100, 0}}) {
         SCOPED_TRACE(offset);
         Bytes bytes(length);
-        EXPECT_EQ(CFru::ReadDataFromFRU(none, offset, bytes), ORVEL_ERROR_READING_FRU);
+        EXPECT_EQ(CFru::ReadDataFromFRU(Access(), none, offset, bytes), ORVEL_ERROR_READING_FRU);
     }
     EXPECT_TRUE(Exchanges("kcs").empty());
 }
@@ -552,10 +562,11 @@ TEST_F(FruDeviceRead, NoDeviceFailsEveryReadWithoutARequest) {
 TEST_F(FruDeviceRead, RangePastTheLastOffsetIsRefusedBeforeAnythingGoesOut) {
     BootStorage({{"fru.devices", "store:bmc:0:65535"}});
     Bytes bytes(17);
-    EXPECT_EQ(CFru::ReadDataFromFRU(StoreLocator(), 0xFFF0, bytes), ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), StoreLocator(), 0xFFF0, bytes),
+              ORVEL_ERROR_READING_FRU);
     EXPECT_TRUE(Exchanges("kcs").empty());
     // Up to the last offset is allowed.
-    EXPECT_EQ(CFru::ReadDataFromFRU(StoreLocator(), 0xFFF0, std::span(bytes).first(15)),
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), StoreLocator(), 0xFFF0, std::span(bytes).first(15)),
               ORVEL_SUCCESS);
     EXPECT_EQ(Chunks(kStore), (std::vector<Chunk>{{"read", 0xFFF0, 8}, {"read", 0xFFF8, 7}}));
 }
@@ -565,30 +576,47 @@ TEST_F(FruDeviceRead, RangePastTheLastOffsetIsRefusedBeforeAnythingGoesOut) {
 TEST_F(FruDeviceRead, Ds1624sRangePast256BytesIsRefusedBeforeAnythingGoesOut) {
     BootStorage();
     Bytes bytes(8);
-    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0xFA, bytes), ORVEL_ERROR_READING_FRU);
-    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0x3D6A, bytes), ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), SmallLocator(), 0xFA, bytes),
+              ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), SmallLocator(), 0x3D6A, bytes),
+              ORVEL_ERROR_READING_FRU);
     const FRU_LOCATOR at = SmallLocator();
-    EXPECT_EQ(WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
-                              at.mFruDeviceId, 0x3D6A, bytes),
+    EXPECT_EQ(WriteOrvelToBmc(Access(), at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                              at.mControllerAddress, at.mFruDeviceId, 0x3D6A, bytes),
               ORVEL_ERROR_WRITING_FRU);
     EXPECT_TRUE(Exchanges("kcs").empty());
     // Up to the last byte is allowed.
-    EXPECT_EQ(CFru::ReadDataFromFRU(SmallLocator(), 0xF8, bytes), ORVEL_SUCCESS);
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), SmallLocator(), 0xF8, bytes), ORVEL_SUCCESS);
 }
 
 // No answer at all ends the read with the library's own read failure, and
 // says that it was no answer, from whom.
 TEST_F(FruDeviceRead, SatelliteThatNeverTakesTheRequestEndsTheReadAsNoAnswer) {
-    BootStorage(
-        {{"fru.devices", "panel:front_panel:0:256"}, {"ipmb.front_panel.fault.nak", "always"}});
     Bytes bytes(8);
-    EXPECT_EQ(CFru::ReadDataFromFRU(Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0, bytes),
-              ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(ReadFromSilentFrontPanel(bytes), ORVEL_ERROR_READING_FRU);
     EXPECT_TRUE(LastTransferGotNoAnswer());
     EXPECT_NE(SystemInterfaceProblem().find(L"the controller at 22h (channel 0) gave no answer"),
               std::wstring::npos);
     EXPECT_TRUE(Accesses("panel").empty());
     EXPECT_TRUE(Logged("CFru::ReadOrvelFromBmc - Error Reading FRU"));
+}
+
+// A transfer refused before anything goes out is no missing answer, even
+// right after one that was.
+TEST_F(FruDeviceRead, RefusedTransferAfterANoAnswerIsNotReportedAsNoAnswer) {
+    Bytes bytes(8);
+    ASSERT_EQ(ReadFromSilentFrontPanel(bytes), ORVEL_ERROR_READING_FRU);
+    ASSERT_TRUE(LastTransferGotNoAnswer());
+    Machine().Log().Clear();
+
+    const FRU_LOCATOR none = Locator(FRU_NVS_NONE, 0xFF, 0x20);
+    EXPECT_EQ(CFru::ReadDataFromFRU(Access(), none, 0, bytes), ORVEL_ERROR_READING_FRU);
+    EXPECT_FALSE(LastTransferGotNoAnswer());
+    EXPECT_EQ(WriteOrvelToBmc(Access(), none.mType, none.mLun, none.mBus, none.mSlaveAddress,
+                              none.mControllerAddress, none.mFruDeviceId, 0, bytes),
+              ORVEL_ERROR_WRITING_FRU);
+    EXPECT_FALSE(LastTransferGotNoAnswer());
+    EXPECT_TRUE(Exchanges("kcs").empty());
 }
 
 // ------------------------------------------------------------ whole FRUs
@@ -611,7 +639,7 @@ TEST_P(LoadFromSystem, ReadsTheFactoryFruByteForByteInChunksOfAtMost8) {
 
     CFru fru;
     fru.GetDevLocator() = c.locator;
-    ASSERT_EQ(fru.LoadFromSystem(), ORVEL_SUCCESS);
+    ASSERT_EQ(fru.LoadFromSystem(Access()), ORVEL_SUCCESS);
     EXPECT_TRUE(fru.HasBoardArea() && fru.HasProductArea());
     Bytes rebuilt;
     fru.SerializeFru(rebuilt);
@@ -643,7 +671,7 @@ TEST_F(FruDeviceRead, LoadFailsWithTheHeaderReadsCodeWhenTheDeviceIsNone) {
     BootStorage();
     CFru fru;
     fru.GetDevLocator() = Locator(FRU_NVS_NONE, 0xFF, 0x20);
-    EXPECT_EQ(fru.LoadFromSystem(), ORVEL_ERROR_READING_FRU);
+    EXPECT_EQ(fru.LoadFromSystem(Access()), ORVEL_ERROR_READING_FRU);
     EXPECT_EQ(Orvel_Private::TakeLastError(), std::wstring(L"#109 #134 00 20 20 FF"));
 }
 

@@ -55,19 +55,17 @@ void FruDeviceTest::SetUp() {
     BmcSimTest::SetUp();
     mDebugLevel = LIBDBG_DEBUG_LEVEL;
     LIBDBG_DEBUG_LEVEL = 1;
-    // What Initialize sets up for the library.
-    Orvel_Private::ReqMsg = std::make_unique<BMC_MESSAGE>();
-    Orvel_Private::RespMsg = std::make_unique<BMC_MESSAGE>();
-    Orvel_Private::g_fdPlatform = 0;
     Orvel_Private::g_BMCType = 0;
     Orvel_Private::ClearLastError();
 }
 
 void FruDeviceTest::TearDown() {
-    Orvel_Private::ReqMsg.reset();
-    Orvel_Private::RespMsg.reset();
     LIBDBG_DEBUG_LEVEL = mDebugLevel;
     BmcSimTest::TearDown();
+}
+
+FruAccess FruDeviceTest::Access(int platform) {
+    return {{*mRequest, *mResponse}, platform, Orvel_Private::g_BMCType};
 }
 
 void FruDeviceTest::BootStorage(const std::map<std::string, std::string>& settings) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@
 #include "fru_image_builder.h"
 #include "fru_test_support.h"
 #include "orvel/fru.h"
+#include "orvel/fru_access.h"
+#include "sim/bmc/fru_commands.h"
 #include "sim/bmc/fru_storage.h"
 #include "sim/bmc/ipmi.h"
 #include "tests/bmc/bmc_sim_fixture.h"
@@ -22,13 +25,16 @@ namespace fru_device_test {
 
 using fru_test::Bytes;
 using Orvel_Private::FRU_LOCATOR;
+using Orvel_Private::FruAccess;
 
-inline constexpr std::uint8_t kNetFnApp = 0x06;
-inline constexpr std::uint8_t kNetFnStorage = 0x0A;
-inline constexpr std::uint8_t kReadFruData = 0x11;
-inline constexpr std::uint8_t kWriteFruData = 0x12;
-inline constexpr std::uint8_t kMasterWriteRead = 0x52;
-inline constexpr std::uint8_t kSendMessage = 0x34;
+// What the simulated BMC saw, in its own numbers (as bytes, as the request
+// log gives them).
+inline constexpr std::uint8_t kNetFnApp = sim::ipmi::kNetFnApp;
+inline constexpr std::uint8_t kNetFnStorage = sim::ipmi::kNetFnStorage;
+inline constexpr std::uint8_t kReadFruData = sim::fru::kReadFruData;
+inline constexpr std::uint8_t kWriteFruData = sim::fru::kWriteFruData;
+inline constexpr std::uint8_t kMasterWriteRead = sim::fru::kMasterWriteRead;
+inline constexpr std::uint8_t kSendMessage = sim::ipmi::kSendMessage;
 
 // The devices BootStorage builds, by name, and the locators that reach them.
 inline constexpr const char* kStore = "store";  // logical, BMC, ID 0, 2048 bytes
@@ -57,6 +63,10 @@ class FruDeviceTest : public bmc_test::BmcSimTest {
     void SetUp() override;
     void TearDown() override;
 
+    // What the library's entries hand the device access: the fixture's
+    // message records, `platform`, and the BMC type the library keeps.
+    FruAccess Access(int platform = 0);
+
     // A server whose FRU storage is the devices kStore, kWide and kSmall
     // (each filled with a pattern of its own), changed by `settings`.
     void BootStorage(const std::map<std::string, std::string>& settings = {});
@@ -79,6 +89,8 @@ class FruDeviceTest : public bmc_test::BmcSimTest {
     bool Logged(const std::string& line);
 
   private:
+    std::unique_ptr<BMC_MESSAGE> mRequest = std::make_unique<BMC_MESSAGE>();
+    std::unique_ptr<BMC_MESSAGE> mResponse = std::make_unique<BMC_MESSAGE>();
     unsigned mDebugLevel = 1;
     fru_test::NumberedStrings mStrings;
 };

@@ -41,14 +41,15 @@ constexpr const wchar_t* kStoreIdentifier = L"#134 00 20 20 FF";
 
 enum class Routine { kFirst, kSecond };
 
-std::uint32_t Write(Routine routine, const FRU_LOCATOR& at, std::uint16_t offset,
-                    std::span<const std::uint8_t> bytes) {
+std::uint32_t Write(const FruAccess& with, Routine routine, const FRU_LOCATOR& at,
+                    std::uint16_t offset, std::span<const std::uint8_t> bytes) {
     if (routine == Routine::kFirst) {
-        return WriteOrvelToBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
-                               at.mFruDeviceId, offset, bytes);
+        return WriteOrvelToBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                               at.mControllerAddress, at.mFruDeviceId, offset, bytes);
     }
-    return WriteOrvelTomBmc(at.mType, at.mLun, at.mBus, at.mSlaveAddress, at.mControllerAddress,
-                            at.mFruDeviceId, offset, bytes, at.mMbmcSizeData, at.mMbmcSizeAddress);
+    return WriteOrvelTomBmc(with, at.mType, at.mLun, at.mBus, at.mSlaveAddress,
+                            at.mControllerAddress, at.mFruDeviceId, offset, bytes, at.mMbmcSizeData,
+                            at.mMbmcSizeAddress);
 }
 
 // The data bytes each write request carried, in order.
@@ -82,7 +83,8 @@ class WriteShapes : public FruDeviceWrite, public ::testing::WithParamInterface<
 TEST_P(WriteShapes, TwentyBytesGoOutAsChunksOf8_8_4) {
     const ShapeCase& c = GetParam();
     BootStorage();
-    ASSERT_EQ(Write(c.routine, c.locator, 0x110 % Device(c.device).Size(), kData), ORVEL_SUCCESS);
+    ASSERT_EQ(Write(Access(), c.routine, c.locator, 0x110 % Device(c.device).Size(), kData),
+              ORVEL_SUCCESS);
 
     const std::uint32_t at = 0x110 % Device(c.device).Size();
     EXPECT_EQ(Chunks(c.device),
@@ -153,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(Routines, WriteShapes, ::testing::ValuesIn(kWriteShapes
 TEST_F(FruDeviceWrite, BridgedWriteReachesTheSatellitesDevice) {
     BootStorage({{"fru.devices", "panel:front_panel:0:256"}});
     for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
-        EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
+        EXPECT_EQ(Write(Access(), routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
                   ORVEL_SUCCESS);
     }
     EXPECT_EQ(Slice(Cells("panel"), 0x20, kData.size()), kData);
@@ -170,11 +172,11 @@ TEST_F(FruDeviceWrite, NoAnswerFailsWithTheWriteCodeAndIsToldFromARefusal) {
     for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
         BootStorage(
             {{"fru.devices", "panel:front_panel:0:256"}, {"ipmb.front_panel.fault.nak", "always"}});
-        EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
+        EXPECT_EQ(Write(Access(), routine, Locator(FRU_NVS_IMBDEVICE, 0x00, 0x22), 0x20, kData),
                   ORVEL_ERROR_WRITING_FRU);
         EXPECT_TRUE(LastTransferGotNoAnswer());
         BootStorage({{"bmc.fault.answer", "0x0A:0x12:0xFF:1"}});
-        EXPECT_EQ(Write(routine, StoreLocator(), 0, kData), ORVEL_ERROR_WRITING_FRU);
+        EXPECT_EQ(Write(Access(), routine, StoreLocator(), 0, kData), ORVEL_ERROR_WRITING_FRU);
         EXPECT_FALSE(LastTransferGotNoAnswer());
     }
 }
@@ -200,7 +202,7 @@ TEST_P(WriteCompletionCodes, DecideTheNextChunk) {
     for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
         SCOPED_TRACE(routine == Routine::kFirst ? "first routine" : "second routine");
         BootStorage(c.settings);
-        EXPECT_EQ(Write(routine, c.locator, c.offset, kData), c.status);
+        EXPECT_EQ(Write(Access(), routine, c.locator, c.offset, kData), c.status);
         EXPECT_EQ(logical ? DataLengths(Sent(kNetFnStorage, kWriteFruData), kWriteFruDataHead)
                           : DataLengths(Sent(kNetFnApp, kMasterWriteRead), kMasterWriteReadHead),
                   c.dataLengths);
@@ -313,7 +315,7 @@ TEST_P(WriteCounts, ShortCountsAreContinuedAndNoneIsNeverWritten) {
         BootStorage(c.settings);
         Bytes expected = Cells(kStore);
         if (c.status == ORVEL_SUCCESS) fru_test::Place(expected, 0x10, kData);
-        EXPECT_EQ(Write(routine, StoreLocator(), 0x10, kData), c.status);
+        EXPECT_EQ(Write(Access(), routine, StoreLocator(), 0x10, kData), c.status);
         std::vector<Chunk> chunks;
         for (Chunk chunk : Chunks(kStore)) {
             chunk.completionCode = 0;
@@ -371,7 +373,7 @@ TEST_P(WriteCountAnswers, AreTakenOnlyWhenTheyHoldACountUpToTheBytesSent) {
         SCOPED_TRACE(routine == Routine::kFirst ? "first routine" : "second routine");
         BootStorage();
         Script("hsc0", kNetFnStorage, kWriteFruData, c.answer);
-        EXPECT_EQ(Write(routine, Locator(FRU_NVS_IMBDEVICE, 0x03, 0xA0, 0, 0xC0), 0,
+        EXPECT_EQ(Write(Access(), routine, Locator(FRU_NVS_IMBDEVICE, 0x03, 0xA0, 0, 0xC0), 0,
                         std::span(kData).first(8)),
                   c.status);
         EXPECT_EQ(Sent(kNetFnApp, kSendMessage).size(), c.requests);
@@ -408,7 +410,7 @@ TEST_P(WritePages, BytesLandWhereTheyBelong) {
     BootStorage(c.settings);
     Bytes expected = Cells(c.device);
     fru_test::Place(expected, 0x0D, kData);
-    ASSERT_EQ(Write(Routine::kFirst, c.locator, 0x0D, kData), ORVEL_SUCCESS);
+    ASSERT_EQ(Write(Access(), Routine::kFirst, c.locator, 0x0D, kData), ORVEL_SUCCESS);
     EXPECT_EQ(Chunks(c.device), c.chunks);
     EXPECT_EQ(Cells(c.device), expected);
 }
@@ -439,7 +441,7 @@ INSTANTIATE_TEST_SUITE_P(Devices, WritePages, ::testing::ValuesIn(kWritePagesCas
 TEST_F(FruDeviceWrite, NoDeviceFailsBothRoutinesWithoutARequest) {
     BootStorage();
     for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
-        EXPECT_EQ(Write(routine, Locator(FRU_NVS_NONE, 0xFF, 0x20), 0, kData),
+        EXPECT_EQ(Write(Access(), routine, Locator(FRU_NVS_NONE, 0xFF, 0x20), 0, kData),
                   ORVEL_ERROR_WRITING_FRU);
     }
     EXPECT_TRUE(Exchanges("kcs").empty());
@@ -448,7 +450,7 @@ TEST_F(FruDeviceWrite, NoDeviceFailsBothRoutinesWithoutARequest) {
 TEST_F(FruDeviceWrite, RangePastTheLastOffsetIsRefusedBeforeAnythingGoesOut) {
     BootStorage({{"fru.devices", "store:bmc:0:65535"}});
     for (const Routine routine : {Routine::kFirst, Routine::kSecond}) {
-        EXPECT_EQ(Write(routine, StoreLocator(), 0xFFF0, kData), ORVEL_ERROR_WRITING_FRU);
+        EXPECT_EQ(Write(Access(), routine, StoreLocator(), 0xFFF0, kData), ORVEL_ERROR_WRITING_FRU);
     }
     EXPECT_TRUE(Exchanges("kcs").empty());
 }
@@ -568,7 +570,7 @@ class WriteToSystem : public FruDeviceWrite {
         EXPECT_TRUE(Device(device).Fill(image));
         auto fru = std::make_unique<CFru>();
         fru->GetDevLocator() = locator;
-        EXPECT_EQ(fru->LoadFromSystem(), ORVEL_SUCCESS);
+        EXPECT_EQ(fru->LoadFromSystem(Access()), ORVEL_SUCCESS);
         Machine().Log().Clear();
         return fru;
     }
@@ -606,7 +608,7 @@ TEST_P(WrittenAreas, BoardAndWhatWasEditedThenTheHeader) {
     const AreasCase& c = GetParam();
     BootStorage();
     auto fru = LoadedStore(c.edits);
-    ASSERT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
+    ASSERT_EQ(fru->WriteToSystem(Access(), nullptr), ORVEL_SUCCESS);
     EXPECT_EQ(Chunks(kStore), c.chunks);
     EXPECT_EQ(Cells(kStore), Erased(Layout(Edited(c.edits)).Build(), 2048));
     EXPECT_FALSE(AnyModified(*fru));
@@ -645,7 +647,7 @@ TEST_F(WriteToSystem, AreasLandAtTheirHeaderOffsetsWhateverTheLayout) {
     auto fru = Loaded(StoreLocator(), kStore, image({}));
     for (const Edit& edit : edits) edit.apply(*fru);
 
-    ASSERT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
+    ASSERT_EQ(fru->WriteToSystem(Access(), nullptr), ORVEL_SUCCESS);
     EXPECT_EQ(Cells(kStore), Erased(image(Edited(edits)), 2048));
     const std::vector<std::pair<std::uint32_t, std::uint32_t>> areas = {
         {0, 8}, {8, 64}, {96, 64}, {192, 32}, {256, 37}};
@@ -668,7 +670,7 @@ TEST_F(WriteToSystem, EepromPagesKeepEveryAreaIntact) {
         BootStorage({{"fru.wide.page", "8"}});
         auto fru = Loaded(locator, device, Layout({}).Build());
         for (const Edit& edit : edits) edit.apply(*fru);
-        ASSERT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
+        ASSERT_EQ(fru->WriteToSystem(Access(), nullptr), ORVEL_SUCCESS);
         EXPECT_EQ(Cells(device), Erased(Layout(Edited(edits)).Build(), Device(device).Size()));
         for (const Chunk& chunk : Chunks(device)) {
             EXPECT_EQ(chunk.offset / 8, (chunk.offset + chunk.length - 1) / 8)
@@ -697,7 +699,7 @@ TEST_P(WriteFailures, StopTheWritingAndSayWhichFru) {
     const FailureCase& c = GetParam();
     BootStorage({{"fru.store.fault.write_fail", c.failAt}});
     auto fru = LoadedStore(c.edits);
-    EXPECT_EQ(fru->WriteToSystem(nullptr), ORVEL_ERROR_WRITING_SYSTEM);
+    EXPECT_EQ(fru->WriteToSystem(Access(), nullptr), ORVEL_ERROR_WRITING_SYSTEM);
 
     const std::vector<Chunk> chunks = Chunks(kStore);
     ASSERT_FALSE(chunks.empty());
@@ -764,7 +766,7 @@ TEST_F(WriteToSystem, MultiRecordAreaPastTheLastOffsetIsRefusedWhole) {
     }
     ASSERT_EQ(fru.SetMultiRecArea(records, true), ORVEL_SUCCESS);
 
-    EXPECT_EQ(fru.WriteToSystem(nullptr), ORVEL_ERROR_WRITING_SYSTEM);
+    EXPECT_EQ(fru.WriteToSystem(Access(), nullptr), ORVEL_ERROR_WRITING_SYSTEM);
     for (const Chunk& chunk : Chunks(kStore)) {
         EXPECT_LT(chunk.offset, 0x7F8u) << ::testing::PrintToString(chunk);
     }
@@ -777,7 +779,7 @@ TEST_F(WriteToSystem, MultiRecordAreaPastTheLastOffsetIsRefusedWhole) {
 TEST_F(WriteToSystem, WriteTheDeviceDoesNotKeepIsNotDetected) {
     BootStorage({{"fru.store.fault.lost_write", "0x40:8"}});
     auto fru = LoadedStore({kEditBoard});
-    EXPECT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
+    EXPECT_EQ(fru->WriteToSystem(Access(), nullptr), ORVEL_SUCCESS);
     const Bytes original = Layout({}).Build();
     const Bytes edited = Layout(Edited({kEditBoard})).Build();
     const Bytes cells = Cells(kStore);
@@ -831,7 +833,7 @@ class WriteProgress : public WriteToSystem {
 TEST_F(WriteProgress, NamesTheFruThenEachAreaInOrder) {
     BootStorage();
     auto fru = LoadedStore({kEditProduct, kEditRecords});
-    ASSERT_EQ(fru->WriteToSystem(&RecordProgress), ORVEL_SUCCESS);
+    ASSERT_EQ(fru->WriteToSystem(Access(), &RecordProgress), ORVEL_SUCCESS);
     // The header is written last, after every area.
     const std::size_t board = 8;
     const std::size_t product = board + 8;
@@ -851,7 +853,7 @@ TEST_F(WriteProgress, NamedFruWithoutModifiedRecords) {
     BootStorage();
     auto fru = LoadedStore();
     fru->GetDevLocator().SetName(L"Baseboard");
-    ASSERT_EQ(fru->WriteToSystem(&RecordProgress), ORVEL_SUCCESS);
+    ASSERT_EQ(fru->WriteToSystem(Access(), &RecordProgress), ORVEL_SUCCESS);
     std::vector<std::wstring> texts;
     for (const Progress& p : gProgress) texts.push_back(p.text);
     EXPECT_EQ(texts, (std::vector<std::wstring>{L"#64 Baseboard", L"#66", L"#67", L"#68", L"#69"}));
@@ -860,7 +862,7 @@ TEST_F(WriteProgress, NamedFruWithoutModifiedRecords) {
 TEST_F(WriteProgress, StopsAtTheFailure) {
     BootStorage({{"fru.store.fault.write_fail", "0x40"}});
     auto fru = LoadedStore({kEditProduct});
-    ASSERT_EQ(fru->WriteToSystem(&RecordProgress), ORVEL_ERROR_WRITING_SYSTEM);
+    ASSERT_EQ(fru->WriteToSystem(Access(), &RecordProgress), ORVEL_ERROR_WRITING_SYSTEM);
     ASSERT_FALSE(gProgress.empty());
     EXPECT_EQ(gProgress.back().text, L"#68");
 }
@@ -884,13 +886,12 @@ class WriteRoutineChoice : public WriteToSystem,
 TEST_P(WriteRoutineChoice, FollowsThePlatformAndTheBmcType) {
     const ChoiceCase& c = GetParam();
     BootStorage({{"bmc.product_id", c.productId}});
-    g_fdPlatform = c.platform;
     const Bytes image = Layout({}).Build();
     ASSERT_TRUE(Device(kStore).Fill(image));
     ASSERT_TRUE(Device(kWide).Fill(image));
     auto fru = Loaded(Locator(c.type, 0x03, 0xA0), kWide, image);
 
-    ASSERT_EQ(fru->WriteToSystem(nullptr), ORVEL_SUCCESS);
+    ASSERT_EQ(fru->WriteToSystem(Access(c.platform), nullptr), ORVEL_SUCCESS);
     EXPECT_EQ(g_BMCType, c.bmcType);
     EXPECT_EQ(Chunks(c.writtenTo), AreasChunks({kBoard, kHeader}));
     for (const char* device : {kStore, kWide}) {

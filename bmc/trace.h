@@ -1,13 +1,12 @@
-// The debug lines every operation of the library writes: "<prefix>::<name>
-// [ENTRY]" and "[EXIT]" at level 3, and "<prefix>::<name> - <words>" at
-// level 1 before it reports a failure. Support reads these logs to see how
-// far a field update got, so the lines are fixed texts.
-#ifndef SRVFW_ORVEL_TRACE_H
-#define SRVFW_ORVEL_TRACE_H
+// The debug lines every operation of an IPMI library writes:
+// "<class>::<function> [ENTRY]" and "[EXIT]" at level 3, and
+// "<class>::<function> - <words>" at level 1 before it reports a failure.
+// Support reads these logs to see how far a field update got, so the lines
+// are fixed texts, the same in every library.
+#ifndef SRVFW_BMC_TRACE_H
+#define SRVFW_BMC_TRACE_H
 
 #include "bmc/debug_log.h"
-
-namespace Orvel_Private {
 
 class CTrace {
   public:
@@ -24,7 +23,5 @@ class CTrace {
     const wchar_t* mPrefix;
     const wchar_t* mName;
 };
-
-}  // namespace Orvel_Private
 
 #endif

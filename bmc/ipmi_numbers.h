@@ -1,0 +1,46 @@
+// The IPMI numbers the client side speaks: network functions, commands and
+// completion codes, each named once for every library that talks to a BMC.
+// The simulator keeps its own table on purpose, so that a number wrong here
+// shows up as a request the simulated BMC refuses rather than as a mistake
+// both sides share.
+#ifndef SRVFW_BMC_IPMI_NUMBERS_H
+#define SRVFW_BMC_IPMI_NUMBERS_H
+
+#include <cstdint>
+
+namespace ipmi {
+
+// Network functions of requests, unshifted (a response's is one higher).
+inline constexpr std::uint8_t kNetFnApp = 0x06;
+inline constexpr std::uint8_t kNetFnFirmware = 0x08;
+inline constexpr std::uint8_t kNetFnStorage = 0x0A;
+
+// Application commands.
+inline constexpr std::uint8_t kGetDeviceId = 0x01;
+inline constexpr std::uint8_t kGetMessage = 0x33;
+inline constexpr std::uint8_t kSendMessage = 0x34;
+inline constexpr std::uint8_t kMasterWriteRead = 0x52;
+
+// Storage commands.
+inline constexpr std::uint8_t kReadFruData = 0x11;
+inline constexpr std::uint8_t kWriteFruData = 0x12;
+
+// Completion codes.
+inline constexpr std::uint8_t kCompletionOk = 0x00;
+// Get Message: the receive message queue is empty.
+inline constexpr std::uint8_t kMessageQueueEmpty = 0x80;
+// Read/Write FRU Data: the FRU device is busy (committing a write, for one).
+inline constexpr std::uint8_t kFruDeviceBusy = 0x81;
+// Send Message: the controller did not acknowledge the request on the bus.
+inline constexpr std::uint8_t kNakOnWrite = 0x83;
+inline constexpr std::uint8_t kNodeBusy = 0xC0;
+inline constexpr std::uint8_t kTimeout = 0xC3;
+inline constexpr std::uint8_t kRequestLengthInvalid = 0xC7;
+inline constexpr std::uint8_t kRequestFieldLengthExceeded = 0xC8;
+inline constexpr std::uint8_t kCannotReturnBytes = 0xCA;
+inline constexpr std::uint8_t kInvalidDataField = 0xCC;
+inline constexpr std::uint8_t kUnspecifiedError = 0xFF;
+
+}  // namespace ipmi
+
+#endif
