@@ -237,8 +237,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         const bool eeprom = at.mType == FRU_NVS_AT24CO2 || at.mType == FRU_NVS_DS1624S;
         const std::uint8_t cmd = eeprom           ? sim::fru::kMasterWriteRead
-                                 : operation >= 2 ? sim::fru::kWriteFruData
-                                                  : sim::fru::kReadFruData;
+                                 : operation >= 2 ? std::uint8_t{sim::fru::kWriteFruData}
+                                                  : std::uint8_t{sim::fru::kReadFruData};
         bmc = std::make_unique<bmc_test::ScriptedKcsBmc>(
             machine, fuzz_input::KcsFramesOf(
                          answers, eeprom ? sim::ipmi::kNetFnApp : sim::ipmi::kNetFnStorage, cmd));
