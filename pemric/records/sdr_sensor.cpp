@@ -72,4 +72,53 @@ void CSdrSensor::ComposeTitle() {
     TitleWith(mTitleWordsId, id, true);
 }
 
+void CSdrReadingSensor::DecodeReadingFields(const unsigned char* bytes,
+                                            std::uint8_t initializationBits) {
+    mSensorInitialization = bytes[10] & initializationBits;
+    mSensorCapabilities = bytes[11];
+    mSensorType = bytes[12];
+    mEventReadingType = bytes[13];
+    mMasks.Decode(bytes, HasThresholdAccess(mSensorCapabilities));
+    mSensorUnits1 = bytes[20];
+    mBaseUnit = bytes[21];
+    mModifierUnit = bytes[22];
+}
+
+bool CSdrReadingSensor::FormatReadingField(unsigned index, wchar_t* out) {
+    switch (index) {
+        case 9:
+            FormatValue(out, mSensorInitialization);
+            return true;
+        case 10:
+            FormatValue(out, mSensorCapabilities);
+            return true;
+        case 11:
+            FormatCode(out, CODE_SENSOR_TYPE, mSensorType);
+            return true;
+        case 12:
+            FormatCode(out, CODE_EVENT_READING_TYPE, mEventReadingType);
+            return true;
+        case 13:
+            FormatWord(out, mMasks.assertion);
+            return true;
+        case 14:
+            FormatWord(out, mMasks.deassertion);
+            return true;
+        case 15:
+            FormatWord(out, mMasks.reading);
+            return true;
+        case 16:
+            FormatValue(out, mSensorUnits1);
+            return true;
+        case 17:
+            FormatUnit(out, mBaseUnit);
+            return true;
+        case 18:
+            FormatUnit(out, mModifierUnit);
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace Pemric_Private

@@ -54,6 +54,26 @@ class CSdrSensor : public CSdrRecord {
     unsigned mTitleWordsId;
 };
 
+// The full and compact sensors, which have a reading: their fields 9..18
+// (initialization, capabilities, type, event/reading type, the three masks
+// and the units) come from bytes 10..22 alike.
+class CSdrReadingSensor : public CSdrSensor {
+  protected:
+    using CSdrSensor::CSdrSensor;
+
+    // initializationBits: the bits of byte 10 the type defines.
+    void DecodeReadingFields(const unsigned char* bytes, std::uint8_t initializationBits);
+    // Fields 9..18; false for any other index.
+    bool FormatReadingField(unsigned index, wchar_t* out);
+
+    std::uint8_t mSensorInitialization = 0;
+    std::uint8_t mSensorCapabilities = 0;
+    SdrEventMasks mMasks;
+    std::uint8_t mSensorUnits1 = 0;
+    std::uint8_t mBaseUnit = 0;
+    std::uint8_t mModifierUnit = 0;
+};
+
 }  // namespace Pemric_Private
 
 #endif

@@ -1,6 +1,5 @@
 #include "pemric/records/sdr_type01.h"
 
-#include "pemric/code_tables.h"
 #include "pemric/records/field_string_tokens.h"
 #include "pemric/string_ids.h"
 
@@ -22,18 +21,12 @@ unsigned TopTwoBits(std::uint8_t byte) {
 
 }  // namespace
 
-CSdrType01::CSdrType01(const CSdrTexts& texts) : CSdrSensor(texts, kShape, kTextFullSensorTitle) {}
+CSdrType01::CSdrType01(const CSdrTexts& texts)
+    : CSdrReadingSensor(texts, kShape, kTextFullSensorTitle) {}
 
 void CSdrType01::DecodeBody(const unsigned char* bytes) {
     mKey.Decode(bytes);
-    mSensorInitialization = bytes[10] & kInitializationBits;
-    mSensorCapabilities = bytes[11];
-    mSensorType = bytes[12];
-    mEventReadingType = bytes[13];
-    mMasks.Decode(bytes, HasThresholdAccess(mSensorCapabilities));
-    mSensorUnits1 = bytes[20];
-    mBaseUnit = bytes[21];
-    mModifierUnit = bytes[22];
+    DecodeReadingFields(bytes, kInitializationBits);
     mLinearization = bytes[23] & kLinearizationBits;
     mM = static_cast<std::uint16_t>(bytes[24] | TopTwoBits(bytes[25]));
     mTolerance = bytes[25] & 0x3F;
@@ -63,33 +56,16 @@ unsigned CSdrType01::TitleIdOf(unsigned index) const {
                                                  kTitleSettableReadableMask};
         return kThresholdTitles[index - 13];
     }
-    return CSdrSensor::TitleIdOf(index);
+    return CSdrReadingSensor::TitleIdOf(index);
 }
 
 void CSdrType01::GetStringValue(unsigned index, wchar_t* out) {
-    if (FormatHeaderField(index, out) || FormatSensorKeyField(index, out)) return;
+    if (FormatHeaderField(index, out) || FormatSensorKeyField(index, out) ||
+        FormatReadingField(index, out)) {
+        return;
+    }
     const std::span<wchar_t> text{out, kSdrTextLength};
     switch (index) {
-        case 9:
-            return FormatValue(out, mSensorInitialization);
-        case 10:
-            return FormatValue(out, mSensorCapabilities);
-        case 11:
-            return FormatCode(out, CODE_SENSOR_TYPE, mSensorType);
-        case 12:
-            return FormatCode(out, CODE_EVENT_READING_TYPE, mEventReadingType);
-        case 13:
-            return FormatWord(out, mMasks.assertion);
-        case 14:
-            return FormatWord(out, mMasks.deassertion);
-        case 15:
-            return FormatWord(out, mMasks.reading);
-        case 16:
-            return FormatValue(out, mSensorUnits1);
-        case 17:
-            return FormatUnit(out, mBaseUnit);
-        case 18:
-            return FormatUnit(out, mModifierUnit);
         case 19:
             return FormatValue(out, mLinearization);
         case 20:

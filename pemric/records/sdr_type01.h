@@ -9,7 +9,7 @@
 
 namespace Pemric_Private {
 
-class CSdrType01 : public CSdrSensor {
+class CSdrType01 : public CSdrReadingSensor {
   public:
     explicit CSdrType01(const CSdrTexts& texts);
 
@@ -21,12 +21,6 @@ class CSdrType01 : public CSdrSensor {
   private:
     bool ThresholdsInitialized() const;
 
-    std::uint8_t mSensorInitialization = 0;
-    std::uint8_t mSensorCapabilities = 0;
-    SdrEventMasks mMasks;
-    std::uint8_t mSensorUnits1 = 0;
-    std::uint8_t mBaseUnit = 0;
-    std::uint8_t mModifierUnit = 0;
     std::uint8_t mLinearization = 0;
     std::uint16_t mM = 0;
     std::uint8_t mTolerance = 0;

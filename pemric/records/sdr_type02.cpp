@@ -1,6 +1,5 @@
 #include "pemric/records/sdr_type02.h"
 
-#include "pemric/code_tables.h"
 #include "pemric/string_ids.h"
 
 namespace Pemric_Private {
@@ -12,18 +11,13 @@ const RecordShape kShape{
 
 }  // namespace
 
-CSdrType02::CSdrType02(const CSdrTexts& texts) : CSdrSensor(texts, kShape, kTextSensorTitle) {}
+CSdrType02::CSdrType02(const CSdrTexts& texts)
+    : CSdrReadingSensor(texts, kShape, kTextSensorTitle) {}
 
 void CSdrType02::DecodeBody(const unsigned char* bytes) {
     mKey.Decode(bytes);
-    mSensorInitialization = bytes[10];
-    mSensorCapabilities = bytes[11];
-    mSensorType = bytes[12];
-    mEventReadingType = bytes[13];
-    mMasks.Decode(bytes, HasThresholdAccess(mSensorCapabilities));
-    mSensorUnits1 = bytes[20];
-    mBaseUnit = bytes[21];
-    mModifierUnit = bytes[22];
+    // A compact sensor uses all of its initialization byte.
+    DecodeReadingFields(bytes, 0xFF);
     mRecordSharing = static_cast<std::uint16_t>(bytes[23] | bytes[24] << 8);
     mPositiveHysteresis = bytes[25];
     mNegativeHysteresis = bytes[26];
@@ -33,28 +27,11 @@ void CSdrType02::DecodeBody(const unsigned char* bytes) {
 }
 
 void CSdrType02::GetStringValue(unsigned index, wchar_t* out) {
-    if (FormatHeaderField(index, out) || FormatSensorKeyField(index, out)) return;
+    if (FormatHeaderField(index, out) || FormatSensorKeyField(index, out) ||
+        FormatReadingField(index, out)) {
+        return;
+    }
     switch (index) {
-        case 9:
-            return FormatValue(out, mSensorInitialization);
-        case 10:
-            return FormatValue(out, mSensorCapabilities);
-        case 11:
-            return FormatCode(out, CODE_SENSOR_TYPE, mSensorType);
-        case 12:
-            return FormatCode(out, CODE_EVENT_READING_TYPE, mEventReadingType);
-        case 13:
-            return FormatWord(out, mMasks.assertion);
-        case 14:
-            return FormatWord(out, mMasks.deassertion);
-        case 15:
-            return FormatWord(out, mMasks.reading);
-        case 16:
-            return FormatValue(out, mSensorUnits1);
-        case 17:
-            return FormatUnit(out, mBaseUnit);
-        case 18:
-            return FormatUnit(out, mModifierUnit);
         case 19:
             return FormatWord(out, mRecordSharing);
         case 20:

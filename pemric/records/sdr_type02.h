@@ -10,7 +10,7 @@
 
 namespace Pemric_Private {
 
-class CSdrType02 : public CSdrSensor {
+class CSdrType02 : public CSdrReadingSensor {
   public:
     explicit CSdrType02(const CSdrTexts& texts);
 
@@ -21,12 +21,6 @@ class CSdrType02 : public CSdrSensor {
     void GetStringValue(unsigned index, wchar_t* out) override;
 
   private:
-    std::uint8_t mSensorInitialization = 0;
-    std::uint8_t mSensorCapabilities = 0;
-    SdrEventMasks mMasks;
-    std::uint8_t mSensorUnits1 = 0;
-    std::uint8_t mBaseUnit = 0;
-    std::uint8_t mModifierUnit = 0;
     std::uint16_t mRecordSharing = 0;
     std::uint8_t mPositiveHysteresis = 0;
     std::uint8_t mNegativeHysteresis = 0;
