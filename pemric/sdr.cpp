@@ -97,6 +97,7 @@ unsigned CSdr::AddTags(const OrderedList<char*>& tags) {
 
 unsigned CSdr::CopyrawSDR(const unsigned char* bytes) {
     CTrace trace(L"CSdr", L"CopyrawSDR");
+    if (bytes == nullptr) return PEMRIC_SUCCESS;
     const unsigned length = bytes[4] + kRecordHeaderLength;
     if (length > kLongestRawRecord) return PEMRIC_SUCCESS;
     std::unique_ptr<unsigned char[]> copy(new (std::nothrow) unsigned char[length]);

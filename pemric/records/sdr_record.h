@@ -56,8 +56,6 @@ class CSdrRecord : public CSdr {
     unsigned GetName(wchar_t*& name) override;
     unsigned GetSdrTitle(wchar_t*& title) override;
 
-    const RecHdrStructTag& Header() const { return mHeader; }
-
   protected:
     CSdrRecord(const CSdrTexts& texts, const RecordShape& shape) : CSdr(texts), mShape(shape) {}
 
