@@ -140,7 +140,7 @@ class LibraryHandle {
             ScopedDirectory resources(places.resources);
             const std::uint32_t status = std::apply(
                 [this](auto&&... arguments) {
-                    return Try("Initialize", &Table::Initialize, arguments...);
+                    return this->Try("Initialize", &Table::Initialize, arguments...);
                 },
                 Traits::InitializeArguments(options));
             // Not initialized, the library has no message to give.
