@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sim/bmc/sdr_record_builder.h"
+#include "tests/sim/kcs_host.h"
 #include "tests/sim/sdr_requests.h"
 
 namespace {
@@ -52,6 +53,23 @@ TEST(SdrRepositoryInfo, AFreshServerHasTheDefaultSetAndAnEmptyOneNone) {
     EXPECT_EQ(WordAt(info.data, 1), 0);
     EXPECT_EQ(WordAt(info.data, 3), 8192);
     EXPECT_EQ(GetSdr(0, 0x0000, 0, 5).completionCode, 0xCB);
+}
+
+TEST(SdrRepositoryInfo, TheTimestampsAreTheVirtualTimesOfTheLastAddAndErase) {
+    ResetSdr({{"sdr.erase_ms", "0"}});
+    constexpr std::uint32_t kStart = 1767225600;  // virtual zero, 2026-01-01
+    const auto timeAt = [](std::size_t at) {
+        const Bytes data = simtest::SdrInfo().data;
+        return static_cast<std::uint32_t>(WordAt(data, at) | WordAt(data, at + 2) << 16);
+    };
+    EXPECT_EQ(timeAt(5), kStart);
+    sim::TheMachine().Clock().Advance(10'000'000'000);
+    ASSERT_EQ(simtest::ClearSdr(Reserve(), 0xAA).data, Bytes{0x01});
+    EXPECT_EQ(timeAt(9), kStart + 10);
+    sim::TheMachine().Clock().Advance(5'000'000'000);
+    ASSERT_NE(simtest::AddRecord(sim::sdr::UnknownTypeRecord()), 0);
+    EXPECT_EQ(timeAt(5), kStart + 15);
+    EXPECT_EQ(timeAt(9), kStart + 10);
 }
 
 // ------------------------------------------------------------ reservations
@@ -171,6 +189,23 @@ TEST(GetSdr, TheTableRefusesAnotherLengthOrLunBeforeTheCommand) {
     ASSERT_EQ(gets.size(), 2u);
     EXPECT_EQ(gets[0].completionCode, 0xC7);
     EXPECT_EQ(gets[1].completionCode, 0xC2);
+}
+
+TEST(GetSdr, AnswersThroughTheKcsInterfaceAsThroughTheTable) {
+    ResetSdr();
+    simtest::KcsHost host;
+    Bytes response;
+    // netFn 0Ah LUN 0, Get SDR of the first record's header, no reservation.
+    const Bytes frame = {0x28, 0x23, 0x00, 0x00, 0x00, 0x00, 0x00, 0x05};
+    ASSERT_EQ(host.Exchange(frame, &response), simtest::KcsHost::Result::kOk);
+    const Bytes record = RecordBytes(0);
+    Bytes expected = {0x2C, 0x23, 0x00, 0x02, 0x00};
+    expected.insert(expected.end(), record.begin(), record.begin() + 5);
+    EXPECT_EQ(response, expected);
+    const auto gets = SdrRequests("get");
+    ASSERT_EQ(gets.size(), 1u);
+    EXPECT_EQ(gets[0].Field("record"), "0000");
+    EXPECT_EQ(gets[0].Field("next"), "0002");
 }
 
 // ------------------------------------------------------------ Partial Add
