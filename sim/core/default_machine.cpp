@@ -6,6 +6,7 @@
 #include "sim/bmc/fru_storage.h"
 #include "sim/bmc/kcs_interface.h"
 #include "sim/bmc/libipmi_endpoint.h"
+#include "sim/bmc/sdr_repository.h"
 #include "sim/core/host_fault_settings.h"
 #include "sim/core/kernel_ipmi_device.h"
 #include "sim/core/legacy_devices.h"
@@ -55,6 +56,7 @@ void BuildMachine(Machine& machine) {
     machine.Add<QuorzelModule>();
     Bmc& bmc = machine.Add<Bmc>();
     machine.Add<FruStorage>(bmc);
+    machine.Add<SdrRepository>(bmc);
     machine.Add<KcsInterface>(bmc);
     machine.Add<LibipmiEndpoint>(bmc);
     // The BIOS describes what it found: the BMC's interface and its own ROM.
