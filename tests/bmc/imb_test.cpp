@@ -69,12 +69,14 @@ TEST_F(ImbTest, RequestsThroughTheDriverRaiseNoIoPrivilege) {
 TEST_F(ImbTest, RequestReachesTheDriverWithItsFieldsAndNothingTouchesThePorts) {
     Initialize();
     const auto response = Response();
-    EXPECT_EQ(ProcessMessage(Request(0x0A, 0x20, {0x01, 0x02, 0x03}, kBmcSlaveAddress, 2).get(),
+    // A storage command no controller serves, so that the answer is the
+    // BMC's own refusal whatever the repositories it simulates.
+    EXPECT_EQ(ProcessMessage(Request(0x0A, 0x7F, {0x01, 0x02, 0x03}, kBmcSlaveAddress, 2).get(),
                              response.get(), 500),
               0);
     ASSERT_EQ(HostDriver().calls.size(), 1u);
     const ImbDriverCall& call = HostDriver().calls[0];
-    EXPECT_EQ(call.cmdType, 0x20);
+    EXPECT_EQ(call.cmdType, 0x7F);
     EXPECT_EQ(call.rsSa, 0x20);
     EXPECT_EQ(call.busType, 0);
     EXPECT_EQ(call.netFn, 0x0A);
