@@ -1,0 +1,54 @@
+#include "pemric/sdr_file_lines.h"
+
+#include <cstdarg>
+#include <cwchar>
+
+#include "bmc/trace.h"
+#include "pemric/pemric_status.h"
+#include "pemric/sdr.h"
+
+namespace Pemric_Private {
+
+namespace {
+
+// Room for the line's text: the reader's buffer less the line end and the
+// terminator.
+constexpr unsigned kLongestLineText = kFileLineBuffer - 2;
+
+// False when the text does not fit in out.
+bool FormatInto(std::wstring& out, const wchar_t* format, std::va_list arguments) {
+    wchar_t text[kLongestLineText + 1];
+    const int written = std::vswprintf(text, kLongestLineText + 1, format, arguments);
+    if (written < 0) return false;
+    out.assign(text, static_cast<std::size_t>(written));
+    return true;
+}
+
+}  // namespace
+
+std::wstring FormatMessageText(const CSdrTexts& texts, unsigned formatId, ...) {
+    std::va_list arguments;
+    va_start(arguments, formatId);
+    // Messages quote paths and keywords; one that does not fit in a line
+    // is not worth a guess at where it was cut.
+    wchar_t text[2 * kFileLineBuffer];
+    const int written = std::vswprintf(text, 2 * kFileLineBuffer, texts.Text(formatId), arguments);
+    va_end(arguments);
+    return written >= 0 ? std::wstring(text, static_cast<std::size_t>(written)) : std::wstring();
+}
+
+unsigned WriteFileLine(std::FILE* file, const CSdrTexts& texts, unsigned formatId, ...) {
+    std::va_list arguments;
+    va_start(arguments, formatId);
+    std::wstring line;
+    const bool fits = FormatInto(line, texts.Text(formatId), arguments);
+    va_end(arguments);
+    if (!fits) {
+        CTrace(L"SdrUtility", L"WriteFileLine").Failure(L"Line Too Long");
+        return PEMRIC_FILE_WRITE_ERROR;
+    }
+    line += L'\n';
+    return CSdr::wfprintf(file, line.c_str());
+}
+
+}  // namespace Pemric_Private
