@@ -94,7 +94,8 @@ void CSdrFileReader::CutComment(std::wstring& line) const {
     if (comment != std::wstring::npos) line.erase(comment);
 }
 
-unsigned CSdrFileReader::Search(unsigned keywordId, bool withinRecord, std::wstring& value) {
+unsigned CSdrFileReader::Search(unsigned keywordId, bool withinRecord, bool endIsFailure,
+                                std::wstring& value) {
     const std::wstring keyword = mTexts.Text(keywordId);
     const std::wstring endKeyword = mTexts.Text(kFileEndKeyword);
     const std::wstring dataMarker = mTexts.Text(kFileDataMarker);
@@ -115,21 +116,23 @@ unsigned CSdrFileReader::Search(unsigned keywordId, bool withinRecord, std::wstr
         const bool atEnd = line.find(endKeyword) != std::wstring::npos;
         if ((atEnd && !quoted) ||
             (withinRecord && !atEnd && line.find(dataMarker) != std::wstring::npos)) {
-            Report(kMessageKeywordMissing, keyword.c_str());
+            if (endIsFailure) Report(kMessageKeywordMissing, keyword.c_str());
             return PEMRIC_FILE_SECTION_END;
         }
     }
     return PEMRIC_FILE_KEYWORD_NOT_FOUND;
 }
 
-unsigned CSdrFileReader::FIL_SearchForToken(unsigned keywordId, std::wstring& value) {
+unsigned CSdrFileReader::FIL_SearchForToken(unsigned keywordId, std::wstring& value,
+                                            bool endIsFailure) {
     CTrace trace(L"SdrReadFile", L"FIL_SearchForToken");
-    return Search(keywordId, false, value);
+    return Search(keywordId, false, endIsFailure, value);
 }
 
-unsigned CSdrFileReader::FIL_SearchForTokenWithinRecord(unsigned keywordId, std::wstring& value) {
+unsigned CSdrFileReader::FIL_SearchForTokenWithinRecord(unsigned keywordId, std::wstring& value,
+                                                        bool endIsFailure) {
     CTrace trace(L"SdrReadFile", L"FIL_SearchForTokenWithinRecord");
-    return Search(keywordId, true, value);
+    return Search(keywordId, true, endIsFailure, value);
 }
 
 unsigned CSdrFileReader::FIL_CheckSDRFileHeader() {
@@ -151,7 +154,8 @@ unsigned CSdrFileReader::FIL_CountIPMI10SDRTypes(std::array<unsigned, kTypeOrder
     for (;;) {
         const Mark mark = Remember();
         std::wstring value;
-        const unsigned status = FIL_SearchForToken(kFileRecordTypeKeyword, value);
+        // The end keyword after the last record ends the count: no failure.
+        const unsigned status = FIL_SearchForToken(kFileRecordTypeKeyword, value, false);
         if (status == PEMRIC_FILE_SECTION_END) return PEMRIC_SUCCESS;
         if (status != PEMRIC_SUCCESS) return status;
         const unsigned index = TypeOrderIndex(HexValue(value));
@@ -215,7 +219,8 @@ unsigned CSdrFileReader::ReadRecFromFile(std::array<unsigned char, kFileRecordBu
     const std::uint32_t expectedType = HexValue(value);
     for (;;) {
         const Mark mark = Remember();
-        if (FIL_SearchForTokenWithinRecord(kFileTagKeyword, value) != PEMRIC_SUCCESS) {
+        // The data marker after the last tag is where tags end, not a fault.
+        if (FIL_SearchForTokenWithinRecord(kFileTagKeyword, value, false) != PEMRIC_SUCCESS) {
             Restore(mark);
             break;
         }

@@ -56,10 +56,13 @@ class CSdrFileReader {
         : mFile(file), mTexts(texts), mFileData(fileData), mSink(sink) {}
 
     // value receives the rest of the first line holding the keyword, after
-    // the blanks that follow it, line end included.
-    unsigned FIL_SearchForToken(unsigned keywordId, std::wstring& value);
+    // the blanks that follow it, line end included. Meeting the end keyword
+    // gives its message unless the caller only looks ahead and expects it.
+    unsigned FIL_SearchForToken(unsigned keywordId, std::wstring& value,
+                                bool endIsFailure = true);
     // The same within a record's tags: the data-section marker ends it too.
-    unsigned FIL_SearchForTokenWithinRecord(unsigned keywordId, std::wstring& value);
+    unsigned FIL_SearchForTokenWithinRecord(unsigned keywordId, std::wstring& value,
+                                            bool endIsFailure = true);
     unsigned FIL_CheckSDRFileHeader();
     // The records of each type in the file, in the type order, and in all.
     unsigned FIL_CountIPMI10SDRTypes(std::array<unsigned, kTypeOrderCount>& counts,
@@ -76,7 +79,8 @@ class CSdrFileReader {
         std::uint32_t lineCounter;
     };
 
-    unsigned Search(unsigned keywordId, bool withinRecord, std::wstring& value);
+    unsigned Search(unsigned keywordId, bool withinRecord, bool endIsFailure,
+                    std::wstring& value);
     // One line of at most kFileLineBuffer bytes, counted and widened; false
     // (with its message) when none could be read.
     bool ReadLine(std::wstring& line);
