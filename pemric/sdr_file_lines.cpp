@@ -4,8 +4,10 @@
 #include <cwchar>
 
 #include "bmc/trace.h"
+#include "bmc/wide_file.h"
 #include "pemric/pemric_status.h"
 #include "pemric/sdr.h"
+#include "pemric/string_ids.h"
 
 namespace Pemric_Private {
 
@@ -26,14 +28,36 @@ bool FormatInto(std::wstring& out, const wchar_t* format, std::va_list arguments
 
 }  // namespace
 
+unsigned AppendToSdrFile(const wchar_t* path, const CSdrTexts& texts, CLastErrorSink* sink,
+                         const CTrace& trace,
+                         const std::function<unsigned(std::FILE*)>& writeLines) {
+    std::FILE* file = wfopen(path, L"a");
+    if (file == nullptr) {
+        if (sink != nullptr) {
+            sink->SetLastErrorMessage(FormatMessageText(texts, kMessageCannotOpenFile, path));
+        }
+        trace.Failure(L"Error Opening File");
+        return PEMRIC_FILE_WRITE_ERROR;
+    }
+    unsigned status = writeLines(file);
+    if (std::fclose(file) != 0 && status == PEMRIC_SUCCESS) status = PEMRIC_FILE_WRITE_ERROR;
+    if (status != PEMRIC_SUCCESS) trace.Failure(L"Error Writing File");
+    return status;
+}
+
 std::wstring FormatMessageText(const CSdrTexts& texts, unsigned formatId, ...) {
     std::va_list arguments;
     va_start(arguments, formatId);
+    std::wstring text = FormatMessageTextV(texts, formatId, arguments);
+    va_end(arguments);
+    return text;
+}
+
+std::wstring FormatMessageTextV(const CSdrTexts& texts, unsigned formatId, std::va_list arguments) {
     // Messages quote paths and keywords; one that does not fit in a line
     // is not worth a guess at where it was cut.
     wchar_t text[2 * kFileLineBuffer];
     const int written = std::vswprintf(text, 2 * kFileLineBuffer, texts.Text(formatId), arguments);
-    va_end(arguments);
     return written >= 0 ? std::wstring(text, static_cast<std::size_t>(written)) : std::wstring();
 }
 

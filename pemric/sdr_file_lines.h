@@ -4,9 +4,12 @@
 #ifndef SRVFW_PEMRIC_SDR_FILE_LINES_H
 #define SRVFW_PEMRIC_SDR_FILE_LINES_H
 
+#include <cstdarg>
 #include <cstdio>
+#include <functional>
 #include <string>
 
+#include "bmc/trace.h"
 #include "pemric/sdr_texts.h"
 
 namespace Pemric_Private {
@@ -25,8 +28,18 @@ class CLastErrorSink {
     virtual void SetLastErrorMessage(const std::wstring& text) = 0;
 };
 
+// Opens the file at path to append, has writeLines write, and closes it:
+// every step of saving a file does so, so that a failed step leaves what
+// the steps before it wrote. A file that cannot be opened gives sink (when
+// there is one) the message that names the path; every failure is
+// 0xC006000A or what writeLines returned, with trace's debug line.
+unsigned AppendToSdrFile(const wchar_t* path, const CSdrTexts& texts, CLastErrorSink* sink,
+                         const CTrace& trace,
+                         const std::function<unsigned(std::FILE*)>& writeLines);
+
 // The text of format formatId with its arguments.
 std::wstring FormatMessageText(const CSdrTexts& texts, unsigned formatId, ...);
+std::wstring FormatMessageTextV(const CSdrTexts& texts, unsigned formatId, std::va_list arguments);
 
 // Writes one line of format formatId with its arguments and a line end.
 // A line the reader could not take whole fails like a failed write

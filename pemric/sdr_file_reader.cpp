@@ -59,10 +59,8 @@ void CSdrFileReader::Report(unsigned formatId, ...) {
     if (mSink == nullptr) return;
     std::va_list arguments;
     va_start(arguments, formatId);
-    wchar_t text[2 * kFileLineBuffer];
-    const int written = std::vswprintf(text, 2 * kFileLineBuffer, mTexts.Text(formatId), arguments);
+    mSink->SetLastErrorMessage(FormatMessageTextV(mTexts, formatId, arguments));
     va_end(arguments);
-    mSink->SetLastErrorMessage(written >= 0 ? text : L"");
 }
 
 CSdrFileReader::Mark CSdrFileReader::Remember() {

@@ -58,8 +58,7 @@ class CSdrFileReader {
     // value receives the rest of the first line holding the keyword, after
     // the blanks that follow it, line end included. Meeting the end keyword
     // gives its message unless the caller only looks ahead and expects it.
-    unsigned FIL_SearchForToken(unsigned keywordId, std::wstring& value,
-                                bool endIsFailure = true);
+    unsigned FIL_SearchForToken(unsigned keywordId, std::wstring& value, bool endIsFailure = true);
     // The same within a record's tags: the data-section marker ends it too.
     unsigned FIL_SearchForTokenWithinRecord(unsigned keywordId, std::wstring& value,
                                             bool endIsFailure = true);
@@ -79,8 +78,7 @@ class CSdrFileReader {
         std::uint32_t lineCounter;
     };
 
-    unsigned Search(unsigned keywordId, bool withinRecord, bool endIsFailure,
-                    std::wstring& value);
+    unsigned Search(unsigned keywordId, bool withinRecord, bool endIsFailure, std::wstring& value);
     // One line of at most kFileLineBuffer bytes, counted and widened; false
     // (with its message) when none could be read.
     bool ReadLine(std::wstring& line);
@@ -88,10 +86,9 @@ class CSdrFileReader {
     Mark Remember();
     void Restore(const Mark& mark);
     void Report(unsigned formatId, ...);
-    unsigned ReadDataBytes(std::array<unsigned char, kFileRecordBuffer>& record,
-                           unsigned byteCount, unsigned& bytesRead, const CTrace& trace);
-    unsigned AddRecord(unsigned char* bytes, OrderedList<char*>& tags,
-                       SdrRecordLists& lists);
+    unsigned ReadDataBytes(std::array<unsigned char, kFileRecordBuffer>& record, unsigned byteCount,
+                           unsigned& bytesRead, const CTrace& trace);
+    unsigned AddRecord(unsigned char* bytes, OrderedList<char*>& tags, SdrRecordLists& lists);
 
     std::FILE* mFile;
     const CSdrTexts& mTexts;

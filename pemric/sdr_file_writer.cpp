@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "bmc/trace.h"
-#include "bmc/wide_file.h"
 #include "pemric/pemric_status.h"
 #include "pemric/string_ids.h"
 
@@ -17,18 +16,7 @@ using LineWriter = std::function<unsigned(std::FILE*)>;
 unsigned AppendLines(const wchar_t* path, const CSdrTexts& texts, CLastErrorSink* sink,
                      const wchar_t* function, const LineWriter& writeLines) {
     CTrace trace(L"SdrUtility", function);
-    std::FILE* file = wfopen(path, L"a");
-    if (file == nullptr) {
-        if (sink != nullptr) {
-            sink->SetLastErrorMessage(FormatMessageText(texts, kMessageCannotOpenFile, path));
-        }
-        trace.Failure(L"Error Opening File");
-        return PEMRIC_FILE_WRITE_ERROR;
-    }
-    unsigned status = writeLines(file);
-    if (std::fclose(file) != 0 && status == PEMRIC_SUCCESS) status = PEMRIC_FILE_WRITE_ERROR;
-    if (status != PEMRIC_SUCCESS) trace.Failure(L"Error Writing File");
-    return status;
+    return AppendToSdrFile(path, texts, sink, trace, writeLines);
 }
 
 }  // namespace

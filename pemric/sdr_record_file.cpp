@@ -35,8 +35,9 @@ unsigned CSdr::WriteRecHdr(std::FILE* file, const RecHdrStructTag& header) {
         lines.Line(kFileKeywordText, lines.Text(kFileTagKeyword), tag.c_str());
     }
     const wchar_t* marker = lines.Text(kFileCommentMarker);
-    lines.Line(kFileKeywordWord, lines.Text(kFileRecordLengthKeyword),
-               header.recordLength + kRecordHeaderLength)
+    lines
+        .Line(kFileKeywordWord, lines.Text(kFileRecordLengthKeyword),
+              header.recordLength + kRecordHeaderLength)
         .Separator()
         .Heading(kFileRecordHeaderHeading)
         .Line(kFileDataWord, unsigned{header.recordId}, marker, lines.Text(kTitleRecordId))

@@ -3,7 +3,6 @@
 #include <cwchar>
 #include <string>
 
-#include "bmc/wide_file.h"
 #include "pemric/pemric_status.h"
 #include "pemric/records/sdr_record.h"
 #include "pemric/sdr_file_lines.h"
@@ -26,15 +25,9 @@ unsigned BigEndian(std::span<const unsigned char> bytes) {
 unsigned CSdrRecord::WriteRecordToFile(const wchar_t* path) {
     CTrace trace(ClassName(), L"WriteRecordToFile");
     if (!CheckDecoded(trace)) return PEMRIC_SDR_NOT_DECODED;
-    std::FILE* file = wfopen(path, L"a");
-    if (file == nullptr) {
-        trace.Failure(L"Error Opening File");
-        return PEMRIC_FILE_WRITE_ERROR;
-    }
-    unsigned status = WriteRecordLines(file);
-    if (std::fclose(file) != 0 && status == PEMRIC_SUCCESS) status = PEMRIC_FILE_WRITE_ERROR;
-    if (status != PEMRIC_SUCCESS) trace.Failure(L"Error Writing File");
-    return status;
+    // The data set that saves the record reports a path it cannot open.
+    return AppendToSdrFile(path, mTexts, nullptr, trace,
+                           [this](std::FILE* file) { return WriteRecordLines(file); });
 }
 
 unsigned CSdrRecord::WriteRecordLines(std::FILE* file) {
@@ -58,17 +51,14 @@ unsigned CSdrRecord::WriteBody(std::FILE* file, const RecordFileLayout& layout) 
             // layout longer than it would be our fault, never a read past.
             if (offset + run.width > body.size()) return PEMRIC_BAD_RECORD_LENGTH;
             const unsigned field = run.sameField ? run.firstField : run.firstField + line;
-            const unsigned status =
-                WriteFileLine(file, mTexts, kLineFormats[run.width],
-                              BigEndian(body.subspan(offset, run.width)), marker,
-                              GetStrFromTable(TitleIdOf(field)));
+            const unsigned status = WriteFileLine(file, mTexts, kLineFormats[run.width],
+                                                  BigEndian(body.subspan(offset, run.width)),
+                                                  marker, GetStrFromTable(TitleIdOf(field)));
             if (status != PEMRIC_SUCCESS) return status;
             offset += run.width;
             if (++linesWritten == layout.secondHeadingAfter) {
-                const unsigned headingStatus = CFileLines(file, mTexts)
-                                                   .Separator()
-                                                   .Heading(kFileRecordSecondHeading)
-                                                   .Status();
+                const unsigned headingStatus =
+                    CFileLines(file, mTexts).Separator().Heading(kFileRecordSecondHeading).Status();
                 if (headingStatus != PEMRIC_SUCCESS) return headingStatus;
             }
         }
@@ -76,7 +66,8 @@ unsigned CSdrRecord::WriteBody(std::FILE* file, const RecordFileLayout& layout) 
     return WriteTail(file, layout.tail, body.subspan(offset));
 }
 
-unsigned CSdrRecord::WriteTail(std::FILE* file, FileTail tail, std::span<const unsigned char> bytes) {
+unsigned CSdrRecord::WriteTail(std::FILE* file, FileTail tail,
+                               std::span<const unsigned char> bytes) {
     if (tail == FileTail::None || bytes.empty()) return PEMRIC_SUCCESS;
     std::wstring text(bytes.begin(), bytes.end());
     const wchar_t* marker = GetStrFromTable(kFileCommentMarker);

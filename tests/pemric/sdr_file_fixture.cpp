@@ -16,8 +16,8 @@ Bytes RecordWithIdString(std::uint8_t type, unsigned fixedLength, const std::str
 }
 
 Bytes OemRecord(const std::string& data) {
-    Bytes bytes{0x00, 0x40, 0x51, 0xC0, static_cast<std::uint8_t>(3 + data.size()), 0x00, 0x01,
-                0x57};
+    Bytes bytes{0x00, 0x40, 0x51, 0xC0, static_cast<std::uint8_t>(3 + data.size()),
+                0x00, 0x01, 0x57};
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
 }

@@ -63,8 +63,8 @@ TEST_F(SdrFileTest, ASavedFileLoadsBackEveryRecordByteForByteWithItsTags) {
     Save(records);
 
     SdrRecordLists lists;
-    ASSERT_EQ(Load("saved.sdr", lists), PEMRIC_SUCCESS) << std::string(mError.text.begin(),
-                                                                       mError.text.end());
+    ASSERT_EQ(Load("saved.sdr", lists), PEMRIC_SUCCESS)
+        << std::string(mError.text.begin(), mError.text.end());
     // The lists keep the file's order, which is the type order.
     std::vector<const SavedRecord*> expected;
     for (const SavedRecord& s : saved) expected.push_back(&s);
@@ -112,9 +112,11 @@ TEST_F(SdrFileTest, ARecordThatDoesNotDecodeIsStillLoaded) {
 
 TEST_F(SdrFileTest, BrokenFilesFailWithTheirCodeMessageAndLine) {
     const std::string header = HeaderText();
-    const unsigned headerLines = static_cast<unsigned>(std::count(header.begin(), header.end(), '\n'));
+    const unsigned headerLines =
+        static_cast<unsigned>(std::count(header.begin(), header.end(), '\n'));
     std::string withoutCount = header;
-    withoutCount.erase(withoutCount.find("RecordCount:"), std::string("RecordCount: 0000\n").size());
+    withoutCount.erase(withoutCount.find("RecordCount:"),
+                       std::string("RecordCount: 0000\n").size());
     struct Case {
         const char* what;
         std::string text;
@@ -143,7 +145,8 @@ TEST_F(SdrFileTest, BrokenFilesFailWithTheirCodeMessageAndLine) {
          L"The record type does not match its bytes at line 4 of a record",
          "SdrReadFile::ReadRecFromFile - Record Types don't match"},
         {"a data line with more bytes than remain",
-         header + RecordText("08", "0010", "00 07 51 08 0B\n07 01 80 0A 01 0B\n02 0C 03 0D 04 05\n") +
+         header +
+             RecordText("08", "0010", "00 07 51 08 0B\n07 01 80 0A 01 0B\n02 0C 03 0D 04 05\n") +
              "[ STOP ]\n",
          PEMRIC_FILE_BYTE_COUNT_MISMATCH,
          L"The record length does not match its bytes at line 4 of a record",
@@ -206,8 +209,7 @@ TEST(AHextoUINT32, ReadsTheLeadingHexDigits) {
         const char* text;
         std::uint32_t value;
     };
-    const Case cases[] = {{"", 0},         {"1f", 0x1F},         {"C0 rest", 0xC0},
-                          {"0x10", 0},     {"FFFFFFFF", ~0u},    {"aB9g", 0xAB9},
-                          {" 12", 0}};
+    const Case cases[] = {{"", 0},           {"1f", 0x1F},    {"C0 rest", 0xC0}, {"0x10", 0},
+                          {"FFFFFFFF", ~0u}, {"aB9g", 0xAB9}, {" 12", 0}};
     for (const Case& c : cases) EXPECT_EQ(AHextoUINT32(c.text), c.value) << c.text;
 }

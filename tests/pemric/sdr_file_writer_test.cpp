@@ -24,30 +24,31 @@ TEST_F(SdrFileTest, AnEntityAssociationIsWrittenWithItsTagAndSecondHeading) {
     tags.Add(tag);
     ASSERT_EQ(record->AddTags(tags), PEMRIC_SUCCESS);
     ASSERT_EQ(record->WriteRecordToFile(kSavedPath), PEMRIC_SUCCESS);
-    EXPECT_EQ(ReadFile("saved.sdr"), kSeparator + "RecordType: 08\n"
-                                    "Tag: 'rack1'\n"
-                                    "RecordLength: 0010\n" +
-                           kSeparator +
-                           "[ PORTION I ]\n"
-                           "0007    # Record ID\n"
-                           "51      # SDR Version\n"
-                           "08      # Record Type\n"
-                           "0B      # Record Length\n" +
-                           kSeparator +
-                           "[ PORTION II ]\n"
-                           "07      # Container Entity ID\n"
-                           "01      # Container Entity Instance\n"
-                           "80      # Flags\n"
-                           "0A      # Contained Entity 1 ID\n"
-                           "01      # Contained Entity 1 Instance\n" +
-                           kSeparator +
-                           "[ PORTION III ]\n"
-                           "0B      # Contained Entity 2 ID\n"
-                           "02      # Contained Entity 2 Instance\n"
-                           "0C      # Contained Entity 3 ID\n"
-                           "03      # Contained Entity 3 Instance\n"
-                           "0D      # Contained Entity 4 ID\n"
-                           "04      # Contained Entity 4 Instance\n");
+    EXPECT_EQ(ReadFile("saved.sdr"), kSeparator +
+                                         "RecordType: 08\n"
+                                         "Tag: 'rack1'\n"
+                                         "RecordLength: 0010\n" +
+                                         kSeparator +
+                                         "[ PORTION I ]\n"
+                                         "0007    # Record ID\n"
+                                         "51      # SDR Version\n"
+                                         "08      # Record Type\n"
+                                         "0B      # Record Length\n" +
+                                         kSeparator +
+                                         "[ PORTION II ]\n"
+                                         "07      # Container Entity ID\n"
+                                         "01      # Container Entity Instance\n"
+                                         "80      # Flags\n"
+                                         "0A      # Contained Entity 1 ID\n"
+                                         "01      # Contained Entity 1 Instance\n" +
+                                         kSeparator +
+                                         "[ PORTION III ]\n"
+                                         "0B      # Contained Entity 2 ID\n"
+                                         "02      # Contained Entity 2 Instance\n"
+                                         "0C      # Contained Entity 3 ID\n"
+                                         "03      # Contained Entity 3 Instance\n"
+                                         "0D      # Contained Entity 4 ID\n"
+                                         "04      # Contained Entity 4 Instance\n");
 }
 
 TEST_F(SdrFileTest, OemDataIsTextWhenItReadsBackAsTextAndHexBytesOtherwise) {
@@ -173,7 +174,7 @@ TEST_F(SdrFileTest, HeadingSeparatorAndFramedLinesHoldNoHexDigitOutsideAComment)
             << std::string(line.begin(), line.end());
     }
     // The tags of a record end at its first heading.
-    EXPECT_NE(formatted(kFileHeading, Text(kFileRecordHeaderHeading).c_str())
-                  .find(Text(kFileDataMarker)),
-              std::wstring::npos);
+    EXPECT_NE(
+        formatted(kFileHeading, Text(kFileRecordHeaderHeading).c_str()).find(Text(kFileDataMarker)),
+        std::wstring::npos);
 }
