@@ -178,3 +178,30 @@ TEST_F(SdrFileTest, HeadingSeparatorAndFramedLinesHoldNoHexDigitOutsideAComment)
         formatted(kFileHeading, Text(kFileRecordHeaderHeading).c_str()).find(Text(kFileDataMarker)),
         std::wstring::npos);
 }
+
+TEST_F(SdrFileTest, AFullSensorSplitsItsBodyAfterTheSensorNumberAndWritesMasksAsWords) {
+    // Counting body bytes: the capabilities byte (06h) gives the sensor
+    // threshold access, so the masks carry the threshold titles.
+    auto record = Decoded(RecordWithIdString(0x01, 43, "CPU"));
+    ASSERT_EQ(record->WriteRecordToFile(kSavedPath), PEMRIC_SUCCESS);
+    const std::string text = ReadFile("saved.sdr");
+    EXPECT_NE(text.find("[ PORTION II ]\n"
+                        "00      # Sensor Owner ID\n"
+                        "01      # Sensor Owner LUN\n"
+                        "02      # Sensor Number\n" +
+                        kSeparator +
+                        "[ PORTION III ]\n"
+                        "03      # Entity ID\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("08      # Event / Reading Type Code\n"
+                        "090A    # Lower Threshold Reading Mask\n"
+                        "0B0C    # Upper Threshold Reading Mask\n"
+                        "0D0E    # Settable / Readable Threshold Mask\n"),
+              std::string::npos)
+        << text;
+    const std::string tail = "C3      # ID String Type / Length\n'CPU'  # ID String\n";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+    EXPECT_NE(text.find("RecordLength: 0033\n"), std::string::npos);
+}
