@@ -7,13 +7,26 @@
 namespace Pemric_Private {
 
 inline constexpr unsigned PEMRIC_SUCCESS = 0;
+// The SDR file: a line could not be read, or a search ran past the last one.
+inline constexpr unsigned PEMRIC_FILE_READ_ERROR = 0xC0060007;
+inline constexpr unsigned PEMRIC_FILE_WRITE_ERROR = 0xC006000A;
 inline constexpr unsigned PEMRIC_BAD_RECORD_LENGTH = 0xC0060011;
 inline constexpr unsigned PEMRIC_SDR_TYPE_NOT_SUPPORTED = 0xC0060015;
+// A record in the SDR file has another number of bytes than its length line says.
+inline constexpr unsigned PEMRIC_FILE_BYTE_COUNT_MISMATCH = 0xC0060016;
 inline constexpr unsigned PEMRIC_OUT_OF_MEMORY = 0xC0060023;
+// The SDR file ended where a record was expected, or a record has no bytes.
+inline constexpr unsigned PEMRIC_FILE_INVALID = 0xC0060026;
+inline constexpr unsigned PEMRIC_FILE_KEYWORD_NOT_FOUND = 0xC0060028;
+inline constexpr unsigned PEMRIC_FILE_TYPE_MISMATCH = 0xC0060029;
+inline constexpr unsigned PEMRIC_FILE_UNTERMINATED_STRING = 0xC006002A;
 // BinaryFormat was asked to show a value in fewer digits than it needs.
 inline constexpr unsigned PEMRIC_VALUE_TOO_WIDE = 0xC006002B;
+inline constexpr unsigned PEMRIC_FILE_UNSUPPORTED_TYPE = 0xC0060031;
 inline constexpr unsigned PEMRIC_SDR_NOT_DECODED = 0xC0060036;
 inline constexpr unsigned PEMRIC_FIELD_NOT_SELECTED = 0xC0060038;
+// A search in the SDR file met the end keyword, or a record's data marker.
+inline constexpr unsigned PEMRIC_FILE_SECTION_END = 0xC0060039;
 
 }  // namespace Pemric_Private
 

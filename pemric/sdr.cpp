@@ -12,7 +12,6 @@ namespace Pemric_Private {
 
 namespace {
 
-constexpr unsigned kTypeOrderCount = 11;
 // The raw copy's count is one byte wide, so a longer record keeps no copy.
 constexpr unsigned kLongestRawRecord = 255;
 

@@ -8,6 +8,7 @@
 #define SRVFW_PEMRIC_SDR_H
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <span>
 
@@ -38,6 +39,10 @@ struct FieldStringToken {
 // Room for one value, name or title, terminator included.
 inline constexpr unsigned kSdrTextLength = 255;
 
+// The record types the library knows, in its type order (the index of every
+// per-type list and count): full sensor first, OEM last.
+inline constexpr unsigned kTypeOrderCount = 11;
+
 // GetFieldTitle and GetFieldLocation answer only once a field is selected.
 inline constexpr std::uint32_t kNoFieldSelected = 0x7FFFFFFF;
 
@@ -58,6 +63,8 @@ class CSdr {
     // bytes holds the whole record: the header and as many bytes as its
     // length byte says.
     virtual unsigned DecodeSDR(unsigned char* bytes) = 0;
+    // Appends the record, with its tags, to the SDR file at path.
+    virtual unsigned WriteRecordToFile(const wchar_t* path) = 0;
     virtual unsigned GetName(wchar_t*& name);
     virtual unsigned GetSdrTitle(wchar_t*& title);
     // The IPMI record type: 1, 2, 3, 8, 9, 16, 17, 18, 19, 20 or 192.
@@ -85,6 +92,13 @@ class CSdr {
     // Succeeds without a text: the type's name comes from GetTypeAsInteger
     // and ConvertTypeToString.
     unsigned GetTypeAsString(wchar_t*& name);
+
+    // One line of the SDR file, narrowed; a line that writes nothing fails
+    // with 0xC006000A.
+    static unsigned wfprintf(std::FILE* file, const wchar_t* line);
+    // The first lines of a record in the SDR file: its type, its tags, its
+    // length and its header bytes, up to the heading of its body.
+    unsigned WriteRecHdr(std::FILE* file, const RecHdrStructTag& header);
 
     const OrderedList<char*>& Tags() const { return mTags; }
 

@@ -30,7 +30,8 @@ struct RecordClass {
     CSdr* (*make)(const CSdrTexts&);
 };
 
-constexpr RecordClass kRecordClasses[] = {
+// In the library's type order.
+constexpr RecordClass kRecordClasses[kTypeOrderCount] = {
     {0x01, Make<CSdrType01>}, {0x02, Make<CSdrType02>}, {0x03, Make<CSdrType03>},
     {0x08, Make<CSdrType08>}, {0x09, Make<CSdrType09>}, {0x10, Make<CSdrType10>},
     {0x11, Make<CSdrType11>}, {0x12, Make<CSdrType12>}, {0x13, Make<CSdrType13>},
@@ -38,6 +39,13 @@ constexpr RecordClass kRecordClasses[] = {
 };
 
 }  // namespace
+
+unsigned TypeOrderIndex(unsigned type) {
+    for (unsigned i = 0; i < kTypeOrderCount; ++i) {
+        if (kRecordClasses[i].type == type) return i;
+    }
+    return kTypeOrderCount;
+}
 
 unsigned CreateSDRTypeObject(unsigned type, CSdr*& record, const CSdrTexts& texts) {
     CTrace trace(L"CSdr", L"CreateSDRTypeObject");

@@ -12,6 +12,10 @@ namespace Pemric_Private {
 // 0xC0060015, a failed allocation 0xC0060023; record stays untouched then.
 unsigned CreateSDRTypeObject(unsigned type, CSdr*& record, const CSdrTexts& texts);
 
+// The index of type in the library's type order (0 for 01h .. 10 for C0h);
+// kTypeOrderCount for a type the library does not know.
+unsigned TypeOrderIndex(unsigned type);
+
 }  // namespace Pemric_Private
 
 #endif

@@ -57,6 +57,60 @@ inline constexpr unsigned kTextControllerConfirmationTitle = 631;
 inline constexpr unsigned kTextChannelInfoTitle = 632;
 inline constexpr unsigned kTextOemTitle = 633;
 
+// The SDR file. Keywords the reader looks for: the comment marker, the ten
+// header keywords in file order, the end keyword, the record's type, tag and
+// length keywords and the data-section marker that ends a record's tags.
+inline constexpr unsigned kFileCommentMarker = 581;
+inline constexpr unsigned kFileHeaderKeywords[] = {590, 591, 592, 593, 594,
+                                                   596, 597, 598, 599, 600};
+inline constexpr unsigned kFileEndKeyword = 595;
+inline constexpr unsigned kFileRecordTypeKeyword = 601;
+inline constexpr unsigned kFileRecordLengthKeyword = 602;
+inline constexpr unsigned kFileTagKeyword = 660;
+inline constexpr unsigned kFileDataMarker = 661;
+// What only people read: the header's comments, the frame of a type's
+// comment, a record's headings, the fixed header values.
+inline constexpr unsigned kFileTitleComment = 582;
+inline constexpr unsigned kFileSummaryComment = 583;
+inline constexpr unsigned kFileTypeCommentFrame = 584;
+inline constexpr unsigned kFileRecordHeaderHeading = 586;
+inline constexpr unsigned kFileRecordBodyHeading = 587;
+inline constexpr unsigned kFileRecordSecondHeading = 588;
+inline constexpr unsigned kFileByteOrderValue = 603;
+inline constexpr unsigned kFileFormatValue = 604;
+inline constexpr unsigned kFileDefaultVersionValue = 605;
+inline constexpr unsigned kFileProducerValue = 606;
+inline constexpr unsigned kFileEncodingValue = 608;
+// Line formats.
+inline constexpr unsigned kFileFramedComment = 662;
+inline constexpr unsigned kFileTypeComment = 663;
+inline constexpr unsigned kFileKeywordText = 664;
+inline constexpr unsigned kFileKeywordByte = 665;
+inline constexpr unsigned kFileKeywordWord = 666;
+inline constexpr unsigned kFileDataByte = 667;
+inline constexpr unsigned kFileDataWord = 668;
+inline constexpr unsigned kFileDataThreeBytes = 669;
+inline constexpr unsigned kFileDataText = 670;
+inline constexpr unsigned kFileDataHexList = 671;
+inline constexpr unsigned kFileHeading = 672;
+inline constexpr unsigned kFileSeparator = 673;
+// Titles of the record's header bytes come from its field table; these two
+// title its trailing text or bytes.
+inline constexpr unsigned kTitleRecordId = 159;
+inline constexpr unsigned kTitleSdrVersion = 160;
+inline constexpr unsigned kTitleRecordType = 161;
+inline constexpr unsigned kTitleRecordLength = 162;
+inline constexpr unsigned kTitleIdString = 206;
+inline constexpr unsigned kTitleOemDataBytes = 267;
+// Last-error messages.
+inline constexpr unsigned kMessageCannotOpenFile = 641;
+inline constexpr unsigned kMessageReadError = 654;
+inline constexpr unsigned kMessageKeywordMissing = 655;
+inline constexpr unsigned kMessageUnterminatedString = 656;
+inline constexpr unsigned kMessageByteCountMismatch = 657;
+inline constexpr unsigned kMessageTypeMismatch = 658;
+inline constexpr unsigned kMessageUnsupportedType = 659;
+
 }  // namespace Pemric_Private
 
 #endif

@@ -128,6 +128,7 @@ unsigned CSdrRecord::DecodeSDR(unsigned char* bytes) {
         return PEMRIC_BAD_RECORD_LENGTH;
     }
     mHeader = header;
+    mDecodedBytes.assign(bytes, bytes + kRecordHeaderLength + header.recordLength);
     DecodeBody(bytes);
     mDecoded = true;
     return PEMRIC_SUCCESS;

@@ -8,8 +8,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "bmc/trace.h"
+#include "pemric/records/record_file_layout.h"
 #include "pemric/sdr.h"
 
 namespace Pemric_Private {
@@ -52,6 +54,9 @@ class CSdrRecord : public CSdr {
     unsigned GetFieldValue(wchar_t*& value) override;
     unsigned GetFieldLocation(wchar_t*& location) override;
     unsigned DecodeSDR(unsigned char* bytes) override;
+    // Writes the bytes the record was decoded from; 0xC0060036 before a
+    // decode, 0xC006000A when the file cannot be opened or written.
+    unsigned WriteRecordToFile(const wchar_t* path) override;
     unsigned GetTypeAsInteger(unsigned& type) override;
     unsigned GetName(wchar_t*& name) override;
     unsigned GetSdrTitle(wchar_t*& title) override;
@@ -119,8 +124,14 @@ class CSdrRecord : public CSdr {
     // Titles and locations: checks, then the ID of the field's text.
     unsigned FieldTextId(const wchar_t* function, bool title, wchar_t*& text);
     unsigned ComposedText(const wchar_t* function, void (CSdrRecord::*compose)(), wchar_t*& text);
+    unsigned WriteRecordLines(std::FILE* file);
+    unsigned WriteBody(std::FILE* file, const RecordFileLayout& layout);
+    unsigned WriteTail(std::FILE* file, FileTail tail, std::span<const unsigned char> bytes);
 
     const RecordShape& mShape;
+    // The record as decoded: the decoded fields drop bits that a saved file
+    // must still carry (the owner ID's bit 0, reserved bits, mask bit 15).
+    std::vector<unsigned char> mDecodedBytes;
 };
 
 }  // namespace Pemric_Private
