@@ -75,7 +75,6 @@ Input Mutate(Input input, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
     long mutations = 0;
     std::vector<Input> seeds{Input{}};
     for (int i = 1; i < argc; ++i) {
@@ -86,6 +85,8 @@ int main(int argc, char** argv) {
             AddSeeds(argument, seeds);
         }
     }
+    // After the seeds are read: a target may change the current directory.
+    if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
     for (const Input& seed : seeds) LLVMFuzzerTestOneInput(seed.data(), seed.size());
     std::mt19937 random(20261211);
     for (long run = 0; run < mutations; ++run) {

@@ -31,7 +31,10 @@ unsigned CSdr::WriteRecHdr(std::FILE* file, const RecHdrStructTag& header) {
     lines.Separator().Line(kFileKeywordByte, lines.Text(kFileRecordTypeKeyword),
                            unsigned{header.recordType});
     for (unsigned i = 0; i < mTags.Count(); ++i) {
-        const std::wstring tag(mTags[i], mTags[i] + std::char_traits<char>::length(mTags[i]));
+        // Byte for character, as wfprintf narrows it again: a byte above 7Fh
+        // must not widen to a negative character.
+        std::wstring tag;
+        for (const char* c = mTags[i]; *c != '\0'; ++c) tag += static_cast<unsigned char>(*c);
         lines.Line(kFileKeywordText, lines.Text(kFileTagKeyword), tag.c_str());
     }
     const wchar_t* marker = lines.Text(kFileCommentMarker);
