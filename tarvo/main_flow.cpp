@@ -16,7 +16,7 @@ namespace tarvo {
 namespace {
 
 constexpr int kExitInvalidCommandLine = 1;
-// A stop signal (interrupt, terminate or hang-up) arrived while the flash was being
+// An interrupt, terminate or hang-up arrived while the flash was being
 // written: the passes were finished first, the rest of the run was not done.
 constexpr int kExitStoppedBySignal = 70;
 
