@@ -35,8 +35,8 @@ bool Arguments::TakeFlag(std::string_view name) {
     return found;
 }
 
-std::optional<std::string> Arguments::TakeValue(std::string_view name) {
-    std::optional<std::string> value;
+std::vector<std::string> Arguments::TakeValues(std::string_view name) {
+    std::vector<std::string> values;
     const std::string prefix = std::string(name) + "=";
     for (std::size_t i = 0; i < OptionsEnd();) {
         std::size_t taken = 0;
@@ -57,12 +57,18 @@ std::optional<std::string> Arguments::TakeValue(std::string_view name) {
             ++i;
             continue;
         }
-        if (value) throw Failure(ExitCode::kUsage, std::string(name) + " is given twice");
-        value = found;
+        values.push_back(found);
         const auto at = mWords.begin() + static_cast<std::ptrdiff_t>(i);
         mWords.erase(at, at + static_cast<std::ptrdiff_t>(taken));
     }
-    return value;
+    return values;
+}
+
+std::optional<std::string> Arguments::TakeValue(std::string_view name) {
+    std::vector<std::string> values = TakeValues(name);
+    if (values.size() > 1) throw Failure(ExitCode::kUsage, std::string(name) + " is given twice");
+    if (values.empty()) return std::nullopt;
+    return std::move(values.front());
 }
 
 std::optional<std::string> Arguments::TakeWord() {

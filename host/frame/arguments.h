@@ -22,6 +22,8 @@ class Arguments {
     // Takes "--name VALUE" or "--name=VALUE"; a missing value or a second
     // one is a usage error.
     std::optional<std::string> TakeValue(std::string_view name);
+    // Takes every "--name VALUE" or "--name=VALUE", in their order.
+    std::vector<std::string> TakeValues(std::string_view name);
     // Takes the next positional word, if any (options stay for later).
     std::optional<std::string> TakeWord();
     // Takes the next positional word; a usage error naming `what` without one.

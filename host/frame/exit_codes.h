@@ -15,6 +15,12 @@ enum class ExitCode : int {
     // SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
     // (and read back) before srvfw stopped
     kInterrupted = 6,
+    // A write failed part way and srvfw wrote back the backup it had made
+    // first; what the device held before is there again.
+    kFailedRestored = 7,
+    // A write failed and writing the backup back failed as well: the device
+    // may hold neither; the message names the backup.
+    kFailedNotRestored = 8,
 };
 
 }  // namespace srvfw

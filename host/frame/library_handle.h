@@ -25,6 +25,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "host/frame/exit_codes.h"
@@ -126,9 +127,19 @@ class LibraryHandle {
     // The library's last-error text in UTF-8, empty when it has none. Asking
     // also forgets it: the library keeps a text until it is fetched.
     std::string TakeLastError() {
+        // One library hands the text out through a pointer to the caller's
+        // pointer, another through a reference to it.
         const wchar_t* text = nullptr;
-        if (Try("GetLastErrorMessage", &Table::GetLastErrorMessage, &text) != 0) return {};
-        return ToUtf8(text);
+        std::uint32_t status = 0;
+        if constexpr (std::is_invocable_v<decltype(Table::GetLastErrorMessage), Table*,
+                                          const wchar_t**>) {
+            status = Try("GetLastErrorMessage", &Table::GetLastErrorMessage, &text);
+        } else {
+            wchar_t* handedOut = nullptr;
+            status = Try("GetLastErrorMessage", &Table::GetLastErrorMessage, handedOut);
+            text = handedOut;
+        }
+        return status == 0 ? ToUtf8(text) : std::string();
     }
 
   private:
@@ -166,9 +177,11 @@ class LibraryHandle {
     void SetLocale(const FrameOptions& options) {
         const std::string language = *options.language;
         const std::string country = options.country.value_or("us");
-        const std::uint32_t status =
-            Try("SetLanguageLocale", &Table::SetLanguageLocale,
-                library_frame::Wide(language).c_str(), library_frame::Wide(country).c_str());
+        // Held here: a library may take the texts as not const.
+        std::wstring wideLanguage = library_frame::Wide(language);
+        std::wstring wideCountry = library_frame::Wide(country);
+        const std::uint32_t status = Try("SetLanguageLocale", &Table::SetLanguageLocale,
+                                         wideLanguage.data(), wideCountry.data());
         if (status != 0) {
             const Failure failure = Fail(
                 ExitCode::kNotLoadable, "setting the language " + language + "-" + country, status);

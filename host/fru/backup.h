@@ -1,16 +1,8 @@
 // The backup srvfw saves of a FRU as it was, before it writes anything to
 // it: a FRU configuration file that "srvfw fru write" puts back. By default
 // it goes into the current directory as
-// fru-backup-<controller>-<FRU device ID>-<UTC time>.fru; an existing file
-// is never overwritten.
-//
-// srvfw runs as root, often in a directory others may write to, and the
-// default name can be guessed: a link planted under it must not make root
-// write where the link points. The library saves into a directory of
-// srvfw's own that nobody else may enter, and the finished file is then
-// linked under its name, which fails, without following anything, when the
-// name holds anything at all, a dangling link included; an automatic name
-// then moves on to the next number.
+// fru-backup-<controller>-<FRU device ID>-<UTC time>.fru, saved the way
+// host/frame/backup_file.h saves every backup.
 #ifndef SRVFW_HOST_FRU_BACKUP_H
 #define SRVFW_HOST_FRU_BACKUP_H
 
@@ -19,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "host/frame/backup_file.h"
 #include "host/fru/library.h"
 #include "host/fru/locator.h"
 #include "host/fru/snapshot.h"
@@ -27,9 +20,6 @@ namespace srvfw {
 
 // "fru-backup-20-00-20240305T143000Z.fru"
 std::string BackupName(const FruLocator& locator, std::chrono::system_clock::time_point time);
-// The name in `dir`, or with "-2", "-3"... before ".fru" when it is taken
-// (by anything, a dangling link too).
-std::filesystem::path FreeBackupPath(const std::filesystem::path& dir, const std::string& name);
 
 // Saves the FRU (as the library holds it now) to the named file, or to a
 // free default name in the current directory; returns the file. Throws a

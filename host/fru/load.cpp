@@ -1,20 +1,11 @@
 #include "host/fru/load.h"
 
+#include "host/frame/library_path.h"
 #include "host/frame/text.h"
 
 namespace srvfw {
 
 namespace {
-
-// The library converts a path back with the same locale.
-std::wstring LibraryPath(const std::filesystem::path& file) {
-    const std::optional<std::wstring> wide = FromMultibyte(file.string());
-    if (!wide) {
-        throw Failure(ExitCode::kUsage,
-                      "the path " + file.string() + " is not valid text in the current locale");
-    }
-    return *wide;
-}
 
 // How many FRUs a list holds; the list stays selected.
 std::uint32_t CountFrus(FruLibrary& library, FRU_LIST list) {

@@ -1,8 +1,8 @@
 #include "host/fru/write.h"
 
+#include "host/frame/stop_signals_while_writing.h"
 #include "host/fru/backup.h"
 #include "host/fru/load.h"
-#include "hw/hw.h"
 
 namespace srvfw {
 
@@ -45,30 +45,6 @@ FruSnapshot ReadBackAndCompare(FruLibrary& library, const FruSnapshot& written,
     }
     return readBack;
 }
-
-// SIGINT, SIGTERM and SIGHUP are held from the first byte written to the
-// read-back, so that none of them cuts a FRU between two areas. One that
-// arrived stops srvfw once the write is done; after a failed write the
-// failure's own message (with the way back) is what srvfw stops with.
-class StopSignalsHeldWhileWriting {
-  public:
-    StopSignalsHeldWhileWriting() = default;
-    StopSignalsHeldWhileWriting(const StopSignalsHeldWhileWriting&) = delete;
-    StopSignalsHeldWhileWriting& operator=(const StopSignalsHeldWhileWriting&) = delete;
-    ~StopSignalsHeldWhileWriting() { mHold.Release(); }
-
-    void Finished() {
-        if (const int signal = mHold.Release()) {
-            throw Failure(ExitCode::kInterrupted,
-                          std::string("stopped by ") + hw::SignalName(signal) +
-                              ", which arrived while the FRU was being written; the write was "
-                              "finished and read back first");
-        }
-    }
-
-  private:
-    hw::StopSignalHold mHold;
-};
 
 // Runs one of the library's write entries; a failure says what may be left
 // on the device and how to get back.
@@ -115,7 +91,7 @@ WriteOutcome WriteChanges(FruLibrary& library, FruHandle fru, const FruSnapshot&
     if (request.dryRun || outcome.differences.empty()) return outcome;
 
     SelectFru(library, fru);
-    StopSignalsHeldWhileWriting held;
+    StopSignalsHeldWhileWriting held("the FRU");
     Write(library, &EFI_FRU_INTERFACE::CommitConfigurationToSystem, before.locator,
           "The FRU may be partly written. " + RestoreHint(*outcome.backup));
     outcome.written = true;
@@ -129,7 +105,7 @@ WriteOutcome WriteChanges(FruLibrary& library, FruHandle fru, const FruSnapshot&
 
 FruSnapshot RestoreWhole(FruLibrary& library, FruHandle saved) {
     const FruSnapshot written = ReadFru(library, saved);
-    StopSignalsHeldWhileWriting held;
+    StopSignalsHeldWhileWriting held("the FRU");
     Write(library, &EFI_FRU_INTERFACE::WriteWholeFruToSystem, written.locator,
           "The FRU may be partly written; the same command writes it again whole.");
     ReadBackAndCompare(library, written, std::nullopt);
