@@ -15,8 +15,8 @@ enum class ExitCode : int {
     // SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
     // (and read back) before srvfw stopped
     kInterrupted = 6,
-    // A write failed part way and srvfw wrote back the backup it had made
-    // first; what the device held before is there again.
+    // A write failed and the device holds what it held before: the failed
+    // write changed nothing, or srvfw wrote back the backup it had made.
     kFailedRestored = 7,
     // A write failed and writing the backup back failed as well: the device
     // may hold neither; the message names the backup.

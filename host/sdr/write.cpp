@@ -61,31 +61,55 @@ std::string Sentence(std::string text) {
     return text;
 }
 
-// Writes the backup back after `failure`, and throws what came of it.
-[[noreturn]] void Restore(SdrLibrary& library, const Failure& failure,
-                          const std::vector<std::string>& tags, const std::filesystem::path& backup,
+// Whether the repository holds `before` now; false too when it cannot be
+// read.
+bool HoldsStill(SdrLibrary& library, const std::vector<SdrRecord>& before) {
+    try {
+        return CompareRecords(before, RepositoryRecords(library)).empty();
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
+// After `failure`, brings the repository back to `before` from the backup,
+// and throws what came of it.
+[[noreturn]] void Recover(SdrLibrary& library, const Failure& failure,
+                          const std::vector<std::string>& tags,
+                          const std::optional<std::filesystem::path>& backup,
                           const std::vector<SdrRecord>& before) {
     const auto ending = [&failure](ExitCode code, const std::string& sentences) {
         return Failure(code, failure.With(sentences).what(), failure.Status());
     };
+    // A failed write may have changed nothing (the BMC takes an area image
+    // only whole): then nothing is written again.
+    if (HoldsStill(library, before)) {
+        throw ending(ExitCode::kFailedRestored,
+                     "The SDR repository was left as it was: it reads back the same as before" +
+                         (backup ? " (its backup is " + backup->string() + ")." : "."));
+    }
+    if (!backup) {
+        throw ending(ExitCode::kFailedNotRestored,
+                     "The SDR repository held no records before, and srvfw made no backup of "
+                     "it; it may now hold some of the file's records.");
+    }
     try {
         // The backup's records carry no tags; the user's tags are cleared
         // all the same, so that nothing but the backup decides.
         ClearTags(library, tags);
-        LoadFromFile(library, backup);
+        LoadFromFile(library, *backup);
         CommitAndCompare(library, before, "writing the backup back");
     } catch (const Failure& restoreFailure) {
         throw ending(ExitCode::kFailedNotRestored,
                      "Writing the backup back failed too: " + Sentence(restoreFailure.what()) +
-                         " The SDR repository may hold neither what it held nor the file's "
-                         "records. The repository as it was is saved in " +
-                         backup.string() + "; \"srvfw sdr write " + backup.string() +
+                         " The SDR repository is NOT as it was. The repository as it was is "
+                         "saved in " +
+                         backup->string() + "; \"srvfw sdr write " + backup->string() +
                          "\" writes it.");
     }
     throw ending(ExitCode::kFailedRestored, "The SDR repository as it was (" +
                                                 Count(before.size()) +
                                                 ") was written back from the backup " +
-                                                backup.string() + " and read back the same.");
+                                                backup->string() + " and read back the same.");
 }
 
 // Reads the backup as the file set and makes sure it holds the repository's
@@ -146,10 +170,7 @@ SdrWriteOutcome WriteSdrFile(SdrLibrary& library, const SdrWriteRequest& request
     try {
         CommitAndCompare(library, written, "writing the SDR repository");
     } catch (const Failure& failure) {
-        if (!outcome.backup) {
-            throw failure.With("The SDR repository held no records before; there is no backup.");
-        }
-        Restore(library, failure, request.tags, *outcome.backup, before);
+        Recover(library, failure, request.tags, outcome.backup, before);
     }
     outcome.written = true;
     held.Finished();

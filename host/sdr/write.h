@@ -3,8 +3,9 @@
 // was is saved to a backup SDR file first (and the backup read again to
 // make sure it holds every record); after the commit the repository is
 // read back and compared with what the file says. When the commit or the
-// comparison fails, the backup is written back and read back in its turn:
-// the failure then says whether the repository holds what it held before.
+// comparison fails and the repository no longer reads as it was, the
+// backup is written back and read back in its turn: the failure then says
+// whether the repository holds what it held before.
 #ifndef SRVFW_HOST_SDR_WRITE_H
 #define SRVFW_HOST_SDR_WRITE_H
 
