@@ -98,6 +98,20 @@ Failure Exists(const std::filesystem::path& backup, const BackupSubject& subject
 
 }  // namespace
 
+WriteOptions TakeWriteOptions(Arguments& arguments) {
+    WriteOptions options;
+    options.dryRun = arguments.TakeFlag("--dry-run");
+    if (const auto backup = arguments.TakeValue("--backup")) {
+        if (options.dryRun) {
+            throw Failure(ExitCode::kUsage,
+                          "--backup has no use with --dry-run: a dry run "
+                          "writes nothing, a backup neither");
+        }
+        options.backup = std::filesystem::absolute(*backup);
+    }
+    return options;
+}
+
 std::string UtcStamp(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto seconds = floor<std::chrono::seconds>(time);

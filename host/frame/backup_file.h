@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+#include "host/frame/arguments.h"
+
 namespace srvfw {
 
 // How the messages name what is backed up.
@@ -25,6 +27,15 @@ struct BackupSubject {
     std::string what;      // "the FRU"
     std::string fileKind;  // "FRU file"
 };
+
+// "--dry-run" and "--backup FILE" of a command that writes, taken from
+// the command line; FILE made absolute. --backup with --dry-run is a usage
+// error: a dry run writes nothing, a backup neither.
+struct WriteOptions {
+    bool dryRun = false;
+    std::optional<std::filesystem::path> backup;  // default: a new name in the current directory
+};
+WriteOptions TakeWriteOptions(Arguments& arguments);
 
 // "20240305T143000Z", for the names of backups.
 std::string UtcStamp(std::chrono::system_clock::time_point time);

@@ -45,6 +45,15 @@ void JsonEvent(std::ostream& out, PROGRESS_CALLBACK_TYPE type, const std::string
     json.EndObject().Finish();
 }
 
+// A library clears its console line with a message of blanks between
+// carriage returns; shown, it would be a line of escapes and blanks.
+bool ClearsTheLine(const wchar_t* text) {
+    if (text == nullptr) return false;
+    const std::wstring_view words(text);
+    return words.find(L'\r') != std::wstring_view::npos &&
+           words.find_first_not_of(L" \r") == std::wstring_view::npos;
+}
+
 }  // namespace
 
 std::string ProgressBar(std::string_view label, unsigned percent, std::string_view counts) {
@@ -65,6 +74,10 @@ ProgressDisplay::~ProgressDisplay() {
 
 void ProgressDisplay::Report(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first,
                              unsigned second) {
+    if (type == PROGRESS_MESSAGE && ClearsTheLine(text)) {
+        if (!mJson) EndBar();
+        return;
+    }
     const std::string words = Printable(ToUtf8(text));
     if (mJson) {
         JsonEvent(mOut, type, words, first, second);

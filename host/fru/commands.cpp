@@ -25,20 +25,6 @@ std::filesystem::path TakeFile(Arguments& arguments) {
     return std::filesystem::absolute(arguments.TakeWord("FILE"));
 }
 
-WriteRequest TakeWriteOptions(Arguments& arguments) {
-    WriteRequest request;
-    request.dryRun = arguments.TakeFlag("--dry-run");
-    if (const auto backup = arguments.TakeValue("--backup")) {
-        if (request.dryRun) {
-            throw Failure(ExitCode::kUsage,
-                          "--backup has no use with --dry-run: a dry run "
-                          "writes nothing, a backup neither");
-        }
-        request.backup = std::filesystem::absolute(*backup);
-    }
-    return request;
-}
-
 // "FIELD=VALUE" words: each field once, each value in its field's form.
 std::vector<Change> TakeAssignments(Arguments& arguments) {
     const std::vector<std::string> words = arguments.TakeWords();

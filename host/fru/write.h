@@ -12,16 +12,14 @@
 #include <optional>
 #include <vector>
 
+#include "host/frame/backup_file.h"
 #include "host/fru/edit.h"
 #include "host/fru/library.h"
 #include "host/fru/snapshot.h"
 
 namespace srvfw {
 
-struct WriteRequest {
-    bool dryRun = false;
-    std::optional<std::filesystem::path> backup;  // default: a new name in the current directory
-};
+using WriteRequest = WriteOptions;
 
 struct WriteOutcome {
     FruSnapshot after;  // as written (or as it would be, in a dry run)

@@ -89,15 +89,7 @@ void Diff(CommandContext& context, Arguments& arguments) {
 void Write(CommandContext& context, Arguments& arguments) {
     SdrWriteRequest request;
     request.tags = TakeTags(arguments);
-    request.dryRun = arguments.TakeFlag("--dry-run");
-    if (const auto backup = arguments.TakeValue("--backup")) {
-        if (request.dryRun) {
-            throw Failure(ExitCode::kUsage,
-                          "--backup has no use with --dry-run: a dry run "
-                          "writes nothing, a backup neither");
-        }
-        request.backup = std::filesystem::absolute(*backup);
-    }
+    request.options = TakeWriteOptions(arguments);
     request.file = TakeFile(arguments);
     arguments.ExpectNoMore();
     SdrLibrary library(context.places, context.options);
@@ -109,7 +101,7 @@ void Write(CommandContext& context, Arguments& arguments) {
                             << Printable(backup.string()) << '\n';
             }
         });
-    PrintWrite(context.out, json, outcome, request.dryRun);
+    PrintWrite(context.out, json, outcome, request.options.dryRun);
 }
 
 constexpr Command kCommands[] = {

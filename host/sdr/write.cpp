@@ -151,13 +151,13 @@ SdrWriteOutcome WriteSdrFile(SdrLibrary& library, const SdrWriteRequest& request
     }
     const std::vector<SdrRecord> before = RepositoryRecords(library);
     outcome.changes = CompareRecords(written, before);
-    if (request.dryRun) return outcome;
+    if (request.options.dryRun) return outcome;
 
     // An empty repository has nothing to lose, and the library saves no
     // file of it.
     if (!before.empty()) {
         outcome.backup = SaveBackupFile(
-            request.backup, SdrBackupName(std::chrono::system_clock::now()),
+            request.options.backup, SdrBackupName(std::chrono::system_clock::now()),
             {kRepository, "SDR file"},
             [&library](const std::filesystem::path& staged) { SaveToFile(library, staged); });
         CheckBackup(library, *outcome.backup, before);

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "host/frame/backup_file.h"
 #include "host/sdr/compare.h"
 #include "host/sdr/library.h"
 #include "host/sdr/records.h"
@@ -24,8 +25,7 @@ namespace srvfw {
 struct SdrWriteRequest {
     std::filesystem::path file;
     std::vector<std::string> tags;
-    bool dryRun = false;
-    std::optional<std::filesystem::path> backup;  // default: a new name in the current directory
+    WriteOptions options;
 };
 
 struct SdrWriteOutcome {

@@ -29,6 +29,27 @@ TEST(Progress, MessagesAndLoadsAreLines) {
     EXPECT_EQ(out.str(), "Loaded 1 FRU(s)\nWriting\\x0Athe board area\n\n");
 }
 
+// The SDR library ends a read with blanks between carriage returns, to
+// clear the console line: the bar ends, and no line of escapes follows.
+TEST(Progress, AMessageThatClearsTheLineShowsNothing) {
+    for (const bool json : {false, true}) {
+        std::ostringstream out;
+        {
+            ProgressDisplay display(out, json, true);
+            display.Report(PROGRESS_COUNT, L"Reading SDRs", 1, 2);
+            display.Report(PROGRESS_MESSAGE, (L"\r" + std::wstring(79, L' ') + L"\r").c_str(), 0,
+                           0);
+            display.Report(PROGRESS_MESSAGE, L"\r \r done", 0, 0);
+        }
+        EXPECT_EQ(out.str().find(std::string(79, ' ')), std::string::npos) << out.str();
+        EXPECT_NE(out.str().find("x0D done"), std::string::npos) << out.str();
+        if (!json) {
+            EXPECT_EQ(out.str(),
+                      "\r" + ProgressBar("Reading SDRs", 50, "1/2") + "\n\\x0D \\x0D done\n");
+        }
+    }
+}
+
 TEST(Progress, OffATerminalABarShowsEachTenthOnce) {
     std::ostringstream out;
     {

@@ -393,20 +393,13 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
          {"srvfw: the FRU read back after writing differs from what was written in "
           "product.asset_tag. The FRU as it was is saved in DIR/fru-backup-20-00-"}},
     };
-    const std::string scratch = dir.Path().string();
-    const auto expand = [&](std::string text) {
-        for (std::size_t at; (at = text.find("DIR")) != std::string::npos;) {
-            text.replace(at, 3, scratch);
-        }
-        return text;
-    };
     for (const Case& c : cases) {
         ASSERT_EQ(Simctl("init" + (c.setting.empty() ? "" : " " + c.setting)).code, 0);
         const Bytes original = Dump();
-        const CommandOutcome outcome = Srvfw(expand(c.args));
+        const CommandOutcome outcome = Srvfw(InScratch(c.args));
         EXPECT_EQ(outcome.code, c.code) << c.args << "\n" << outcome.output;
         for (const std::string& text : c.shows) {
-            EXPECT_TRUE(outcome.Shows(expand(text))) << expand(text) << "\n" << outcome.output;
+            EXPECT_TRUE(outcome.Shows(InScratch(text))) << InScratch(text) << "\n" << outcome.output;
         }
         EXPECT_EQ(Dump(), original) << c.args;
     }

@@ -48,6 +48,15 @@ class SrvfwRun : public ::testing::Test {
         EXPECT_EQ(Simctl("dump-fru " + device + " " + file).code, 0);
         return ReadBytes(file);
     }
+    // The text with every "DIR" replaced by the scratch directory's path:
+    // arguments and messages of a table of cases.
+    std::string InScratch(std::string text) const {
+        const std::string scratch = dir.Path().string();
+        for (std::size_t at; (at = text.find("DIR")) != std::string::npos;) {
+            text.replace(at, 3, scratch);
+        }
+        return text;
+    }
     // The names in the scratch directory that start with `prefix`, sorted.
     std::vector<std::string> Named(const std::string& prefix) const {
         std::vector<std::string> names;
