@@ -432,7 +432,8 @@ TEST_F(SdrOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
         const CommandOutcome outcome = Srvfw(InScratch(c.args));
         EXPECT_EQ(outcome.code, c.code) << outcome.output;
         for (const std::string& text : c.shows) {
-            EXPECT_TRUE(outcome.Shows(InScratch(text))) << InScratch(text) << "\n" << outcome.output;
+            EXPECT_TRUE(outcome.Shows(InScratch(text))) << InScratch(text) << "\n"
+                                                        << outcome.output;
         }
         EXPECT_EQ(Repository(), original);
     }

@@ -399,7 +399,8 @@ TEST_F(SrvfwOnSimulatedServer, FailuresSayWhyAndEndWithTheirExitCode) {
         const CommandOutcome outcome = Srvfw(InScratch(c.args));
         EXPECT_EQ(outcome.code, c.code) << c.args << "\n" << outcome.output;
         for (const std::string& text : c.shows) {
-            EXPECT_TRUE(outcome.Shows(InScratch(text))) << InScratch(text) << "\n" << outcome.output;
+            EXPECT_TRUE(outcome.Shows(InScratch(text))) << InScratch(text) << "\n"
+                                                        << outcome.output;
         }
         EXPECT_EQ(Dump(), original) << c.args;
     }
