@@ -224,7 +224,6 @@ void PrintFile(std::ostream& out, bool json, const std::filesystem::path& file,
     if (json) {
         JsonWriter writer(out);
         writer.BeginObject();
-        writer.Key("file").String(ValidUtf8(file.string()));
         writer.Key("version").StringOrNull(versions.version);
         writer.Key("package_version").StringOrNull(versions.packageVersion);
         JsonRecords(writer, records, {.fields = true});
@@ -292,6 +291,8 @@ void PrintWrite(std::ostream& out, bool json, const SdrWriteOutcome& outcome, bo
     if (outcome.backup) {
         out << "the SDR repository as it was is saved in " << Printable(outcome.backup->string())
             << '\n';
+    } else {
+        out << "the SDR repository held no records: there was nothing to back up\n";
     }
     out << "wrote " << outcome.fileRecords.size() - LeftOut(outcome.fileRecords)
         << " records; the repository read back holds them\n";

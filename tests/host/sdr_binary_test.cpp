@@ -455,6 +455,8 @@ TEST_F(SdrOnSimulatedServer, AnEmptyRepositoryIsListedAsSuchAndWrittenWithoutBac
     const CommandOutcome written = Srvfw("sdr write " + saved);
     ASSERT_EQ(written.code, 0) << written.output;
     EXPECT_EQ(Backups(), std::vector<std::string>{});
+    EXPECT_TRUE(written.Shows("the SDR repository held no records: there was nothing to back up"))
+        << written.output;
     EXPECT_EQ(Contents(Repository()), Contents(before));
 }
 
