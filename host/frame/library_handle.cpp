@@ -43,6 +43,7 @@ std::wstring Wide(std::string_view text) {
 }
 
 void ShowLibraryWarning(const wchar_t* text) {
+    if (OnlyMovesTheCursor(text)) return;
     const std::wstring line = L"Warning: " + std::wstring(text != nullptr ? text : L"");
     ProgressCallback(PROGRESS_MESSAGE, line.c_str(), 0, 0);
 }

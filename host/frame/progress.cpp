@@ -45,16 +45,14 @@ void JsonEvent(std::ostream& out, PROGRESS_CALLBACK_TYPE type, const std::string
     json.EndObject().Finish();
 }
 
-// A library clears its console line with a message of blanks between
-// carriage returns; shown, it would be a line of escapes and blanks.
-bool ClearsTheLine(const wchar_t* text) {
+}  // namespace
+
+bool OnlyMovesTheCursor(const wchar_t* text) {
     if (text == nullptr) return false;
     const std::wstring_view words(text);
-    return words.find(L'\r') != std::wstring_view::npos &&
-           words.find_first_not_of(L" \r") == std::wstring_view::npos;
+    return words.find_first_of(L"\r\n") != std::wstring_view::npos &&
+           words.find_first_not_of(L" \r\n") == std::wstring_view::npos;
 }
-
-}  // namespace
 
 std::string ProgressBar(std::string_view label, unsigned percent, std::string_view counts) {
     percent = std::min(percent, 100u);
@@ -74,7 +72,7 @@ ProgressDisplay::~ProgressDisplay() {
 
 void ProgressDisplay::Report(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first,
                              unsigned second) {
-    if (type == PROGRESS_MESSAGE && ClearsTheLine(text)) {
+    if (type == PROGRESS_MESSAGE && OnlyMovesTheCursor(text)) {
         if (!mJson) EndBar();
         return;
     }

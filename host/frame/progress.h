@@ -43,6 +43,11 @@ class ProgressDisplay {
 // "label [#########---------------------]  30%".
 std::string ProgressBar(std::string_view label, unsigned percent, std::string_view counts = {});
 
+// A text of nothing but blanks and line ends, with which a library ends or
+// clears its console line ("\r" + 79 blanks + "\r", "\n"): srvfw ends its
+// bar instead of showing a line of escapes.
+bool OnlyMovesTheCursor(const wchar_t* text);
+
 // The callback srvfw hands every library. It reports to the display made
 // current by a ProgressTarget; libraries call it on srvfw's one thread.
 unsigned ProgressCallback(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first,

@@ -30,7 +30,8 @@ TEST(Progress, MessagesAndLoadsAreLines) {
 }
 
 // The SDR library ends a read with blanks between carriage returns, to
-// clear the console line: the bar ends, and no line of escapes follows.
+// clear the console line, and a write with a line end: the bar ends, and no
+// line of escapes follows.
 TEST(Progress, AMessageThatClearsTheLineShowsNothing) {
     for (const bool json : {false, true}) {
         std::ostringstream out;
@@ -39,6 +40,7 @@ TEST(Progress, AMessageThatClearsTheLineShowsNothing) {
             display.Report(PROGRESS_COUNT, L"Reading SDRs", 1, 2);
             display.Report(PROGRESS_MESSAGE, (L"\r" + std::wstring(79, L' ') + L"\r").c_str(), 0,
                            0);
+            display.Report(PROGRESS_MESSAGE, L"\n", 0, 0);
             display.Report(PROGRESS_MESSAGE, L"\r \r done", 0, 0);
         }
         EXPECT_EQ(out.str().find(std::string(79, ' ')), std::string::npos) << out.str();
