@@ -12,9 +12,9 @@
 #include "bmc/debug_log.h"
 #include "bmc/message.h"
 #include "pemric/sdr_read_system.h"
-#include "sim/bmc/sdr_log.h"
-#include "sim/bmc/sdr_record_builder.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_log.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/machine.h"
 
 namespace {

@@ -64,7 +64,7 @@
 //   sdr.file=sdr-repository.bin  the records in the state directory, raw
 //                        and end to end (the timestamps in FILE.times)
 //   sdr.initial=default  contents before any file: default (the records of
-//                        sim/bmc/sdr_record_builder.h, DefaultSet) or empty
+//                        sim/bmc/sdr/sdr_record_builder.h, DefaultSet) or empty
 //   sdr.capacity=8192    bytes of record storage (free space = capacity
 //                        less the records' bytes), at most 65534
 //   sdr.max_read=32      largest Get SDR count the BMC answers (1..250)
@@ -90,9 +90,9 @@
 //   sdr.fault.length_byte=ID:VALUE  Get SDR shows VALUE as the length byte
 //                        of record ID; the record's bytes stay what they are
 //
-// Request log: component "sdr", sim/bmc/sdr_log.h.
-#ifndef SRVFW_SIM_BMC_SDR_REPOSITORY_H
-#define SRVFW_SIM_BMC_SDR_REPOSITORY_H
+// Request log: component "sdr", sim/bmc/sdr/sdr_log.h.
+#ifndef SRVFW_SIM_BMC_SDR_SDR_REPOSITORY_H
+#define SRVFW_SIM_BMC_SDR_SDR_REPOSITORY_H
 
 #include <cstdint>
 #include <optional>
@@ -100,9 +100,9 @@
 #include <vector>
 
 #include "sim/bmc/bmc.h"
-#include "sim/bmc/sdr_log.h"
-#include "sim/bmc/sdr_records.h"
-#include "sim/bmc/sdr_settings.h"
+#include "sim/bmc/sdr/sdr_log.h"
+#include "sim/bmc/sdr/sdr_records.h"
+#include "sim/bmc/sdr/sdr_settings.h"
 #include "sim/core/machine.h"
 
 namespace sim {

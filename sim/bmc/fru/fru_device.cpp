@@ -1,4 +1,4 @@
-#include "sim/bmc/fru_device.h"
+#include "sim/bmc/fru/fru_device.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 #include "sim/bmc/ipmi.h"
 
 namespace sim::fru {

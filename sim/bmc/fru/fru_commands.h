@@ -1,16 +1,16 @@
 // One controller's FRU devices and its answers to the commands that reach
-// them (what each answers is listed in sim/bmc/fru_storage.h): the FRU inventory
+// them (what each answers is listed in sim/bmc/fru/fru_storage.h): the FRU inventory
 // commands in fru_commands.cpp, Master Write-Read in master_write_read.cpp.
-#ifndef SRVFW_SIM_BMC_FRU_COMMANDS_H
-#define SRVFW_SIM_BMC_FRU_COMMANDS_H
+#ifndef SRVFW_SIM_BMC_FRU_FRU_COMMANDS_H
+#define SRVFW_SIM_BMC_FRU_FRU_COMMANDS_H
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "sim/bmc/fru_device.h"
-#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru/fru_device.h"
+#include "sim/bmc/fru/fru_log.h"
 #include "sim/bmc/ipmi.h"
 #include "sim/bmc/ipmi_controller.h"
 #include "sim/core/clock.h"

@@ -2,14 +2,14 @@
 // meets, byte for byte in the layouts of IPMI v1.5/2.0, for the default SDR
 // set of a fresh server, for simctl build-sdr and for tests. Each builder
 // gives the record ID 0000h; the repository (or SampleSet) numbers them.
-#ifndef SRVFW_SIM_BMC_SDR_RECORD_BUILDER_H
-#define SRVFW_SIM_BMC_SDR_RECORD_BUILDER_H
+#ifndef SRVFW_SIM_BMC_SDR_SDR_RECORD_BUILDER_H
+#define SRVFW_SIM_BMC_SDR_SDR_RECORD_BUILDER_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "sim/bmc/sdr_records.h"
+#include "sim/bmc/sdr/sdr_records.h"
 
 namespace sim::sdr {
 

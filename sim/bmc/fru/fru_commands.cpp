@@ -2,7 +2,7 @@
 // controller serving logical FRU devices answers them. The checks run in
 // the order a controller's firmware makes them: the request's form, the
 // device it names, the device's state, then the range of bytes.
-#include "sim/bmc/fru_commands.h"
+#include "sim/bmc/fru/fru_commands.h"
 
 #include <algorithm>
 #include <csignal>

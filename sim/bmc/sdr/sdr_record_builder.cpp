@@ -1,4 +1,4 @@
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 #include <algorithm>
 #include <stdexcept>

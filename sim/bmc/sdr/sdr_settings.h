@@ -1,7 +1,7 @@
-// The SDR repository's settings and faults as sim/bmc/sdr_repository.h
+// The SDR repository's settings and faults as sim/bmc/sdr/sdr_repository.h
 // lists them, read once when the machine is built.
-#ifndef SRVFW_SIM_BMC_SDR_SETTINGS_H
-#define SRVFW_SIM_BMC_SDR_SETTINGS_H
+#ifndef SRVFW_SIM_BMC_SDR_SDR_SETTINGS_H
+#define SRVFW_SIM_BMC_SDR_SDR_SETTINGS_H
 
 #include <cstdint>
 #include <optional>

@@ -1,10 +1,10 @@
 // Sensor Data Records as the SDR repository keeps them: raw bytes, a
 // 5-byte header (record ID LS MS, SDR version, record type, length of the
 // bytes after the header) and the record's body. The repository does not
-// look inside a body; only the builder (sim/bmc/sdr_record_builder.h) knows
+// look inside a body; only the builder (sim/bmc/sdr/sdr_record_builder.h) knows
 // the layouts.
-#ifndef SRVFW_SIM_BMC_SDR_RECORDS_H
-#define SRVFW_SIM_BMC_SDR_RECORDS_H
+#ifndef SRVFW_SIM_BMC_SDR_SDR_RECORDS_H
+#define SRVFW_SIM_BMC_SDR_SDR_RECORDS_H
 
 #include <cstdint>
 #include <span>

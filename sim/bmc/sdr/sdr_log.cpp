@@ -1,4 +1,4 @@
-#include "sim/bmc/sdr_log.h"
+#include "sim/bmc/sdr/sdr_log.h"
 
 #include <cstdio>
 #include <sstream>

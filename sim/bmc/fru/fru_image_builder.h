@@ -39,8 +39,8 @@
 // that the format cannot hold (a field over 63 bytes, an area over 255 x 8
 // bytes, a record over 255 bytes, an image larger than ImageSize) throws
 // std::invalid_argument from Build.
-#ifndef SRVFW_SIM_BMC_FRU_IMAGE_BUILDER_H
-#define SRVFW_SIM_BMC_FRU_IMAGE_BUILDER_H
+#ifndef SRVFW_SIM_BMC_FRU_FRU_IMAGE_BUILDER_H
+#define SRVFW_SIM_BMC_FRU_FRU_IMAGE_BUILDER_H
 
 #include <array>
 #include <cstdint>
@@ -49,7 +49,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/bmc/fru_fields.h"
+#include "sim/bmc/fru/fru_fields.h"
 
 namespace sim::fru {
 

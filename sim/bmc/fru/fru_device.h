@@ -1,12 +1,12 @@
 // One FRU storage device of the simulated server, as its configuration
-// (sim/bmc/fru_storage.h lists the settings) describes it: a logical FRU device
+// (sim/bmc/fru/fru_storage.h lists the settings) describes it: a logical FRU device
 // a controller serves with the FRU inventory commands, or a serial EEPROM on
 // a controller's bus that Master Write-Read reaches. It holds the cells and
 // decides, for each transfer, what the hardware answers before the cells
 // are touched: busy, over-long requests, protected and failing cells, and
 // writes that are acknowledged but not kept.
-#ifndef SRVFW_SIM_BMC_FRU_DEVICE_H
-#define SRVFW_SIM_BMC_FRU_DEVICE_H
+#ifndef SRVFW_SIM_BMC_FRU_FRU_DEVICE_H
+#define SRVFW_SIM_BMC_FRU_FRU_DEVICE_H
 
 #include <cstdint>
 #include <filesystem>

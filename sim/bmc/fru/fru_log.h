@@ -22,8 +22,8 @@
 //              "no answer: the controller stopped", "raised SIGTERM")
 // A request refused before it names a device (a short request) logs
 // target "-".
-#ifndef SRVFW_SIM_BMC_FRU_LOG_H
-#define SRVFW_SIM_BMC_FRU_LOG_H
+#ifndef SRVFW_SIM_BMC_FRU_FRU_LOG_H
+#define SRVFW_SIM_BMC_FRU_FRU_LOG_H
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // the fields, then the record.
 #include <algorithm>
 
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 
 namespace sim {
 

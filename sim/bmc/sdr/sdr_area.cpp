@@ -1,7 +1,7 @@
 // Our BMC firmware's area commands: a whole repository image written in
 // sequenced pieces, taken only when its length and checksum hold, so that a
 // repository is never left half written.
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 
 namespace sim {
 

@@ -1,11 +1,11 @@
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_storage.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
 
-#include "sim/bmc/fru_commands.h"
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_commands.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 
 #include <algorithm>
 #include <numeric>

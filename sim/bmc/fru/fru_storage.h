@@ -64,7 +64,7 @@
 //                       smaller than the device fills its start (the rest
 //                       reads FFh), a larger one is not loaded
 //   initial=sample      contents before any file: sample (a realistic FRU,
-//                       sim/bmc/fru_image_builder.h; erased when the device is
+//                       sim/bmc/fru/fru_image_builder.h; erased when the device is
 //                       too small for one), erased (FFh) or zero
 //   max_read=32         largest read count the controller takes (16 on a
 //                       satellite)
@@ -118,17 +118,17 @@
 //   of IPMI v2.0 (read_busy=3:0x81).
 //   short_write, silent_write and signal are for logical devices only.
 //
-// Request log: component "fru", sim/bmc/fru_log.h.
-#ifndef SRVFW_SIM_BMC_FRU_STORAGE_H
-#define SRVFW_SIM_BMC_FRU_STORAGE_H
+// Request log: component "fru", sim/bmc/fru/fru_log.h.
+#ifndef SRVFW_SIM_BMC_FRU_FRU_STORAGE_H
+#define SRVFW_SIM_BMC_FRU_FRU_STORAGE_H
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/bmc/bmc.h"
-#include "sim/bmc/fru_device.h"
-#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru/fru_device.h"
+#include "sim/bmc/fru/fru_log.h"
 #include "sim/core/machine.h"
 
 namespace sim {

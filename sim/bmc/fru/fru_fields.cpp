@@ -1,4 +1,4 @@
-#include "sim/bmc/fru_fields.h"
+#include "sim/bmc/fru/fru_fields.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 
 namespace sim::fru {
 

@@ -1,7 +1,7 @@
 // The repository's records, its state in the state directory, and what
 // every command shares: registration, answers and their log entries, the
 // busy fault, reservations cancelled by changes.
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <set>
 
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 namespace sim {
 

@@ -1,4 +1,4 @@
-#include "sim/bmc/sdr_records.h"
+#include "sim/bmc/sdr/sdr_records.h"
 
 #include <cstdio>
 

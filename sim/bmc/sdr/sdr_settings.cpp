@@ -1,4 +1,4 @@
-#include "sim/bmc/sdr_settings.h"
+#include "sim/bmc/sdr/sdr_settings.h"
 
 #include <stdexcept>
 

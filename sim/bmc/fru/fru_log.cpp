@@ -1,4 +1,4 @@
-#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru/fru_log.h"
 
 #include <cstdio>
 #include <regex>

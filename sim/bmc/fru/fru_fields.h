@@ -18,8 +18,8 @@
 // C1h (8-bit text of one byte) is no field but the end-of-fields marker, so
 // an 8-bit text of exactly one character cannot be encoded; C0h is an empty
 // field.
-#ifndef SRVFW_SIM_BMC_FRU_FIELDS_H
-#define SRVFW_SIM_BMC_FRU_FIELDS_H
+#ifndef SRVFW_SIM_BMC_FRU_FRU_FIELDS_H
+#define SRVFW_SIM_BMC_FRU_FRU_FIELDS_H
 
 #include <cstdint>
 #include <span>

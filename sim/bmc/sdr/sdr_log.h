@@ -22,8 +22,8 @@
 //              IDs, reservations and checksums are four hex digits; at is
 //              the virtual time (ns), so the polls of an erase show.
 // A request the command table refused for its form logs only cc and at.
-#ifndef SRVFW_SIM_BMC_SDR_LOG_H
-#define SRVFW_SIM_BMC_SDR_LOG_H
+#ifndef SRVFW_SIM_BMC_SDR_SDR_LOG_H
+#define SRVFW_SIM_BMC_SDR_SDR_LOG_H
 
 #include <cstdint>
 #include <map>

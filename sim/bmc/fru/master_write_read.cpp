@@ -6,7 +6,7 @@
 // an address counter that runs on over its end.
 #include <cstdio>
 
-#include "sim/bmc/fru_commands.h"
+#include "sim/bmc/fru/fru_commands.h"
 
 namespace sim::fru {
 

@@ -1,11 +1,11 @@
 // The FRU devices the settings describe (the keys are listed in
-// sim/bmc/fru_storage.h).
+// sim/bmc/fru/fru_storage.h).
 #include <algorithm>
 #include <csignal>
 #include <set>
 #include <stdexcept>
 
-#include "sim/bmc/fru_device.h"
+#include "sim/bmc/fru/fru_device.h"
 #include "sim/bmc/ipmi.h"
 #include "sim/core/setting_lists.h"
 
