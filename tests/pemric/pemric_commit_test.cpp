@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "pemric_library.h"
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 namespace pemric_test {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
-#include "sim/bmc/sdr_record_builder.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/machine.h"
 
 namespace pemric_test {

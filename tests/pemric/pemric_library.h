@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "include/pemric_interface.h"
-#include "sim/bmc/sdr_log.h"
-#include "sim/bmc/sdr_records.h"
+#include "sim/bmc/sdr/sdr_log.h"
+#include "sim/bmc/sdr/sdr_records.h"
 #include "sim/core/settings.h"
 #include "tests/common/files.h"
 
@@ -31,7 +31,7 @@ class PemricLibraryTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // A fresh server with these settings (sim/bmc/sdr_repository.h) whose
+    // A fresh server with these settings (sim/bmc/sdr/sdr_repository.h) whose
     // repository holds records (IDs from 1) unless they are none; the
     // library initialised against it with platform code `platform`.
     void Boot(const std::vector<Record>& records,

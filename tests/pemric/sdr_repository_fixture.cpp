@@ -1,7 +1,7 @@
 #include "sdr_repository_fixture.h"
 
 #include "bmc/debug_log.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 
 namespace sdr_repository_test {
 

@@ -15,8 +15,8 @@
 #include "pemric/sdr_commit.h"
 #include "pemric/sdr_read_system.h"
 #include "pemric/sdr_texts.h"
-#include "sim/bmc/sdr_log.h"
-#include "sim/bmc/sdr_records.h"
+#include "sim/bmc/sdr/sdr_log.h"
+#include "sim/bmc/sdr/sdr_records.h"
 #include "tests/bmc/bmc_sim_fixture.h"
 
 namespace sdr_repository_test {
@@ -38,7 +38,7 @@ class SdrRepositoryTest : public bmc_test::BmcSimTest {
     void TearDown() override;
 
     // A fresh server whose repository holds records (IDs 1, 2, ... in
-    // order), changed by settings (sim/bmc/sdr_repository.h).
+    // order), changed by settings (sim/bmc/sdr/sdr_repository.h).
     void BootWith(const std::vector<Record>& records,
                   const std::map<std::string, std::string>& settings = {});
     // The repository access over the fixture's message records.

@@ -6,7 +6,7 @@
 #include "pemric/pemric_status.h"
 #include "pemric/string_ids.h"
 #include "sdr_repository_fixture.h"
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 namespace sdr_repository_test {
 namespace {

@@ -9,8 +9,8 @@
 #include "pemric/sdr_factory.h"
 #include "pemric/string_ids.h"
 #include "sdr_repository_fixture.h"
-#include "sim/bmc/sdr_record_builder.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 
 namespace sdr_repository_test {
 namespace {

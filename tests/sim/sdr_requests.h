@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/settings_of.h"
 
