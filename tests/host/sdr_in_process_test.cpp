@@ -9,8 +9,8 @@
 #include <sstream>
 
 #include "host/srvfw.h"
-#include "sim/bmc/sdr_log.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_log.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/machine.h"
 #include "tests/common/files.h"
 
@@ -28,7 +28,7 @@ class SdrWriteInProcess : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::current_path(userDir); }
 
-    // A fresh server with the settings (sim/bmc/sdr_repository.h).
+    // A fresh server with the settings (sim/bmc/sdr/sdr_repository.h).
     void Boot(const std::vector<std::pair<std::string, std::string>>& settings) {
         sim::Settings all;
         for (const auto& [key, value] : settings) all.Set(key, value);
