@@ -1,5 +1,5 @@
-// SIGINT, SIGTERM and SIGHUP are held from the first byte written to the
-// read-back, so that none of them cuts a device's contents in two. One that
+// The stop signals (interrupt, terminate, hang-up) are held from the first
+// byte written to the read-back, so that none of them cuts a device's contents in two. One that
 // arrived stops srvfw once the write is done; after a failed write the
 // failure's own message (with the way back) is what srvfw stops with.
 #ifndef SRVFW_HOST_FRAME_STOP_SIGNALS_WHILE_WRITING_H
