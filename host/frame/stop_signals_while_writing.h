@@ -1,7 +1,8 @@
 // The stop signals (interrupt, terminate, hang-up) are held from the first
-// byte written to the read-back, so that none of them cuts a device's contents in two. One that
-// arrived stops srvfw once the write is done; after a failed write the
-// failure's own message (with the way back) is what srvfw stops with.
+// byte written to the read-back, so that none of them cuts a device's
+// contents in two. One that arrived stops srvfw once the write is done;
+// after a failed write the failure's own message (with the way back) is
+// what srvfw stops with.
 #ifndef SRVFW_HOST_FRAME_STOP_SIGNALS_WHILE_WRITING_H
 #define SRVFW_HOST_FRAME_STOP_SIGNALS_WHILE_WRITING_H
 
