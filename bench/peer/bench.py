@@ -37,7 +37,8 @@ COMMAND_NAMES = {(0x06, 0x01): "Get Device ID", (0x0A, 0x10): "Get FRU Inventory
                  (0x06, 0x35): "Read Event Message Buffer", (0x06, 0x2E): "Set BMC Global Enables",
                  (0x06, 0x34): "Send Message", (0x06, 0x33): "Get Message",
                  (0x06, 0x36): "Get BT Interface Capabilities",
-                 (0x06, 0x57): "Get System Interface Capabilities"}
+                 (0x06, 0x57): "Get System Interface Capabilities",
+                 (0x04, 0x2D): "Get Sensor Reading"}
 
 
 ROWS = [  # label in the guest script, what it is

@@ -23,7 +23,7 @@ SRVFW_TITLES = {
     "FRU Device ID / Slave Address": "fru_device_id",
     "Manufacturer ID": "manufacturer_id",
 }
-SRVFW_ID_STRING_TITLES = ("ID String", "Device ID")
+SRVFW_ID_STRING_TITLE = "ID String"  # of the sensors and the locators alike
 
 
 def leading_hex(value: str) -> int | None:
@@ -40,7 +40,7 @@ def srvfw_record_fields(record: dict) -> tuple[dict, str | None]:
         title, value = f.get("title", ""), f.get("value", "")
         if title in SRVFW_TITLES and SRVFW_TITLES[title] not in fields:
             fields[SRVFW_TITLES[title]] = leading_hex(value)
-        elif title in SRVFW_ID_STRING_TITLES and id_string is None:
+        elif title == SRVFW_ID_STRING_TITLE and id_string is None:
             id_string = value
     return fields, id_string
 
