@@ -69,7 +69,7 @@
 //                        less the records' bytes), at most 65534
 //   sdr.max_read=32      largest Get SDR count the BMC answers (1..250)
 //   sdr.erase_ms=200     virtual time an erase takes
-//   sdr.area.first_sequence=0  sequence number of the first write to an
+//   sdr.area.first_sequence=1  sequence number of the first write to an
 //                        area
 // Faults (TIMES a number or "always"; counts start afresh in each process):
 //   sdr.fault.busy=TIMES[:CC]  the repository and area commands answer CC

@@ -42,7 +42,7 @@ RepositorySettings RepositorySettings::FromSettings(const Settings& settings) {
     if (config.maxRead == 0) throw std::invalid_argument("sdr.max_read: at least 1");
     config.eraseNs = SettingNumber(settings, "sdr.erase_ms", kDefaultEraseMs, 60000) * kNsPerMs;
     config.firstSequence =
-        static_cast<std::uint8_t>(SettingNumber(settings, "sdr.area.first_sequence", 0, 0xFF));
+        static_cast<std::uint8_t>(SettingNumber(settings, "sdr.area.first_sequence", 1, 0xFF));
 
     config.busy = CodedFault::FromSetting(settings, "sdr.fault.busy", 0xC0, 0xFF);
     config.eraseNeverCompletes = settings.GetFlag("sdr.fault.erase_stuck", false);

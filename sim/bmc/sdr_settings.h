@@ -31,7 +31,7 @@ struct RepositorySettings {
     std::uint64_t capacity = 8192;
     std::uint64_t maxRead = 32;
     std::uint64_t eraseNs = 0;
-    std::uint8_t firstSequence = 0;
+    std::uint8_t firstSequence = 1;
 
     CodedFault busy;
     bool eraseNeverCompletes = false;
