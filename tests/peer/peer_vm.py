@@ -250,8 +250,13 @@ class IpmiSim:
         self.proc = None
 
     def write_config(self):
+        # ipmi_sim keeps its main SDRs (persist_sdr) and users there and adds
+        # the command file's records to what it kept: a folder left from an
+        # earlier run (the benchmark reuses its work folder) would double
+        # the repository.
         state = self.work / "ipmi_sim_state"
-        state.mkdir(exist_ok=True)
+        shutil.rmtree(state, ignore_errors=True)
+        state.mkdir()
         auths = "none md2 md5 straight"
         (self.work / "lan.conf").write_text(f"""\
 name "peer"

@@ -12,8 +12,13 @@ import sdr_output as so
 SENSOR_TYPES = sdr_image.SENSOR_TYPES
 
 
+def shown(value) -> str:
+    """Codes in hex, as the IPMI tables and the tools give them."""
+    return f"{value:X}h" if isinstance(value, int) else repr(value)
+
+
 def mismatches(got: dict, want: dict, keys) -> list[str]:
-    return [f"{k}: got {got.get(k)!r}, want {want.get(k)!r}" for k in keys
+    return [f"{k}: got {shown(got.get(k))}, want {shown(want.get(k))}" for k in keys
             if got.get(k) != want.get(k)]
 
 
