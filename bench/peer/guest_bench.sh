@@ -30,6 +30,18 @@ measure() {
 
 sync_open
 
+# FreeIPMI reads the whole SDR repository into a new cache, then one
+# record's sensor; with the cache kept, only the sensor.
+freeipmi_new_cache() {
+  rm -f /tmp/freeipmi.sdr
+  ipmi-sensors --driver-type=OPENIPMI --sdr-cache-file=/tmp/freeipmi.sdr --quiet-cache \
+    --record-ids="$PEER_SDR_FIRST"
+}
+freeipmi_cached() {
+  ipmi-sensors --driver-type=OPENIPMI --sdr-cache-file=/tmp/freeipmi.sdr --quiet-cache \
+    --record-ids="$PEER_SDR_FIRST"
+}
+
 note "phase ports"
 # A FRU configuration file for "fru load": the library's start-up and a
 # file parse, without reading the BMC's FRU.
@@ -38,6 +50,7 @@ measure srvfw.help $SRVFW --help
 measure srvfw.fru-load $SRVFW fru load /tmp/saved.fru
 measure srvfw.show.ports $SRVFW fru show
 measure ipmi-fru.kcs ipmi-fru --driver-type=KCS --driver-address=$PEER_KCS --ignore-sdr-cache
+measure srvfw.sdr-save.ports $SRVFW sdr save /tmp/bench.sdr
 
 note "phase driver"
 insmod /modules/ipmi_msghandler.ko
@@ -49,4 +62,8 @@ measure srvfw.show.driver $SRVFW fru show
 measure ipmitool.version ipmitool -V
 measure ipmitool.fru ipmitool -I open fru print 0
 measure ipmi-fru.driver ipmi-fru --driver-type=OPENIPMI --ignore-sdr-cache
+measure srvfw.sdr-save.driver $SRVFW sdr save /tmp/bench.sdr
+measure ipmitool.sdr-dump ipmitool -I open sdr dump /tmp/ipmitool.sdr
+measure ipmi-sensors.sdr-cache freeipmi_new_cache
+measure ipmi-sensors.cached freeipmi_cached
 exit 0

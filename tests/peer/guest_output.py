@@ -56,6 +56,14 @@ def parse_blocks(console: str) -> dict[str, Block]:
     return blocks
 
 
+def short(block) -> str:
+    """A block in one line, for a failed check's detail."""
+    if block is None:
+        return "no output block (the guest did not get there)"
+    text = block.all_text.strip().replace("\n", " | ")
+    return f"rc={block.rc}: {text[:400]}"
+
+
 def notes(console: str) -> list[str]:
     return [line[9:] for line in console.splitlines() if line.startswith("@@@ NOTE ")]
 

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """The peer harness's own pieces, without a guest: the FRU image it gives
 the BMCs (judged by FreeIPMI's reader of FRU files), the reader that judges
-what srvfw wrote, and the parsing of the guest's console."""
+what srvfw wrote, the SDR repository (judged by ipmitool and FreeIPMI
+reading it from ipmi_sim over RMCP+), and the parsing of the guest's
+console."""
 
 import base64
+import contextlib
+import io
+import json
 import shutil
 import socket
 import subprocess
@@ -19,6 +24,9 @@ import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
 import peer_vm  # noqa: E402
 import run_scenario  # noqa: E402
+import sdr_checks  # noqa: E402
+import sdr_image  # noqa: E402
+import sdr_output as so  # noqa: E402
 
 
 class FruImageTest(unittest.TestCase):
@@ -144,6 +152,114 @@ class RecordingProxyTest(unittest.TestCase):
         self.assertEqual(proxy.since(0, proxy.mark()),
                          [peer_vm.Request(0x0A, 0x12, bytes([0x00, 0xA0, 0x00, 0xAA, 0xA1]))])
         self.assertEqual(run_scenario.write_requests(proxy.since(0, 1)), [(0, 0xA0, 2)])
+
+
+def have(tool: str) -> bool:
+    return shutil.which(tool, path="/usr/sbin:/usr/bin") is not None
+
+
+@unittest.skipUnless(have("ipmi_sim") and have("ipmitool") and have("ipmi-sensors"),
+                     "no ipmi_sim, ipmitool or ipmi-sensors")
+class SdrRepositoryTest(unittest.TestCase):
+    """The records we give the BMCs, as two decoders we did not write read
+    them back from ipmi_sim: a misread layout in sdr_image shows here."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        work = Path(cls.tmp.name)
+        (work / "fru.bin").write_bytes(fru_image.build_fru(1024)[0])
+        cls.truth = sdr_image.repository(sdr_image.FIRST_RECORD_ID["ipmi_sim"])
+        cls.sim = peer_vm.IpmiSim(work, work / "fru.bin", 1024,
+                                  sdr_image.emu_commands(cls.truth))
+        cls.sim.start()
+        cls.work = work
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.stop()
+        cls.tmp.cleanup()
+
+    def run_tool(self, *args) -> str:
+        return subprocess.run(list(args), capture_output=True, text=True, timeout=60,
+                              check=True).stdout
+
+    def ipmitool(self, *args) -> str:
+        return self.run_tool("ipmitool", "-I", "lanplus", "-C", "3", "-H", "127.0.0.1", "-p",
+                             str(self.sim.lan_port), "-U", peer_vm.LAN_USER, "-P",
+                             peer_vm.LAN_PASSWORD, *args)
+
+    def test_ipmitool_dumps_the_bytes_we_made_and_lists_them(self):
+        dump = self.work / "dump.bin"
+        self.ipmitool("sdr", "dump", str(dump))
+        self.assertEqual(sdr_image.split_records(dump.read_bytes()),
+                         [r.bytes for r in self.truth])
+        self.assertEqual(sdr_checks.elist_mismatches(
+            so.parse_ipmitool_elist(self.ipmitool("sdr", "elist", "all")), self.truth), [])
+        verbose = so.parse_ipmitool_verbose(self.ipmitool("-v", "sdr", "list", "all"))
+        listed = sdr_checks.listed_by_ipmitool(self.truth)
+        self.assertEqual([v["name"] for v in verbose], [r.name for r in listed])
+        for got, r in zip(verbose, listed):
+            with self.subTest(record=r.id):
+                self.assertEqual({k: v for k, v in got.items() if k in r.fields},
+                                 {k: v for k, v in r.fields.items() if k in got})
+
+    def test_freeipmi_decodes_every_record_as_we_meant(self):
+        cache = self.work / "freeipmi.sdr"
+        out = self.run_tool(shutil.which("ipmi-sensors", path="/usr/sbin:/usr/bin"), "-h",
+                            f"127.0.0.1:{self.sim.lan_port}", "-u", peer_vm.LAN_USER, "-p",
+                            peer_vm.LAN_PASSWORD, "-D", "LAN", "-a", "MD5", "-l", "admin",
+                            "-vv", f"--sdr-cache-file={cache}", "--quiet-cache")
+        self.assertIn(sdr_image.sdr_file(self.truth), cache.read_bytes())
+        shown = so.parse_ipmi_sensors(out)
+        self.assertEqual(shown, {r.id: {"type": r.type, "name": r.name, **r.fields}
+                                 for r in self.truth})
+
+
+class SdrChecksTest(unittest.TestCase):
+    """The SDR checks fail on what they are there to catch."""
+
+    def srvfw_block(self, records) -> go.Block:
+        doc = {"records": [{"id": r.id, "type": r.type, "type_name": "", "name": r.name,
+                            "bytes": r.bytes.hex(), "tags": [], "fields": [
+                                {"title": "ID String", "value": r.name, "location": ""}]}
+                           for r in records]}
+        return go.Block("x", 0, "", json.dumps(doc).encode(), b"")
+
+    def failures(self, records) -> list[str]:
+        truth = sdr_image.repository(1)
+        blocks = {"p.sdr.json-show": self.srvfw_block(records)}
+        check = run_scenario.Checks()
+        with contextlib.redirect_stdout(io.StringIO()):
+            sdr_checks.check_srvfw_sdr(check, blocks, "p", truth, {})
+        return check.failed
+
+    def test_a_changed_byte_or_a_lost_record_fails(self):
+        good = sdr_image.repository(1)
+        byte_check = "p: every record's bytes are the bytes we gave the BMC"
+        self.assertNotIn(byte_check, self.failures(good))
+        changed = sdr_image.repository(1)
+        changed[3].body = changed[3].body[:-1] + b"X"
+        self.assertIn(byte_check, self.failures(changed))
+        self.assertIn("p: sdr show gives every record", self.failures(good[:-1]))
+        renumbered = sdr_image.repository(0)
+        self.assertIn("p: record IDs and types", self.failures(renumbered))
+
+    def test_split_records_refuses_a_cut_record(self):
+        data = sdr_image.sdr_file(sdr_image.repository(0))
+        self.assertEqual(len(sdr_image.split_records(data)), len(sdr_image.repository(0)))
+        with self.assertRaises(sdr_image.SdrError):
+            sdr_image.split_records(data[:-1])
+
+    def test_srvfw_fields_by_title(self):
+        rec = {"fields": [{"title": "Sensor Number", "value": "31h"},
+                          {"title": "Entity ID", "value": "04h Disk or disk bay"},
+                          {"title": "Sensor Type", "value": "0Dh (Drive Slot)"},
+                          {"title": "Manufacturer ID", "value": "00D4A7h"},
+                          {"title": "ID String", "value": "Drive 0"}]}
+        self.assertEqual(so.srvfw_record_fields(rec), ({
+            "sensor_number": 0x31, "entity_id": 4, "sensor_type": 0x0D,
+            "manufacturer_id": 0xD4A7}, "Drive 0"))
 
 
 if __name__ == "__main__":

@@ -156,8 +156,8 @@ class Initramfs:
 def build_initramfs(out: Path, build_dir: Path, modules: Path, script: str,
                     scenario_env: dict[str, str], extra_files: dict[str, bytes] | None = None):
     """The guest: busybox, our real builds under /opt/srvfw (bin, lib, res),
-    ipmitool and FreeIPMI's ipmi-fru, the kernel's IPMI modules in /modules,
-    the guest scripts in /peer."""
+    ipmitool and FreeIPMI's ipmi-fru and ipmi-sensors, the kernel's IPMI
+    modules in /modules, the guest scripts in /peer."""
     image = Initramfs()
     image.add_file("bin/busybox", Path(find_tool("busybox")), 0o755)
     image.add_symlink("bin/sh", "busybox")
@@ -185,6 +185,7 @@ def build_initramfs(out: Path, build_dir: Path, modules: Path, script: str,
 
     image.add_elf("usr/bin/ipmitool", Path(find_tool("ipmitool")))
     image.add_elf("usr/sbin/ipmi-fru", Path(find_tool("ipmi-fru")))
+    image.add_elf("usr/sbin/ipmi-sensors", Path(find_tool("ipmi-sensors")))
     # strace shows which way a command reached the BMC (ports or driver);
     # the checks that need it say so when it is missing.
     if shutil.which("strace"):
@@ -239,17 +240,23 @@ class IpmiSim:
     (writes land in that file), its system interface a VM-protocol socket
     for QEMU's ipmi-bmc-extern and RMCP+ on 127.0.0.1. Only loopback."""
 
-    def __init__(self, work: Path, fru_file: Path, fru_size: int):
+    def __init__(self, work: Path, fru_file: Path, fru_size: int, sdr_commands: str = ""):
         self.work = work
         self.fru_file = fru_file
         self.fru_size = fru_size
+        self.sdr_commands = sdr_commands  # main_sdr_add / sensor_add lines (sdr_image)
         self.serial_port = free_port()
         self.lan_port = free_port(socket.SOCK_DGRAM)
         self.proc = None
 
     def write_config(self):
+        # ipmi_sim keeps its main SDRs (persist_sdr) and users there and adds
+        # the command file's records to what it kept: a folder left from an
+        # earlier run (the benchmark reuses its work folder) would double
+        # the repository.
         state = self.work / "ipmi_sim_state"
-        state.mkdir(exist_ok=True)
+        shutil.rmtree(state, ignore_errors=True)
+        state.mkdir()
         auths = "none md2 md5 straight"
         (self.work / "lan.conf").write_text(f"""\
 name "peer"
@@ -270,7 +277,7 @@ user 2 true "{LAN_USER}" "{LAN_PASSWORD}" admin 10 {auths}
 mc_setbmc 0x20
 mc_add 0x20 0 no-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02 persist_sdr
 mc_add_fru_data 0x20 0 {self.fru_size} file 0 "{self.fru_file}"
-mc_enable 0x20
+{self.sdr_commands}mc_enable 0x20
 """)
         return state
 
@@ -278,9 +285,9 @@ mc_enable 0x20
         state = self.write_config()
         args = [find_tool("ipmi_sim"), "-c", str(self.work / "lan.conf"),
                 "-f", str(self.work / "peer.emu"), "-s", str(state), "-n"]
-        log = open(debug_log or (self.work / "ipmi_sim.log"), "wb")
-        self.proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log,
-                                     stderr=subprocess.STDOUT, start_new_session=True)
+        with open(debug_log or (self.work / "ipmi_sim.log"), "wb") as log:
+            self.proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=log,
+                                         stderr=subprocess.STDOUT, start_new_session=True)
         deadline = time.monotonic() + 10
         while not tcp_listening(self.serial_port):
             if self.proc.poll() is not None or time.monotonic() > deadline:

@@ -24,6 +24,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
 import peer_vm  # noqa: E402
+import sdr_checks  # noqa: E402
+import sdr_image  # noqa: E402
 
 FRU_AREA_SIZE = 1024
 GET_FIELDS = ["chassis.type", "chassis.serial_number", "board.mfg_date", "board.manufacturer",
@@ -88,11 +90,7 @@ def compare(check: Checks, what: str, got: dict, want: dict, only=None):
     check(not bad, what, "; ".join(bad[:6]) + (" ..." if len(bad) > 6 else ""))
 
 
-def short(block) -> str:
-    if block is None:
-        return "no output block (the guest did not get there)"
-    text = block.all_text.strip().replace("\n", " | ")
-    return f"rc={block.rc}: {text[:400]}"
+short = go.short
 
 
 # --- checks of the FRU scenarios -------------------------------------------
@@ -262,7 +260,7 @@ def check_write(check: Checks, blocks, prefix: str, sim_dir: Path, sync_log, ori
 
 
 def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, original=b"",
-                       sync_log=(), writes=None):
+                       sync_log=(), writes=None, sdrs=()):
     blocks = go.parse_blocks(console)
     want = truth()
     header = " ".join(f"{b:02X}" for b in original[:8])
@@ -321,6 +319,10 @@ def check_fru_scenario(check: Checks, console: str, sc: Scenario, sim=None, orig
     for prefix in ("driver.auto", "driver.driver"):
         check_srvfw_reads(check, blocks, prefix, want, header,
                           {k: v for k, v in peers.items() if k != "ipmi-fru over KCS"}, "driver")
+
+    # The SDR repository, read over both paths; it does not change in a boot.
+    sdr_checks.check_sdr_scenario(check, blocks, sdrs,
+                                  lambda block_id, path: check_path(check, blocks, block_id, path))
 
     if sc.write_over:
         prefix = "ports.write" if sc.write_over == "kcs" else "driver.write"
@@ -408,6 +410,9 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
     original, _ = fru_image.build_fru(FRU_AREA_SIZE)
     fru_file = work / "fru.bin"
     fru_file.write_bytes(original)
+    sdrs = sdr_image.repository(sdr_image.FIRST_RECORD_ID[sc.bmc]) if sc.bmc != "none" else []
+    sdr_file = work / "sdr.bin"
+    sdr_file.write_bytes(sdr_image.sdr_file(sdrs))
 
     env = {"PEER_KCS": f"{sc.kcs:#x}", "PEER_FIELDS": " ".join(GET_FIELDS),
            "PEER_SET": f"{SET_FIELD}={SET_VALUE}" if sc.write_over else "",
@@ -419,10 +424,10 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
     opts = []
     if sc.bmc == "qemu":
         opts = ["-device", f"ipmi-bmc-sim,id=bmc0,frudatafile={fru_file},"
-                           f"fruareasize={FRU_AREA_SIZE}",
+                           f"fruareasize={FRU_AREA_SIZE},sdrfile={sdr_file}",
                 "-device", f"isa-ipmi-kcs,bmc=bmc0,ioport={sc.kcs:#x}"]
     elif sc.bmc == "ipmi_sim":
-        sim = peer_vm.IpmiSim(work, fru_file, FRU_AREA_SIZE)
+        sim = peer_vm.IpmiSim(work, fru_file, FRU_AREA_SIZE, sdr_image.emu_commands(sdrs))
         sim.start()
         proxy = peer_vm.RecordingProxy(sim.serial_port)
         opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
@@ -468,7 +473,7 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
             writes = {"set": write_requests(proxy.since(marks["before"], marks["after-set"])),
                       "restore": write_requests(proxy.since(marks["after-set"],
                                                             marks["after-restore"]))}
-        check_fru_scenario(check, console, sc, sim, original, guest.sync_log, writes)
+        check_fru_scenario(check, console, sc, sim, original, guest.sync_log, writes, sdrs)
     else:
         check_quorzel(check, console, exit_line)
     print(f"==== {sc.name}: {check.passed} passed, {len(check.failed)} failed "

@@ -1,4 +1,5 @@
-# The FRU scenario, run by /init in the guest (busybox sh, as root).
+# The BMC scenario, run by /init in the guest (busybox sh, as root): the
+# FRU reads and writes of this file and the SDR reads of sdr.sh.
 #
 # /peer/scenario.env gives:
 #   PEER_KCS        the KCS base the BMC was given (0xca2 or 0xca8)
@@ -13,6 +14,7 @@
 #           and srvfw must refuse rather than race the kernel's driver
 #   driver  + ipmi_devintf: /dev/ipmi0, where ipmitool reads too
 . /peer/lib.sh
+. /peer/sdr.sh
 
 srvfw_reads() {
   prefix=$1
@@ -64,6 +66,7 @@ note "phase ports"
 run ports.modules cat /proc/modules
 srvfw_reads ports.auto
 srvfw_reads ports.kcs --interface kcs
+sdr_srvfw_reads ports.auto
 run ports.ipmi-fru ipmi-fru --driver-type=KCS --driver-address=$PEER_KCS --ignore-sdr-cache
 [ -n "$PEER_SET" ] && [ "$PEER_WRITE_OVER" = kcs ] && write_sequence ports.write --interface kcs
 
@@ -84,5 +87,7 @@ srvfw_reads driver.auto
 srvfw_reads driver.driver --interface driver
 run driver.ipmitool ipmitool -I open fru print 0
 run driver.ipmi-fru ipmi-fru --driver-type=OPENIPMI --ignore-sdr-cache
+sdr_srvfw_reads driver.auto
+sdr_peer_reads driver
 [ -n "$PEER_SET" ] && [ "$PEER_WRITE_OVER" = driver ] && write_sequence driver.write
 exit 0
