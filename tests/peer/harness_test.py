@@ -255,7 +255,7 @@ class SdrChecksTest(unittest.TestCase):
         rec = {"fields": [{"title": "Sensor Number", "value": "31h"},
                           {"title": "Entity ID", "value": "04h Disk or disk bay"},
                           {"title": "Sensor Type", "value": "0Dh (Drive Slot)"},
-                          {"title": "Manufacturer ID", "value": "00D4A7h"},
+                          {"title": "Manufacturer ID", "value": "A7D400h"},
                           {"title": "ID String", "value": "Drive 0"}]}
         self.assertEqual(so.srvfw_record_fields(rec), ({
             "sensor_number": 0x31, "entity_id": 4, "sensor_type": 0x0D,

@@ -27,9 +27,20 @@ SRVFW_ID_STRING_TITLE = "ID String"  # of the sensors and the locators alike
 
 
 def leading_hex(value: str) -> int | None:
-    """A field value such as "03h (Processor)" or "00D4A7h": its code."""
+    """A field value such as "03h (Processor)" or "A7D400h": its code."""
     m = re.match(r"\s*([0-9A-Fa-f]+)h\b", value)
     return int(m.group(1), 16) if m else None
+
+
+def record_order_id(value: str) -> int | None:
+    """A manufacturer ID as the library shows it: its three bytes in record
+    order, the first one most significant (as it shows record IDs), where
+    IPMI stores the number low byte first. The number is the bytes
+    reversed."""
+    shown = leading_hex(value)
+    if shown is None or shown > 0xFFFFFF:
+        return None
+    return int.from_bytes(shown.to_bytes(3, "big"), "little")
 
 
 def srvfw_record_fields(record: dict) -> tuple[dict, str | None]:
@@ -39,7 +50,9 @@ def srvfw_record_fields(record: dict) -> tuple[dict, str | None]:
     for f in record.get("fields", []):
         title, value = f.get("title", ""), f.get("value", "")
         if title in SRVFW_TITLES and SRVFW_TITLES[title] not in fields:
-            fields[SRVFW_TITLES[title]] = leading_hex(value)
+            name = SRVFW_TITLES[title]
+            fields[name] = (record_order_id(value) if name == "manufacturer_id"
+                            else leading_hex(value))
         elif title == SRVFW_ID_STRING_TITLE and id_string is None:
             id_string = value
     return fields, id_string
