@@ -13,9 +13,9 @@
 #include "bmc/message.h"
 #include "orvel/fru.h"
 #include "orvel/fru_access.h"
-#include "sim/bmc/fru_image_builder.h"
-#include "sim/bmc/fru_log.h"
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_image_builder.h"
+#include "sim/bmc/fru/fru_log.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "sim/core/machine.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "pemric/sdr_factory.h"
 #include "pemric/sdr_file_reader.h"
 #include "pemric/sdr_file_writer.h"
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 namespace {
 

@@ -14,6 +14,8 @@ namespace ipmi {
 inline constexpr std::uint8_t kNetFnApp = 0x06;
 inline constexpr std::uint8_t kNetFnFirmware = 0x08;
 inline constexpr std::uint8_t kNetFnStorage = 0x0A;
+// The BMC vendor's own commands (the SDR area of the BMC firmware).
+inline constexpr std::uint8_t kNetFnOem = 0x30;
 
 // Application commands.
 inline constexpr std::uint8_t kGetDeviceId = 0x01;
@@ -24,6 +26,17 @@ inline constexpr std::uint8_t kMasterWriteRead = 0x52;
 // Storage commands.
 inline constexpr std::uint8_t kReadFruData = 0x11;
 inline constexpr std::uint8_t kWriteFruData = 0x12;
+inline constexpr std::uint8_t kGetSdrRepositoryInfo = 0x20;
+inline constexpr std::uint8_t kReserveSdrRepository = 0x22;
+inline constexpr std::uint8_t kGetSdr = 0x23;
+inline constexpr std::uint8_t kPartialAddSdr = 0x25;
+inline constexpr std::uint8_t kClearSdrRepository = 0x27;
+
+// OEM commands of the BMC's SDR area: open an area, write one sequenced
+// part of the image, close it with the image's length and checksum.
+inline constexpr std::uint8_t kOpenArea = 0xA1;
+inline constexpr std::uint8_t kWriteToArea = 0xA2;
+inline constexpr std::uint8_t kCloseArea = 0xA3;
 
 // Completion codes.
 inline constexpr std::uint8_t kCompletionOk = 0x00;
@@ -35,6 +48,9 @@ inline constexpr std::uint8_t kFruDeviceBusy = 0x81;
 inline constexpr std::uint8_t kNakOnWrite = 0x83;
 inline constexpr std::uint8_t kNodeBusy = 0xC0;
 inline constexpr std::uint8_t kTimeout = 0xC3;
+// The reservation the request carries was cancelled by a newer one or by
+// a change to the repository.
+inline constexpr std::uint8_t kReservationCancelled = 0xC5;
 inline constexpr std::uint8_t kRequestLengthInvalid = 0xC7;
 inline constexpr std::uint8_t kRequestFieldLengthExceeded = 0xC8;
 inline constexpr std::uint8_t kCannotReturnBytes = 0xCA;

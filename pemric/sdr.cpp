@@ -17,6 +17,10 @@ constexpr unsigned kLongestRawRecord = 255;
 
 }  // namespace
 
+unsigned TypeNameId(unsigned typeIndex) {
+    return typeIndex < kTypeOrderCount ? kTextFirstTypeName + typeIndex : kTextUnknownCode;
+}
+
 CSdr::~CSdr() {
     for (char* tag = mTags.First(); tag != nullptr; tag = mTags.First()) {
         mTags.Remove(tag);
@@ -38,10 +42,7 @@ unsigned CSdr::GetOEMData(unsigned char*&) {
 
 unsigned CSdr::ConvertTypeToString(unsigned typeIndex, wchar_t*& name) {
     CTrace trace(L"CSdr", L"ConvertTypeToString");
-    // Past the type order there is no type name, and the IDs that follow
-    // belong to other texts.
-    name = GetStrFromTable(typeIndex < kTypeOrderCount ? kTextFirstTypeName + typeIndex
-                                                       : kTextUnknownCode);
+    name = GetStrFromTable(TypeNameId(typeIndex));
     return PEMRIC_SUCCESS;
 }
 

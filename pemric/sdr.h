@@ -43,6 +43,11 @@ inline constexpr unsigned kSdrTextLength = 255;
 // per-type list and count): full sensor first, OEM last.
 inline constexpr unsigned kTypeOrderCount = 11;
 
+// The string ID of the name of the record type at typeIndex in the type
+// order; past the type order there is no type name, and the IDs that
+// follow belong to other texts, so those get the unknown code's text.
+unsigned TypeNameId(unsigned typeIndex);
+
 // GetFieldTitle and GetFieldLocation answer only once a field is selected.
 inline constexpr std::uint32_t kNoFieldSelected = 0x7FFFFFFF;
 
@@ -101,6 +106,8 @@ class CSdr {
     unsigned WriteRecHdr(std::FILE* file, const RecHdrStructTag& header);
 
     const OrderedList<char*>& Tags() const { return mTags; }
+    // The raw copy; empty without one.
+    std::span<const unsigned char> RawBytes() const { return {mRaw.get(), mRawLength}; }
 
   protected:
     CSdrTexts mTexts;

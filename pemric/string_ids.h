@@ -110,6 +110,37 @@ inline constexpr unsigned kMessageUnterminatedString = 656;
 inline constexpr unsigned kMessageByteCountMismatch = 657;
 inline constexpr unsigned kMessageTypeMismatch = 658;
 inline constexpr unsigned kMessageUnsupportedType = 659;
+inline constexpr unsigned kMessageVersionNotFound = 634;
+inline constexpr unsigned kMessagePackageVersionNotFound = 635;
+// The text of a failed commit: the repository may not hold what it held.
+inline constexpr unsigned kMessageCommitFailed = 648;
+
+// The keyword before the package version in an OEM record's text (the SDR
+// version's keyword is the title of that field, kTitleSdrVersion).
+inline constexpr unsigned kPackageVersionKeyword = 636;
+
+// Progress: reading the repository (counted), writing records (heading,
+// then counted), saving a file, erasing the repository, reading back.
+inline constexpr unsigned kProgressReadingRecords = 642;
+inline constexpr unsigned kProgressWritingRecords = 644;
+inline constexpr unsigned kProgressSavingFile = 645;
+inline constexpr unsigned kProgressRecordWritten = 649;
+inline constexpr unsigned kProgressClearing = 650;
+inline constexpr unsigned kProgressReadingBack = 651;
+
+// The repository's properties: titles, and the text of a full repository.
+inline constexpr unsigned kTitleRepositoryVersion = 19;
+inline constexpr unsigned kTitleRecordCount = 20;
+inline constexpr unsigned kTitleAdditionTime = 21;
+inline constexpr unsigned kTitleEraseTime = 22;
+inline constexpr unsigned kTitleFreeSpace = 23;
+inline constexpr unsigned kTitleRepositoryFull = 24;
+inline constexpr unsigned kTextRepositoryFull = 29;
+// Timestamps: none given, one counted from the BMC's start, a date format
+// (month, day, year, hour, minute, second).
+inline constexpr unsigned kTextNoTimestamp = 561;
+inline constexpr unsigned kTextTimestampSinceStart = 562;
+inline constexpr unsigned kFormatTimestamp = 563;
 
 }  // namespace Pemric_Private
 

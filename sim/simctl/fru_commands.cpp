@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/bmc/fru_image_builder.h"
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_image_builder.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
 #include "sim/simctl/machine_state.h"

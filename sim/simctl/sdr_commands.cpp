@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/bmc/sdr_record_builder.h"
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
 #include "sim/simctl/machine_state.h"

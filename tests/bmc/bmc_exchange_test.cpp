@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bmc/ipmi_numbers.h"
-#include "sim/bmc/fru_commands.h"
+#include "sim/bmc/fru/fru_commands.h"
 #include "tests/bmc/bmc_sim_fixture.h"
 
 namespace bmc_test {

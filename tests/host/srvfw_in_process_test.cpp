@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "host/srvfw.h"
-#include "sim/bmc/fru_log.h"
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_log.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "sim/core/machine.h"
 #include "tests/common/files.h"
 

@@ -15,7 +15,7 @@
 #include "orvel/last_error.h"
 #include "orvel/orvel_globals.h"
 #include "orvel/orvel_status.h"
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 
 namespace fru_device_test {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "orvel_library.h"
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 #include "tests/sim/settings_of.h"
 
 namespace orvel_test {

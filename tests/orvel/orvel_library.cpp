@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "sim/core/machine.h"
 
 namespace orvel_test {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "include/orvel_interface.h"
-#include "sim/bmc/fru_device.h"
-#include "sim/bmc/fru_log.h"
+#include "sim/bmc/fru/fru_device.h"
+#include "sim/bmc/fru/fru_log.h"
 #include "sim/core/settings.h"
 #include "tests/common/files.h"
 
@@ -35,7 +35,7 @@ class OrvelLibraryTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // A fresh server with these settings (sim/bmc/fru_storage.h); the library
+    // A fresh server with these settings (sim/bmc/fru/fru_storage.h); the library
     // is initialised against it with platform code `platform`.
     void Boot(const sim::Settings& settings = {}, int platform = 0);
     // Replaces the contents of a simulated FRU device; the rest reads FFh.

@@ -9,8 +9,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "sim/bmc/fru_image_builder.h"
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_image_builder.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "tests/sim/fru_requests.h"
 
 namespace {

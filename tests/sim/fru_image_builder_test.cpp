@@ -3,7 +3,7 @@
 // lengths, field walks, padding, the multi-record chain, the field
 // encodings (6-bit packing against the standard's own example), and each
 // damage knob breaking exactly what it names.
-#include "sim/bmc/fru_image_builder.h"
+#include "sim/bmc/fru/fru_image_builder.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <string>
 
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "tests/sim/fru_requests.h"
 
 namespace {

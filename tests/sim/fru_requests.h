@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/settings_of.h"
 

@@ -16,8 +16,8 @@
 #include <optional>
 #include <string>
 
-#include "sim/bmc/fru_image_builder.h"
-#include "sim/bmc/fru_storage.h"
+#include "sim/bmc/fru/fru_image_builder.h"
+#include "sim/bmc/fru/fru_storage.h"
 #include "sim/bmc/kcs_interface.h"
 #include "tests/common/files.h"
 #include "tests/sim/fru_requests.h"

@@ -3,7 +3,7 @@
 // repository, and nothing else ever changes it.
 #include <gtest/gtest.h>
 
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 #include "tests/sim/sdr_requests.h"
 
 namespace {

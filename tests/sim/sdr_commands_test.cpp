@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 #include "tests/sim/kcs_host.h"
 #include "tests/sim/sdr_requests.h"
 

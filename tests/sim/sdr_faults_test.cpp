@@ -4,7 +4,7 @@
 // chain that loops, a length byte that lies.
 #include <gtest/gtest.h>
 
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 #include "tests/sim/sdr_requests.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The builder's records: each type in its layout's length with its length
 // byte true, names where the layout has them, and the default set of a
 // fresh server.
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 
 #include <gtest/gtest.h>
 

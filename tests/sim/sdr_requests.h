@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/bmc/sdr_repository.h"
+#include "sim/bmc/sdr/sdr_repository.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/settings_of.h"
 
@@ -19,9 +19,12 @@ inline sim::SdrRepository& Repository() {
     return *sim::TheMachine().Find<sim::SdrRepository>();
 }
 
-// A fresh machine with the settings; its repository.
+// A fresh machine with the settings; its repository. These tests number
+// the area's writes from 0 unless they set the first sequence number.
 inline sim::SdrRepository& ResetSdr(SettingPairs settings = {}) {
-    sim::ResetMachine(SettingsOf(settings));
+    sim::Settings all = SettingsOf(settings);
+    if (!all.Has("sdr.area.first_sequence")) all.Set("sdr.area.first_sequence", "0");
+    sim::ResetMachine(all);
     return Repository();
 }
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "sim/bmc/sdr_record_builder.h"
+#include "sim/bmc/sdr/sdr_record_builder.h"
 #include "tests/common/files.h"
 #include "tests/common/run_command.h"
 #include "tests/sim/program_process.h"
