@@ -54,10 +54,10 @@ void BM_ReadWholeRepository(benchmark::State& state) {
     std::size_t requests = 0;
     for (auto _ : state) {
         sim::TheMachine().Log().Clear();
-        Pemric_Private::SdrReadSystem system({*request, *response}, texts, {});
+        Pemric_Private::SdrReadSystem repository({*request, *response}, texts, {});
         Pemric_Private::SdrRecordLists lists;
         unsigned total = 0;
-        if (system.LoadSdrRecordsToList(lists, {.recordCount = kRecords}, total) != 0) {
+        if (repository.LoadSdrRecordsToList(lists, {.recordCount = kRecords}, total) != 0) {
             state.SkipWithError("read failed");
         }
         requests = sim::sdr::LoggedRequests(sim::TheMachine().Log()).size();

@@ -72,16 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bmc_test::ScriptedKcsBmc bmc(
         machine, fuzz_input::KcsFramesOf(fuzz_input::AnswersOf({data + 2, size - 2}), kNetFnStorage,
                                          kGetSdr));
-    SdrReadSystem system({*request, *response}, texts, {});
+    SdrReadSystem repository({*request, *response}, texts, {});
     switch (choice & 3) {
         case 0: {
             SdrRecordLists lists;
             unsigned total = 0;
             const bool keep = (choice & 4) != 0;
             if (keep) {
-                system.LoadSdrRecordsToListMBMC(lists, expected, total);
+                repository.LoadSdrRecordsToListMBMC(lists, expected, total);
             } else {
-                system.LoadSdrRecordsToList(
+                repository.LoadSdrRecordsToList(
                     lists, {.recordCount = static_cast<std::uint16_t>(expected)}, total);
             }
             unsigned records = 0;
@@ -95,19 +95,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 1: {
             SdrRecordBuffer record{};
             std::uint16_t id = 0;
-            system.ReadRecFromBMC(record, id);
+            repository.ReadRecFromBMC(record, id);
             if (bmc.Requests().size() > kMostRequestsPerRecord) std::abort();
             break;
         }
         case 2:
-            system.ClearSDRRepository();
+            repository.ClearSDRRepository();
             // A reservation, the start and three polls.
             if (bmc.Requests().size() > 5) std::abort();
             break;
         default: {
             std::vector<unsigned char> record(40, 0x5A);
             record[4] = 35;
-            system.SendRecordToBMC(record);
+            repository.SendRecordToBMC(record);
             if (bmc.Requests().size() > (kReservationRestarts + 1) * 4) std::abort();
             break;
         }
