@@ -20,8 +20,6 @@ using namespace Pemric_Private;
 
 namespace {
 
-constexpr int kPlatformMbmc = 3;
-
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -68,12 +66,10 @@ Pemric_Public::u32 Pemric_Public::LoadConfigurationFromSystem(Table table) {
     PEMRIC& set = *g_pSysData;
     set.loaded = false;
     set.modified = true;
-    if (!set.ReplaceLists()) {
+    if (!set.StartNewLoad()) {
         trace.Failure(L"Uninitialized");
         return PEMRIC_NOT_INITIALIZED;
     }
-    set.version.clear();
-    set.packageVersion.clear();
     SdrReadSystem bmc = RepositoryAccess();
     if (const u32 status = bmc.LoadSdrProperties(set.properties)) return status;
     if (set.properties.recordCount == 0) {
@@ -101,12 +97,10 @@ Pemric_Public::u32 Pemric_Public::LoadConfigurationFromFile(Table table, const w
     SelectionKeeper keeper(g_pSelected);
     table->SelectFileData(table);
     PEMRIC& set = *g_pFileData;
-    if (!set.ReplaceLists()) {
+    if (!set.StartNewLoad()) {
         trace.Failure(L"Uninitialized");
         return PEMRIC_NOT_INITIALIZED;
     }
-    set.version.clear();
-    set.packageVersion.clear();
     set.loaded = false;
     OpenFile file(path != nullptr ? wfopen(path, L"r") : nullptr);
     if (file == nullptr) {

@@ -28,12 +28,14 @@ void PEMRIC::ForgetRecordSelection() {
     numberOfSdrs = 0;
 }
 
-bool PEMRIC::ReplaceLists() {
+bool PEMRIC::StartNewLoad() {
     SetLastError(L"Unable to initialize SDR list");
     std::unique_ptr<SdrRecordLists> fresh(new (std::nothrow) SdrRecordLists);
     if (fresh == nullptr) return false;
     ForgetRecordSelection();
     lists = std::move(fresh);
+    version.clear();
+    packageVersion.clear();
     SetLastError(L"");
     return true;
 }

@@ -33,10 +33,11 @@ struct PEMRIC {
     PEMRIC(const PEMRIC&) = delete;
     PEMRIC& operator=(const PEMRIC&) = delete;
 
-    // New, empty record lists in place of the old ones, whose records go,
-    // and the selection of a record with them. False, with the old lists
-    // kept and the last-error text saying so, when none can be allocated.
-    bool ReplaceLists();
+    // Makes ready for a new load: new, empty record lists in place of the
+    // old ones, whose records go, and with them the selection of a record
+    // and the versions found in them. False, with the old lists kept and
+    // the last-error text saying so, when none can be allocated.
+    bool StartNewLoad();
     // The record list the selection works on.
     const OrderedList<CSdr*>& SelectedList() const { return lists->byType[recordListIndex]; }
     void ForgetRecordSelection();

@@ -13,7 +13,6 @@ namespace Pemric_Private {
 
 namespace {
 
-constexpr int kPlatformMbmc = 3;
 constexpr int kPlatformClearAndAddA = 11;
 constexpr int kPlatformClearAndAddB = 15;
 // The part of a record the BMC does not give back as written: its ID.
@@ -29,13 +28,25 @@ bool EqualIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-bool SameRecord(const std::vector<unsigned char>& written, const CSdr& readBack) {
-    std::array<unsigned char, 256> bytes{};
-    unsigned char count = 0;
-    readBack.WriteSDRToBuffer(bytes.data(), count);
-    return count == written.size() && count > kComparedFrom &&
-           std::equal(written.begin() + kComparedFrom, written.end(),
-                      bytes.begin() + kComparedFrom);
+// Each type's records read back are the ones written, in the order
+// written, compared from byte 2 on: the record ID is the BMC's.
+bool ReadBackMatches(const std::vector<CommitRecord>& records, const SdrRecordLists& readBack) {
+    std::array<unsigned, kTypeOrderCount> position{};
+    for (const CommitRecord& record : records) {
+        const OrderedList<CSdr*>& list = readBack.byType[record.typeIndex];
+        const unsigned at = position[record.typeIndex]++;
+        if (at >= list.Count()) return false;
+        const std::span<const unsigned char> read = list[at]->RawBytes();
+        if (read.size() != record.bytes.size() || read.size() <= kComparedFrom ||
+            !std::equal(read.begin() + kComparedFrom, read.end(),
+                        record.bytes.begin() + kComparedFrom)) {
+            return false;
+        }
+    }
+    for (unsigned type = 0; type < kTypeOrderCount; ++type) {
+        if (position[type] != readBack.byType[type].Count()) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -77,11 +88,6 @@ bool UsesClearAndAdd(int bmcType, int platform) {
            platform == kPlatformClearAndAddA || platform == kPlatformClearAndAddB;
 }
 
-unsigned SdrCommit::Fail(const CTrace& trace, const wchar_t* words, unsigned status) {
-    trace.Failure(words);
-    return status;
-}
-
 unsigned SdrCommit::AddRecords(const std::vector<CommitRecord>& records) {
     const unsigned count = static_cast<unsigned>(records.size());
     mProgress.Message(mTexts.Text(kProgressWritingRecords));
@@ -106,21 +112,14 @@ unsigned SdrCommit::VerifyReadBack(const std::vector<CommitRecord>& records, int
                      : mBmc.LoadSdrRecordsToListMBMC(
                            readBack, static_cast<unsigned>(records.size()), totalBytes);
     }
-    if (status != PEMRIC_SUCCESS) return Fail(trace, L"Error Reading SDRs Back", status);
-    std::array<unsigned, kTypeOrderCount> position{};
-    for (const CommitRecord& record : records) {
-        const OrderedList<CSdr*>& list = readBack.byType[record.typeIndex];
-        const unsigned at = position[record.typeIndex]++;
-        if (at >= list.Count() || !SameRecord(record.bytes, *list[at])) {
-            cbwprintf(mDisplay, L"\nSDR Verification failed\n");
-            return Fail(trace, L"SDR Verification Failed", PEMRIC_UPDATE_FAILED);
-        }
+    if (status != PEMRIC_SUCCESS) {
+        trace.Failure(L"Error Reading SDRs Back");
+        return status;
     }
-    for (unsigned type = 0; type < kTypeOrderCount; ++type) {
-        if (position[type] != readBack.byType[type].Count()) {
-            cbwprintf(mDisplay, L"\nSDR Verification failed\n");
-            return Fail(trace, L"SDR Verification Failed", PEMRIC_UPDATE_FAILED);
-        }
+    if (!ReadBackMatches(records, readBack)) {
+        cbwprintf(mDisplay, L"\nSDR Verification failed\n");
+        trace.Failure(L"SDR Verification Failed");
+        return PEMRIC_UPDATE_FAILED;
     }
     mProgress.Message(L"\n");
     return PEMRIC_SUCCESS;
@@ -132,10 +131,12 @@ unsigned SdrCommit::ClearAndAdd(const std::vector<CommitRecord>& records, int bm
     mProgress.Message(mTexts.Text(kProgressClearing));
     mLastError.SetLastErrorMessage(mTexts.Text(kMessageCommitFailed));
     if (const unsigned status = mBmc.ClearSDRRepository()) {
-        return Fail(trace, L"Error Clearing SDR Repository", status);
+        trace.Failure(L"Error Clearing SDR Repository");
+        return status;
     }
     if (const unsigned status = AddRecords(records)) {
-        return Fail(trace, L"Error Adding SDR", status);
+        trace.Failure(L"Error Adding SDR");
+        return status;
     }
     if (const unsigned status = VerifyReadBack(records, bmcType)) return status;
     cbwprintf(mDisplay, L"\n\n");

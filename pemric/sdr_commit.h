@@ -35,6 +35,11 @@ struct CommitRecord {
 unsigned GatherCommittedRecords(const SdrRecordLists& lists, const OrderedList<char*>& setTags,
                                 std::vector<CommitRecord>& records);
 
+// The platform whose BMC may be an mBMC: its repository is read with the
+// load that keeps undecoded records, and written by clear-and-add unless
+// the BMC is the standard one.
+inline constexpr int kPlatformMbmc = 3;
+
 // The clear-and-add path serves these BMCs; the others take the image.
 bool UsesClearAndAdd(int bmcType, int platform);
 
@@ -52,7 +57,6 @@ class SdrCommit {
     unsigned WriteArea(const std::vector<CommitRecord>& records);
 
   private:
-    unsigned Fail(const CTrace& trace, const wchar_t* words, unsigned status);
     unsigned AddRecords(const std::vector<CommitRecord>& records);
     unsigned VerifyReadBack(const std::vector<CommitRecord>& records, int bmcType);
 

@@ -1,6 +1,7 @@
 #include "pemric/sdr_read_system.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <set>
 
@@ -54,19 +55,35 @@ unsigned RecordLimit(unsigned expected) {
 
 }  // namespace
 
-unsigned SdrReadSystem::Exchange(std::uint8_t cmd, std::span<const std::uint8_t> data,
-                                 unsigned timeoutMs, unsigned failure) {
-    if (!mExchange.Fill({.netFn = ipmi::kNetFnStorage, .cmd = cmd}, data)) return failure;
+unsigned SdrReadSystem::Exchange(std::uint8_t cmd, std::span<const std::uint8_t> head,
+                                 std::span<const std::uint8_t> payload, unsigned timeoutMs,
+                                 unsigned failure, bool inRecord) {
+    if (!mExchange.Fill({.netFn = ipmi::kNetFnStorage, .cmd = cmd}, head, payload)) return failure;
     const int result = mExchange.Send(timeoutMs);
     if (result == BMC_COMPLETION_CODE) return PEMRIC_BMC_COMPLETION_CODE;
-    if (result != 0 || mExchange.CompletionCode() != ipmi::kCompletionOk) return failure;
+    if (result != 0) return failure;
+    if (inRecord && mExchange.CompletionCode() == ipmi::kReservationCancelled) {
+        return kReservationWasCancelled;
+    }
+    if (mExchange.CompletionCode() != ipmi::kCompletionOk) return failure;
     return PEMRIC_SUCCESS;
+}
+
+unsigned SdrReadSystem::UnderFreshReservations(const CTrace& trace, unsigned failure,
+                                               const std::function<unsigned()>& attempt) {
+    for (unsigned tries = 0; tries <= kReservationRestarts; ++tries) {
+        const unsigned status = attempt();
+        if (status != kReservationWasCancelled) return status;
+        trace.Failure(L"Reservation Cancelled");
+    }
+    trace.Failure(L"Reservation Cancelled Too Often");
+    return failure;
 }
 
 unsigned SdrReadSystem::LoadSdrProperties(SDRPROPERTIES& properties) {
     CTrace trace(L"SdrReadSystem", L"CountIPMI10SDRTypes");
     const unsigned status =
-        Exchange(ipmi::kGetSdrRepositoryInfo, {}, kTimeoutMs, PEMRIC_BMC_REQUEST_FAILED);
+        Exchange(ipmi::kGetSdrRepositoryInfo, {}, {}, kTimeoutMs, PEMRIC_BMC_REQUEST_FAILED);
     const std::span<const std::uint8_t> data = mExchange.Data();
     if (status == PEMRIC_BMC_COMPLETION_CODE) trace.Failure(L"BMC Completion Code Error");
     if (status != PEMRIC_SUCCESS || data.size() < kInfoLength) {
@@ -84,7 +101,7 @@ unsigned SdrReadSystem::LoadSdrProperties(SDRPROPERTIES& properties) {
 
 unsigned SdrReadSystem::Reserve(const CTrace& trace, std::array<std::uint8_t, 2>& reservation) {
     const unsigned status =
-        Exchange(ipmi::kReserveSdrRepository, {}, kTimeoutMs, PEMRIC_RESERVATION_FAILED);
+        Exchange(ipmi::kReserveSdrRepository, {}, {}, kTimeoutMs, PEMRIC_RESERVATION_FAILED);
     if (status == PEMRIC_BMC_COMPLETION_CODE) {
         trace.Failure(L"BMC Completion Code Error");
         return status;
@@ -105,23 +122,17 @@ unsigned SdrReadSystem::Reserve(const CTrace& trace, std::array<std::uint8_t, 2>
 unsigned SdrReadSystem::GetSdrPart(const CTrace& trace,
                                    const std::array<std::uint8_t, 2>& reservation,
                                    std::uint16_t recordId, unsigned offset, unsigned count,
-                                   std::uint16_t& nextId, unsigned char* bytes, bool& cancelled) {
+                                   std::uint16_t& nextId, unsigned char* bytes) {
     const std::array<std::uint8_t, 6> request = {reservation[0],
                                                  reservation[1],
                                                  static_cast<std::uint8_t>(recordId & 0xFF),
                                                  static_cast<std::uint8_t>(recordId >> 8),
                                                  static_cast<std::uint8_t>(offset),
                                                  static_cast<std::uint8_t>(count)};
-    const unsigned status = Exchange(ipmi::kGetSdr, request, kTimeoutMs, PEMRIC_GET_SDR_FAILED);
-    if (status == PEMRIC_BMC_COMPLETION_CODE) {
-        trace.Failure(L"BMC Completion Code Error");
-        return status;
-    }
-    if (mExchange.CompletionCode() == ipmi::kReservationCancelled) {
-        trace.Failure(L"Reservation Cancelled");
-        cancelled = true;
-        return PEMRIC_SUCCESS;
-    }
+    const unsigned status =
+        Exchange(ipmi::kGetSdr, request, {}, kTimeoutMs, PEMRIC_GET_SDR_FAILED, true);
+    if (status == PEMRIC_BMC_COMPLETION_CODE) trace.Failure(L"BMC Completion Code Error");
+    if (status == PEMRIC_BMC_COMPLETION_CODE || status == kReservationWasCancelled) return status;
     const std::span<const std::uint8_t> data = mExchange.Data();
     // Fewer bytes than asked would leave a hole in the record.
     if (status != PEMRIC_SUCCESS || data.size() < 2 + count) {
@@ -134,20 +145,22 @@ unsigned SdrReadSystem::GetSdrPart(const CTrace& trace,
 }
 
 unsigned SdrReadSystem::ReadUnderOneReservation(const CTrace& trace, SdrRecordBuffer& record,
-                                                std::uint16_t& recordId, bool& cancelled) {
+                                                std::uint16_t& recordId) {
     std::array<std::uint8_t, 2> reservation{};
     if (const unsigned status = Reserve(trace, reservation)) return status;
     std::uint16_t nextId = 0;
-    unsigned status = GetSdrPart(trace, reservation, recordId, 0, kRecordHeaderLength, nextId,
-                                 record.data(), cancelled);
-    if (status != PEMRIC_SUCCESS || cancelled) return status;
+    if (const unsigned status = GetSdrPart(trace, reservation, recordId, 0, kRecordHeaderLength,
+                                           nextId, record.data())) {
+        return status;
+    }
     const unsigned size = record[4] + kRecordHeaderLength;
     for (unsigned offset = kRecordHeaderLength; offset < size; offset += kPartLength) {
         const unsigned count = std::min(kPartLength, size - offset);
         std::uint16_t ignored = 0;
-        status = GetSdrPart(trace, reservation, recordId, offset, count, ignored,
-                            record.data() + offset, cancelled);
-        if (status != PEMRIC_SUCCESS || cancelled) return status;
+        if (const unsigned status = GetSdrPart(trace, reservation, recordId, offset, count, ignored,
+                                               record.data() + offset)) {
+            return status;
+        }
     }
     recordId = nextId;
     return PEMRIC_SUCCESS;
@@ -155,13 +168,8 @@ unsigned SdrReadSystem::ReadUnderOneReservation(const CTrace& trace, SdrRecordBu
 
 unsigned SdrReadSystem::ReadRecFromBMC(SdrRecordBuffer& record, std::uint16_t& recordId) {
     CTrace trace(L"SdrReadSystem", L"ReadRecFromBMC");
-    for (unsigned attempt = 0; attempt <= kReservationRestarts; ++attempt) {
-        bool cancelled = false;
-        const unsigned status = ReadUnderOneReservation(trace, record, recordId, cancelled);
-        if (!cancelled) return status;
-    }
-    trace.Failure(L"Reservation Cancelled Too Often");
-    return PEMRIC_GET_SDR_FAILED;
+    return UnderFreshReservations(trace, PEMRIC_GET_SDR_FAILED,
+                                  [&] { return ReadUnderOneReservation(trace, record, recordId); });
 }
 
 unsigned SdrReadSystem::AddRecordToLists(SdrRecordLists& lists, SdrRecordBuffer& record,
@@ -225,13 +233,13 @@ unsigned SdrReadSystem::ClearSDRRepository() {
     std::array<std::uint8_t, 6> request = {reservation[0], reservation[1], 'C', 'L', 'R',
                                            kClearStart};
     unsigned status =
-        Exchange(ipmi::kClearSdrRepository, request, kTimeoutMs, PEMRIC_BMC_REQUEST_FAILED);
+        Exchange(ipmi::kClearSdrRepository, request, {}, kTimeoutMs, PEMRIC_BMC_REQUEST_FAILED);
     request[5] = kClearStatus;
     for (unsigned poll = 0; status == PEMRIC_SUCCESS && poll < kErasePolls; ++poll) {
         const std::span<const std::uint8_t> data = mExchange.Data();
         if (!data.empty() && (data[0] & kEraseProgressMask) == kEraseCompleted) break;
         hw::SleepMicroseconds(kErasePollPauseUs);
-        status = Exchange(ipmi::kClearSdrRepository, request, kErasePollTimeoutMs,
+        status = Exchange(ipmi::kClearSdrRepository, request, {}, kErasePollTimeoutMs,
                           PEMRIC_BMC_REQUEST_FAILED);
     }
     if (status != PEMRIC_SUCCESS) trace.Failure(L"Error Clearing SDR Repository");
@@ -239,8 +247,7 @@ unsigned SdrReadSystem::ClearSDRRepository() {
 }
 
 unsigned SdrReadSystem::SendUnderOneReservation(const CTrace& trace,
-                                                std::span<const unsigned char> record,
-                                                bool& cancelled) {
+                                                std::span<const unsigned char> record) {
     std::array<std::uint8_t, 2> reservation{};
     if (const unsigned status = Reserve(trace, reservation)) return status;
     std::uint16_t recordId = 0;
@@ -254,19 +261,11 @@ unsigned SdrReadSystem::SendUnderOneReservation(const CTrace& trace,
                                                   static_cast<std::uint8_t>(recordId >> 8),
                                                   static_cast<std::uint8_t>(offset),
                                                   last ? kAddLastPart : kAddInProgress};
-        unsigned status = PEMRIC_BMC_REQUEST_FAILED;
-        if (mExchange.Fill({.netFn = ipmi::kNetFnStorage, .cmd = ipmi::kPartialAddSdr}, head,
-                           part)) {
-            const int result = mExchange.Send(kTimeoutMs);
-            if (result == BMC_COMPLETION_CODE) status = PEMRIC_BMC_COMPLETION_CODE;
-            if (result == 0 && mExchange.CompletionCode() == ipmi::kReservationCancelled) {
-                cancelled = true;
-                return PEMRIC_SUCCESS;
-            }
-            if (result == 0 && mExchange.CompletionCode() == ipmi::kCompletionOk &&
-                mExchange.Data().size() >= 2) {
-                status = PEMRIC_SUCCESS;
-            }
+        unsigned status =
+            Exchange(ipmi::kPartialAddSdr, head, part, kTimeoutMs, PEMRIC_BMC_REQUEST_FAILED, true);
+        if (status == kReservationWasCancelled) return status;
+        if (status == PEMRIC_SUCCESS && mExchange.Data().size() < 2) {
+            status = PEMRIC_BMC_REQUEST_FAILED;
         }
         if (status != PEMRIC_SUCCESS) {
             trace.Failure(status == PEMRIC_BMC_COMPLETION_CODE ? L"BMC Completion Code Error"
@@ -280,13 +279,8 @@ unsigned SdrReadSystem::SendUnderOneReservation(const CTrace& trace,
 
 unsigned SdrReadSystem::SendRecordToBMC(std::span<const unsigned char> record) {
     CTrace trace(L"SdrReadSystem", L"SendRecordToBMC");
-    for (unsigned attempt = 0; attempt <= kReservationRestarts; ++attempt) {
-        bool cancelled = false;
-        const unsigned status = SendUnderOneReservation(trace, record, cancelled);
-        if (!cancelled) return status;
-    }
-    trace.Failure(L"Reservation Cancelled Too Often");
-    return PEMRIC_BMC_REQUEST_FAILED;
+    return UnderFreshReservations(trace, PEMRIC_BMC_REQUEST_FAILED,
+                                  [&] { return SendUnderOneReservation(trace, record); });
 }
 
 unsigned SdrReadSystem::AreaExchange(std::uint8_t cmd, std::span<const std::uint8_t> head,

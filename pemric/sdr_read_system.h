@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "bmc/bmc_exchange.h"
@@ -76,27 +77,34 @@ class SdrReadSystem {
     unsigned CloseArea(std::uint32_t imageLength, std::uint16_t checksum);
 
   private:
+    // What an exchange answered with C5h: the reservation it carried was
+    // cancelled. It never leaves this class: the record is started again
+    // under a new reservation, or the operation fails.
+    static constexpr unsigned kReservationWasCancelled = 0xFFFFFFFF;
+
     // Reserve SDR Repository into reservation; failures are logged under
     // the operation's name (trace).
     unsigned Reserve(const CTrace& trace, std::array<std::uint8_t, 2>& reservation);
     // One Get SDR of count bytes at offset; bytes receives exactly count.
-    // cancelled is set (and 0 returned) when the BMC cancelled the
-    // reservation.
     unsigned GetSdrPart(const CTrace& trace, const std::array<std::uint8_t, 2>& reservation,
                         std::uint16_t recordId, unsigned offset, unsigned count,
-                        std::uint16_t& nextId, unsigned char* bytes, bool& cancelled);
+                        std::uint16_t& nextId, unsigned char* bytes);
     unsigned ReadUnderOneReservation(const CTrace& trace, SdrRecordBuffer& record,
-                                     std::uint16_t& recordId, bool& cancelled);
-    unsigned SendUnderOneReservation(const CTrace& trace, std::span<const unsigned char> record,
-                                     bool& cancelled);
+                                     std::uint16_t& recordId);
+    unsigned SendUnderOneReservation(const CTrace& trace, std::span<const unsigned char> record);
+    // attempt, again while its reservation was cancelled, at most
+    // kReservationRestarts times more; then `failure`.
+    unsigned UnderFreshReservations(const CTrace& trace, unsigned failure,
+                                    const std::function<unsigned()>& attempt);
     unsigned LoadRecords(const CTrace& trace, SdrRecordLists& lists, unsigned expected,
                          unsigned& totalBytes, bool keepUndecoded);
     unsigned AddRecordToLists(SdrRecordLists& lists, SdrRecordBuffer& record, bool keepUndecoded);
-    // A Storage request: the result of the exchange, with −507 as
-    // 0xC0060012 and any other failure, or a completion code other than
-    // 00h, as `failure`.
-    unsigned Exchange(std::uint8_t cmd, std::span<const std::uint8_t> data, unsigned timeoutMs,
-                      unsigned failure);
+    // A Storage request: 0; −507 as 0xC0060012; C5h for a request within a
+    // record (inRecord) as kReservationWasCancelled; any other failure, or
+    // another completion code than 00h, as `failure`.
+    unsigned Exchange(std::uint8_t cmd, std::span<const std::uint8_t> head,
+                      std::span<const std::uint8_t> payload, unsigned timeoutMs, unsigned failure,
+                      bool inRecord = false);
     // An area request: any failure is 0xC006003B.
     unsigned AreaExchange(std::uint8_t cmd, std::span<const std::uint8_t> head,
                           std::span<const std::uint8_t> payload = {});

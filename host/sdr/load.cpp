@@ -10,16 +10,17 @@ namespace srvfw {
 
 namespace {
 
-// What the version lookups answer for a file whose OEM records do not
-// name that version: the version is absent, which is no fault of the file.
 // What a load answers for a repository without records: an empty
 // repository, which the commands show as such.
 constexpr std::uint32_t kNoRecords = 0xC006002F;
 
+// What the version lookups answer for a file whose OEM records do not
+// name that version: the version is absent, which is no fault of the file.
 constexpr std::uint32_t kVersionNotFound = 0xC006003C;
 constexpr std::uint32_t kPackageVersionNotFound = 0xC006003D;
 
-// The library keeps a tag as at most this many bytes of narrow text.
+// An SDR file's tag line holds at most this many bytes of a tag, so a
+// longer tag could match no record.
 constexpr std::size_t kLongestTag = 255;
 
 std::optional<std::string> Version(SdrLibrary& library, std::string_view what,

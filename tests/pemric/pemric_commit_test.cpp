@@ -71,10 +71,6 @@ class PemricCommitTest : public PemricLibraryTest {
     }
 };
 
-std::vector<Bytes> AsBytes(const std::vector<Record>& records) {
-    return {records.begin(), records.end()};
-}
-
 TEST_F(PemricCommitTest, ACommitNeedsALoadedFile) {
     Boot(Sample());
     EXPECT_EQ(t.CommitConfigurationToSystem(&t), kNotLoaded);
@@ -89,7 +85,7 @@ TEST_F(PemricCommitTest, TheAreaPathMakesTheFileTheRepositoryWithTheFilesIds) {
     EXPECT_EQ(Operations(), "open write close");
     // In the library's type order: the sensors, then the FRU locator, then
     // the controller.
-    EXPECT_EQ(AsBytes(Held()), AsBytes({saved[0], saved[1], saved[2], saved[3]}));
+    EXPECT_EQ(Held(), std::vector<Bytes>({saved[0], saved[1], saved[2], saved[3]}));
     EXPECT_EQ(LastError(), L"");
 }
 
@@ -100,7 +96,7 @@ TEST_F(PemricCommitTest, TheClearAndAddPathAddsEachRecordAndReadsTheRepositoryBa
     EXPECT_EQ(Operations(),
               "reserve clear reserve add reserve add reserve add reserve add info "
               "reserve get reserve get reserve get reserve get");
-    EXPECT_EQ(WithoutIds(AsBytes(Held())), WithoutIds(AsBytes(Sample())));
+    EXPECT_EQ(WithoutIds(Held()), WithoutIds(Sample()));
 }
 
 TEST_F(PemricCommitTest, AFailedCommitReturnsItsCodeAndTheFailureText) {
@@ -160,7 +156,7 @@ TEST_F(PemricCommitTest, TaggedRecordsAreWrittenOnlyForATagSetWithoutRegardToCas
         EXPECT_EQ(std::wstring(tags), L"rack7\n");
 
         ASSERT_EQ(t.CommitConfigurationToSystem(&t), 0u);
-        EXPECT_EQ(AsBytes(Held()), AsBytes(c.written));
+        EXPECT_EQ(Held(), c.written);
     }
 }
 

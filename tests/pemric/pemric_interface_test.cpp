@@ -29,14 +29,11 @@ std::vector<Record> Sample() {
                                  ' ', '1', '.', '2', '3', ' ', 'b', 'u', 'i', 'l', 'd'})};
 }
 
-std::vector<Bytes> AsBytes(const std::vector<Record>& records) {
-    return {records.begin(), records.end()};
-}
-
 // The sample's records in the library's type order.
 std::vector<Bytes> SampleInTypeOrder() {
     const std::vector<Record> sample = Sample();
-    return WithoutIds(AsBytes({sample[1], sample[2], sample[3], sample[4], sample[0], sample[5]}));
+    return WithoutIds(
+        std::vector<Bytes>({sample[1], sample[2], sample[3], sample[4], sample[0], sample[5]}));
 }
 
 std::string ReadText(const std::filesystem::path& path) {
