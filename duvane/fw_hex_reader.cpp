@@ -1,10 +1,8 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <new>
 #include <string_view>
 
-#include "bmc/trace.h"
 #include "duvane/duvane_messages.h"
 #include "duvane/duvane_status.h"
 #include "duvane/fw_file.h"
@@ -18,10 +16,6 @@ namespace DirectFwUpdate_Private {
 
 namespace {
 
-// A hex file's buffer is at least the size of the controllers' flash, so
-// that an image that leaves the top of the flash out still places its data
-// at the flash's own addresses.
-constexpr std::uint64_t kSmallestHexBuffer = 0x200000;
 constexpr std::size_t kLargestRecordData = std::tuple_size_v<decltype(VARNOHEXREC::data)>;
 // Byte count, load offset, record type and checksum around the data.
 constexpr std::size_t kRecordFrameBytes = 5;
@@ -133,39 +127,11 @@ int PlaceRecord(std::string_view text, unsigned line, std::uint32_t& base, Place
 
 }  // namespace
 
-void CfwFile::StartReading(const wchar_t* path, const wchar_t* displayName) {
-    const wchar_t* shown = displayName != nullptr ? displayName : path;
-    mDisplayName = shown != nullptr ? shown : L"";
-    mRecords.clear();
-    mUpdateBuffer.clear();
-}
-
-int CfwFile::ReadHexFile(const wchar_t* path, const wchar_t* displayName) {
-    CTrace trace(L"CfwFile", L"ReadHexFile");
-    try {
-        StartReading(path, displayName);
-        std::optional<OpenedImageFile> opened = OpenImageFile(path, mDisplayName);
-        if (!opened) {
-            trace.Failure(L"Error Opening File");
-            return DUVANE_FILE_OPEN_FAILED;
-        }
-        const std::uint64_t size = std::max(opened->size, kSmallestHexBuffer);
-        if (size > mUpdateBuffer.max_size()) throw std::bad_alloc();
-        mUpdateBuffer.assign(static_cast<std::size_t>(size), 0xFF);
-        // Room for as many records as the file holds lines of 16 data
-        // bytes, the common width, so that the list is not copied over and
-        // over as it grows; reserved pages cost nothing until they are used.
-        mRecords.reserve(static_cast<std::size_t>(opened->size / kLineOf16DataBytes));
-        const int status = ParseHexLines(opened->file.get());
-        if (status != DUVANE_SUCCESS) trace.Failure(L"Error Reading Hex File");
-        return status;
-    } catch (const std::bad_alloc&) {
-        trace.Failure(L"Out Of Memory");
-        return ImageOutOfMemory();
-    }
-}
-
-int CfwFile::ParseHexLines(std::FILE* file) {
+int CfwFile::ParseHexLines(std::FILE* file, std::uint64_t fileSize) {
+    // Room for as many records as the file holds lines of 16 data bytes,
+    // the common width, so that the list is not copied over and over as it
+    // grows; reserved pages cost nothing until they are used.
+    mRecords.reserve(static_cast<std::size_t>(fileSize / kLineOf16DataBytes));
     HexLineReader reader(file);
     PlacedBytes placed(mUpdateBuffer.size());
     std::uint32_t base = 0;
