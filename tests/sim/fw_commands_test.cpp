@@ -65,10 +65,12 @@ TEST(FwCommands, EnterTakesItsSignaturesAndSetsTheDeviceIdBit) {
         std::uint8_t expected;
     };
     const Case cases[] = {
-        {kBmc, "VARNO", 0x00},       {kFrontPanel, "VARNO", 0x00}, {kHsc0, "VARNO", 0x00},
-        {kVitesseHsc, "VARNO", 0x00}, {kFrontPanel, "BOOT", 0x00},  {kBmc, "BOOT", 0xCC},
-        {kHsc0, "BOOT", 0xCC},        {kBmc, "VARN", 0xCC},         {kBmc, "varno", 0xCC},
-        {kBmc, std::string("VARNO\0", 6), 0xCC},      {kFrontPanel, "BOOTX", 0xCC},
+        {kBmc, "VARNO", 0x00},        {kFrontPanel, "VARNO", 0x00},
+        {kHsc0, "VARNO", 0x00},       {kVitesseHsc, "VARNO", 0x00},
+        {kFrontPanel, "BOOT", 0x00},  {kBmc, "BOOT", 0xCC},
+        {kHsc0, "BOOT", 0xCC},        {kBmc, "VARN", 0xCC},
+        {kBmc, "varno", 0xCC},        {kBmc, std::string("VARNO\0", 6), 0xCC},
+        {kFrontPanel, "BOOTX", 0xCC},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.address) + " " + c.signature);
@@ -137,9 +139,23 @@ TEST(FwCommands, RefusedWritesStoreNothing) {
         {"past the memory", kBmc, "VARNO", 0x1F, 0xFFF0, 0x20, 0xC9, "beyond-memory", {}},
         {"longer than the buffer", kHsc0, "VARNO", 0, 0x100, 33, 0xC8, "longer-than-buffer", {}},
         {"BMC buffer", kBmc, "VARNO", 1, 0, 0x4001, 0xC8, "longer-than-buffer", {}},
-        {"front-panel boot area outside BOOT", kFrontPanel, "VARNO", 0, 0xFF8, 16, 0x80,
-         "protected", {}},
-        {"protected range", kBmc, "VARNO", 0, 0x20, 16, 0x80, "protected",
+        {"front-panel boot area outside BOOT",
+         kFrontPanel,
+         "VARNO",
+         0,
+         0xFF8,
+         16,
+         0x80,
+         "protected",
+         {}},
+        {"protected range",
+         kBmc,
+         "VARNO",
+         0,
+         0x20,
+         16,
+         0x80,
+         "protected",
          {{"fw.bmc.protect", "0x0:0x27"}}},
     };
     for (const Case& c : cases) {
@@ -150,7 +166,8 @@ TEST(FwCommands, RefusedWritesStoreNothing) {
             ASSERT_EQ(Segment(c.address, c.segment).completionCode, 0);
         }
         const std::uint32_t at = (std::uint32_t{c.segment} << 16) | c.offset;
-        const std::size_t kept = std::min<std::size_t>(c.length, FirmwareAt(c.address).Memory().Size() - at);
+        const std::size_t kept =
+            std::min<std::size_t>(c.length, FirmwareAt(c.address).Memory().Size() - at);
         const Bytes before = MemoryBytes(c.address, at, kept);
         EXPECT_EQ(WriteAt(c.address, c.offset, Pattern(c.length)).completionCode, c.expected);
         EXPECT_EQ(MemoryBytes(c.address, at, kept), before);
@@ -211,10 +228,8 @@ TEST(FwCommands, RangeCheckSumBringsTheHostsSumToZero) {
     const Case cases[] = {
         {kBmc, 0x01, 0x0000, 0xFFFF},  // a whole segment of code and its block
         {kBmc, 0x00, 0x0040, 0x00A0},  // an odd length: the last word has a low byte only
-        {kBmc, 0x1E, 0x0000, 0x7FFF},
-        {kFrontPanel, 0x00, 0x1000, 0x2FFF},
-        {kHsc0, 0x00, 0x4000, 0x5000},
-        {kVitesseHsc, 0x01, 0xC000, 0xFFFF},
+        {kBmc, 0x1E, 0x0000, 0x7FFF},  {kFrontPanel, 0x00, 0x1000, 0x2FFF},
+        {kHsc0, 0x00, 0x4000, 0x5000}, {kVitesseHsc, 0x01, 0xC000, 0xFFFF},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.address) + " " + std::to_string(c.segment) + ":" +
@@ -301,7 +316,8 @@ TEST(FwCommands, TheManagementEngineAnswersGetBufferSize) {
     sim::ResetMachine();
     auto* me = sim::TheMachine().Find<sim::Bmc>()->Ipmb().Find(6, 0x2C);
     ASSERT_NE(me, nullptr);
-    const sim::ipmi::Response answer = me->Handle({0x30, 0, 0x66, {}, sim::ipmi::Origin::kIpmb, 0x20});
+    const sim::ipmi::Response answer =
+        me->Handle({0x30, 0, 0x66, {}, sim::ipmi::Origin::kIpmb, 0x20});
     EXPECT_EQ(answer.completionCode, 0);
     EXPECT_EQ(answer.data, (Bytes{0x08, 0x08}));
     EXPECT_EQ(FirmwareCommands("buffer-size").at(0).controller, 0x2C);

@@ -15,7 +15,8 @@ using namespace simtest;
 TEST(FwFaults, AControllerStopsAnsweringAfterItsFirmwareCommands) {
     for (const std::uint8_t address : {kBmc, kHsc0}) {
         SCOPED_TRACE(address);
-        const std::string key = address == kBmc ? "fw.bmc.fault.stop_after" : "fw.hsc0.fault.stop_after";
+        const std::string key =
+            address == kBmc ? "fw.bmc.fault.stop_after" : "fw.hsc0.fault.stop_after";
         sim::ResetMachine(SettingsOf({{key.c_str(), "3"}}));
         ASSERT_EQ(Enter(address).completionCode, 0);
         ASSERT_EQ(Segment(address, 0).completionCode, 0);

@@ -3,13 +3,14 @@
 // tools read, in both block formats and both PIA types; the broken images
 // are broken in exactly the one way they name; the hex text is records of
 // at most 32 bytes that rebuild the binary.
+#include "sim/bmc/fw/fw_image_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "sim/bmc/fw/fw_blocks.h"
-#include "sim/bmc/fw/fw_image_builder.h"
 
 namespace {
 
@@ -30,10 +31,15 @@ struct ImageCase {
     std::vector<BlockKind> blocks;
 };
 const ImageCase kImages[] = {
-    {ControllerKind::kBmc, 0x20, false,
+    {ControllerKind::kBmc,
+     0x20,
+     false,
      {BlockKind::kBoot, BlockKind::kOpCode, BlockKind::kPia, BlockKind::kEfs}},
     {ControllerKind::kFrontPanel, 0x22, false, {BlockKind::kBoot, BlockKind::kOpCode}},
-    {ControllerKind::kHotSwap, 0xC0, false, {BlockKind::kBoot, BlockKind::kOpCode, BlockKind::kPia}},
+    {ControllerKind::kHotSwap,
+     0xC0,
+     false,
+     {BlockKind::kBoot, BlockKind::kOpCode, BlockKind::kPia}},
     {ControllerKind::kHotSwap, 0xC2, true, {BlockKind::kBoot, BlockKind::kOpCode, BlockKind::kPia}},
 };
 
@@ -64,7 +70,8 @@ TEST(FwImageBuilder, EveryControllersImageCarriesItsBlocksInsideTheirAreas) {
                             EXPECT_EQ(block.size(), 92u);
                             EXPECT_EQ(block[offset::kFormat], format);
                             EXPECT_EQ(block[offset::kDeviceAddress], c.address);
-                            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&block[offset::kDeviceName])),
+                            EXPECT_EQ(std::string(reinterpret_cast<const char*>(
+                                          &block[offset::kDeviceName])),
                                       spec.deviceName);
                             EXPECT_EQ(ReadU32(block, offset::kBootStart), area.start);
                             EXPECT_EQ(ReadU32(block, offset::kBootEnd), stored);
@@ -206,9 +213,9 @@ TEST(FwImageBuilder, BrokenHexTextHasOneBadLineOrNoEnd) {
 }
 
 TEST(FwImageBuilder, BrokenKindsHaveNames) {
-    for (const Broken broken : {Broken::kNone, Broken::kBlockChecksum, Broken::kNoOpCodeInfo,
-                                Broken::kDeviceAddressZero, Broken::kHexLineChecksum,
-                                Broken::kNoEndRecord}) {
+    for (const Broken broken :
+         {Broken::kNone, Broken::kBlockChecksum, Broken::kNoOpCodeInfo, Broken::kDeviceAddressZero,
+          Broken::kHexLineChecksum, Broken::kNoEndRecord}) {
         EXPECT_EQ(BrokenNamed(BrokenName(broken)), broken);
     }
     EXPECT_FALSE(BrokenNamed("cracked"));

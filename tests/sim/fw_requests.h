@@ -60,11 +60,14 @@ inline sim::ipmi::Response Ask(std::uint8_t address, std::uint8_t netFn, std::ui
     return {got.data[6], Bytes(got.data.begin() + 7, got.data.end() - 1)};
 }
 
-inline sim::ipmi::Response FwCommand(std::uint8_t address, std::uint8_t cmd, const Bytes& data = {}) {
+inline sim::ipmi::Response FwCommand(std::uint8_t address, std::uint8_t cmd,
+                                     const Bytes& data = {}) {
     return Ask(address, kFirmwareNetFn, cmd, data);
 }
 
-inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 inline Bytes U16(std::uint16_t value) {
     return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8)};
@@ -90,7 +93,9 @@ inline sim::ipmi::Response ReadAt(std::uint8_t address, std::uint16_t offset, st
 inline sim::ipmi::Response CheckSum(std::uint8_t address, std::uint16_t first, std::uint16_t last) {
     return FwCommand(address, 0x03, Joined(U16(first), U16(last)));
 }
-inline sim::ipmi::Response DeviceId(std::uint8_t address) { return Ask(address, 0x06, 0x01); }
+inline sim::ipmi::Response DeviceId(std::uint8_t address) {
+    return Ask(address, 0x06, 0x01);
+}
 
 // Bytes that differ from their neighbours and from erased (FFh) cells.
 inline Bytes Pattern(std::size_t size, std::uint8_t seed = 0x11) {
@@ -115,7 +120,9 @@ inline std::vector<sim::fw::LoggedCommand> FirmwareCommands(const std::string& o
 }
 
 // Advances virtual time, as a host's wait would.
-inline void Wait(std::uint64_t ms) { sim::TheMachine().Clock().Advance(ms * 1'000'000); }
+inline void Wait(std::uint64_t ms) {
+    sim::TheMachine().Clock().Advance(ms * 1'000'000);
+}
 
 }  // namespace simtest
 

@@ -40,15 +40,17 @@ TEST_F(FwSimctl, ImagesAreBuiltForTheStatesControllers) {
     EXPECT_EQ(sim::fw::ReadU16(pia->bytes, sim::fw::offset::kPiaProductId), 0x0B0C);
     const auto opCode = sim::fw::FindBlock(image, sim::fw::BlockKind::kOpCode);
     ASSERT_TRUE(opCode);
-    EXPECT_EQ(sim::fw::VersionOf(*opCode, sim::fw::BlockKind::kOpCode), (sim::fw::BlockVersion{2, 5}));
+    EXPECT_EQ(sim::fw::VersionOf(*opCode, sim::fw::BlockKind::kOpCode),
+              (sim::fw::BlockVersion{2, 5}));
 
     // The Vitesse part's image names it.
     ASSERT_EQ(Run("fw-image " + File("vsc.bin") + " --device 0xC2 --format bin").code, 0);
     const auto vsc = ReadBytes(File("vsc.bin"));
     const auto boot = sim::fw::FindBlock(vsc, sim::fw::BlockKind::kBoot);
     ASSERT_TRUE(boot);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&boot->bytes[sim::fw::offset::kDeviceName])),
-              "VSC");
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(&boot->bytes[sim::fw::offset::kDeviceName])),
+        "VSC");
 }
 
 TEST_F(FwSimctl, HexImagesAndBrokenOnes) {

@@ -26,7 +26,8 @@ Bytes NewImage(std::uint8_t address, sim::fw::BlockVersion boot, sim::fw::BlockV
 
 // Writes [start, start + length) of image in blocks of the controller's
 // write buffer, setting segments as a host does.
-void WriteRange(std::uint8_t address, const Bytes& image, std::uint32_t start, std::uint32_t length) {
+void WriteRange(std::uint8_t address, const Bytes& image, std::uint32_t start,
+                std::uint32_t length) {
     const std::size_t block = FirmwareAt(address).Config().writeBuffer;
     std::optional<std::uint16_t> segment;
     for (std::uint32_t at = start; at < start + length; at += static_cast<std::uint32_t>(block)) {
@@ -158,7 +159,8 @@ TEST(FwTransfer, TheMemoryOutlivesTheProcessAndTheNextStartRunsIt) {
     EXPECT_NE(MemoryBytes(kHsc0, 0x5000, 16), Pattern(16));
     sim::TheMachine().LoadState(dir.Path());
     EXPECT_EQ(MemoryBytes(kHsc0, 0x5000, 16), Pattern(16));
-    EXPECT_EQ(MemoryBytes(kBmc, 0x10000, 0x2000), Bytes(image.begin() + 0x10000, image.begin() + 0x12000));
+    EXPECT_EQ(MemoryBytes(kBmc, 0x10000, 0x2000),
+              Bytes(image.begin() + 0x10000, image.begin() + 0x12000));
     EXPECT_FALSE(FirmwareAt(kBmc).InTransferMode());
     const sim::ipmi::Response id = DeviceId(kBmc);
     EXPECT_EQ(id.data.at(2), 0x04);
