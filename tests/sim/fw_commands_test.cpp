@@ -10,6 +10,7 @@
 #include "sim/bmc/fw/fw_blocks.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "tests/sim/fw_requests.h"
+#include "tests/sim/kcs_host.h"
 
 namespace {
 
@@ -209,6 +210,33 @@ TEST(FwCommands, AWriteOfAFourKilobyteBlockTravelsTheSessionPathWhole) {
     EXPECT_EQ(writes[0].Number("address"), 0x24000u);
 }
 
+TEST(FwCommands, TheKcsInterfaceCarriesTheReportedBlockButRefusesALongerFrame) {
+    sim::ResetMachine();
+    KcsHost host;
+    Bytes response;
+    const Bytes enter = {0x08 << 2, 0x00, 'V', 'A', 'R', 'N', 'O'};
+    ASSERT_EQ(host.Exchange(enter, &response), KcsHost::Result::kOk);
+    ASSERT_EQ(response.at(2), 0x00);
+    // GetBufferSize says 3Ch units of 4 bytes: 240 bytes and the offset fit
+    // the BMC's KCS input buffer of 256 with the frame's header.
+    const Bytes block = Pattern(240);
+    const Bytes write = Joined({0x08 << 2, 0x01, 0x00, 0x20}, block);
+    ASSERT_EQ(host.Exchange(write, &response), KcsHost::Result::kOk);
+    EXPECT_EQ(response.at(2), 0x00);
+    EXPECT_EQ(MemoryBytes(kBmc, 0x2000, 240), block);
+
+    // A block of the session path's size ends the write transfer in the
+    // error state with the length error code, and reaches no command.
+    const Bytes tooLong = Joined({0x08 << 2, 0x01, 0x00, 0x40}, Pattern(0x400));
+    host.Write(tooLong);
+    const auto status = host.WaitIbfClear();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status & sim::kcs::kStateMask, sim::kcs::kErrorState);
+    EXPECT_EQ(host.ErrorExit(), 0x06);
+    EXPECT_NE(MemoryBytes(kBmc, 0x4000, 16), Pattern(16));
+    EXPECT_EQ(FirmwareCommands("write").size(), 1u);
+}
+
 // The sum a host computes over the memory, as the controller's kind sums.
 std::uint16_t HostSum(const Bytes& bytes, bool words) {
     std::uint32_t sum = 0;
@@ -240,7 +268,8 @@ TEST(FwCommands, RangeCheckSumBringsTheHostsSumToZero) {
             ASSERT_EQ(Segment(c.address, c.segment).completionCode, 0);
         }
         const std::uint32_t start = (std::uint32_t{c.segment} << 16) | c.first;
-        const Bytes bytes = MemoryBytes(c.address, start, c.last - c.first + 1u);
+        const Bytes bytes =
+            MemoryBytes(c.address, start, static_cast<std::uint16_t>(c.last - c.first) + 1u);
         ASSERT_NE(HostSum(bytes, c.address == kBmc), 0);  // the range holds something
         const sim::ipmi::Response answer = CheckSum(c.address, c.first, c.last);
         ASSERT_EQ(answer.completionCode, 0);
@@ -267,7 +296,7 @@ TEST(FwCommands, ReadsAndChecksumsRefuseRangesTheyCannotServe) {
     const Case cases[] = {
         {"read of nothing", 0x02, 0, {0x00, 0x00, 0x00}, 0xCC},
         {"read past the end", 0x02, 0x1F, {0xF8, 0xFF, 0x10}, 0xC9},
-        {"checksum last below first", 0x03, 0, {0x10, 0x00, 0x0F, 0x00}, 0xCC},
+        {"checksum running past the end", 0x03, 0x1F, {0x00, 0x80, 0xFF, 0x7F}, 0xC9},
         {"read of a short request", 0x02, 0, {0x00, 0x00}, 0xC7},
         {"checksum of a long request", 0x03, 0, {0, 0, 0, 0, 0}, 0xC7},
         {"write without bytes", 0x01, 0, {0x00, 0x00}, 0xC7},

@@ -256,12 +256,9 @@ ipmi::Response FirmwareController::RangeCheckSum(const ipmi::Request& request) {
     const auto last = static_cast<std::uint16_t>(request.data[2] | request.data[3] << 8);
     std::string detail =
         " segment=" + Hex16(mSegment) + " first=" + Hex16(first) + " last=" + Hex16(last);
-    if (last < first) {
-        return Logged(request, ipmi::Response::Code(ipmi::kInvalidDataField),
-                      detail + Note("last-below-first"));
-    }
-    const std::uint32_t start = Address(first);
-    const std::size_t length = static_cast<std::size_t>(last - first) + 1;
+    // A last offset below the first runs on into the next segment, as a
+    // host's range of up to 64 KiB from an address that is not aligned does.
+    const std::size_t length = static_cast<std::uint16_t>(last - first) + std::size_t{1};
     if (!mMemory.Holds(start, length)) {
         return Logged(request, ipmi::Response::Code(ipmi::kOutOfRange),
                       detail + Note("beyond-memory"));

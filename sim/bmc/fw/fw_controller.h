@@ -30,8 +30,10 @@
 //   Read (02h): offset u16, count u8 (C7h not 3 bytes); CCh a count of 0;
 //     C9h a range past the end; 00h with the offset echoed (u16 LS first)
 //     and the bytes.
-//   RangeCheckSum (03h): first, last offset u16 (C7h not 4 bytes) of the
-//     current segment; CCh last below first; C9h past the end; 00h with the
+//   RangeCheckSum (03h): first, last offset u16 (C7h not 4 bytes) from the
+//     current segment; a last below the first runs on into the next
+//     segment (a range of up to 64 KiB from any address); C9h a range past
+//     the end of the memory; 00h with the
 //     first offset echoed (bytes 0..1) and in bytes 2..3 the u16 that
 //     brings the range's sum to 0 modulo 65536: the BMC sums 16-bit
 //     little-endian words (a last odd byte as a word with high byte 0),

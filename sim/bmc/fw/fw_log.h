@@ -2,7 +2,9 @@
 // (component "fw"), one entry for every firmware command and GetBufferSize
 // a controller received:
 //   operation  "enter", "exit", "segment", "write", "read", "checksum",
-//              "buffer-size"
+//              "buffer-size"; "unanswered" for any request (Get Device ID
+//              too) that came while the controller restarted, with
+//              note=restarting, so the host's waits and polls show
 //   address    the controller's slave address
 //   value      the completion code answered; 100h when it answered nothing
 //   detail     "cc=00 at=NS" (the virtual time the request arrived), then
