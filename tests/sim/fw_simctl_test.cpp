@@ -93,7 +93,7 @@ TEST_F(FwSimctl, ShowReportsWhatAnotherProcessWroteAndTheTransferMode) {
     ASSERT_EQ(before.code, 0) << before.output;
     EXPECT_TRUE(before.Shows("front_panel at 22h: 65536 bytes of firmware memory, running"))
         << before.output;
-    EXPECT_TRUE(before.Shows("opcode  001000-00FFFF  version 1.20")) << before.output;
+    EXPECT_TRUE(before.Shows("opcode  001000-00FFFF  version 1.04")) << before.output;
 
     // A program updates the front panel's operational code and restarts it.
     EXPECT_TRUE(simtest::ProgramSucceeds(State(), [] {

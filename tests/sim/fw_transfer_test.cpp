@@ -69,8 +69,8 @@ TEST(FwTransfer, ExitRestartsTheControllerWhichThenReportsTheNewVersions) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.address) + " " + c.signature);
         sim::ResetMachine();
-        const Bytes image = NewImage(c.address, {2, 0x31}, {3, 0x05});
-        const std::uint8_t major = c.written == BlockKind::kBoot ? 2 : 3;
+        const Bytes image = NewImage(c.address, {5, 0x31}, {6, 0x05});
+        const std::uint8_t major = c.written == BlockKind::kBoot ? 5 : 6;
         const std::uint8_t minor = c.written == BlockKind::kBoot ? 0x31 : 0x05;
         ASSERT_EQ(Enter(c.address, c.signature).completionCode, 0);
         WriteArea(c.address, image, c.written);

@@ -25,12 +25,13 @@ bool StorageModule(const std::string& name) {
 ControllerFirmware::ControllerFirmware(Machine& machine, Bmc& bmc) : mMachine(machine) {
     const Settings& settings = machine.Config();
     mControllers.push_back(std::make_unique<fw::FirmwareController>(
-        bmc.Controller(), fw::FirmwareConfigFor(settings, "bmc", ipmi::kBmcAddress),
+        bmc.Controller(), fw::FirmwareConfigFor(settings, "bmc", ipmi::kBmcAddress, bmc.Identity()),
         machine.Clock(), machine.Log()));
     for (const std::uint8_t address : kSatellitesWithFirmware) {
         if (ipmb::Satellite* satellite = bmc.Ipmb().Find(kPrimaryIpmb, address)) {
             mControllers.push_back(std::make_unique<fw::FirmwareController>(
-                *satellite, fw::FirmwareConfigFor(settings, satellite->Name(), address),
+                *satellite,
+                fw::FirmwareConfigFor(settings, satellite->Name(), address, satellite->Identity()),
                 machine.Clock(), machine.Log()));
         }
     }

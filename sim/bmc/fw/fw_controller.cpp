@@ -62,6 +62,8 @@ FirmwareController::FirmwareController(ipmi::Controller& controller, FirmwareCon
                   "cc=-- at=" + std::to_string(mClock.NowNs()) + " note=restarting"});
         return true;
     });
+    // A controller the settings start in transfer mode takes firmware at once.
+    if (mController.Identity().transferMode) mMode = TransferMode::kVarno;
     Start();
 }
 
@@ -256,6 +258,7 @@ ipmi::Response FirmwareController::RangeCheckSum(const ipmi::Request& request) {
     const auto last = static_cast<std::uint16_t>(request.data[2] | request.data[3] << 8);
     std::string detail =
         " segment=" + Hex16(mSegment) + " first=" + Hex16(first) + " last=" + Hex16(last);
+    const std::uint32_t start = Address(first);
     // A last offset below the first runs on into the next segment, as a
     // host's range of up to 64 KiB from an address that is not aligned does.
     const std::size_t length = static_cast<std::uint16_t>(last - first) + std::size_t{1};

@@ -97,7 +97,7 @@ BlockVersion ParseVersion(const std::string& key, const std::string& text) {
 }
 
 FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& name,
-                                 std::uint8_t address) {
+                                 std::uint8_t address, const ipmi::DeviceIdentity& identity) {
     const std::string prefix = "fw." + name + ".";
     const std::optional<ControllerKind> kind = KindOfAddress(address);
     if (!kind)
@@ -109,10 +109,17 @@ FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& na
     config.vitesse =
         *kind == ControllerKind::kHotSwap && settings.Get("fw.vitesse", "hsc1") == name;
     config.image = DefaultImageSpec(*kind, address, config.vitesse);
-    if (bmc) {
-        config.image.productId =
-            static_cast<std::uint16_t>(SettingNumber(settings, "bmc.product_id", 0x0100, 0xFFFF));
+    // The first image carries what the controller's identity reports, so a
+    // machine described by its identity settings alone reports them still.
+    const BlockVersion reported{identity.firmwareMajor, identity.firmwareMinor};
+    if (*kind == ControllerKind::kHotSwap) {
+        config.image.boot = reported;
+    } else {
+        config.image.opCode = reported;
+        config.image.boot = {identity.auxFirmware[0], identity.auxFirmware[1]};
+        config.image.pia = {identity.auxFirmware[2], identity.auxFirmware[3]};
     }
+    config.image.productId = identity.productId;
     ReadImage(settings, prefix, config.image);
 
     config.bufferUnits =

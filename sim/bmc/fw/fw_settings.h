@@ -21,13 +21,16 @@
 //   fw.NAME.protect=FIRST:LAST,...  address ranges no write may touch
 //   fw.NAME.file=fw-NAME.bin  the memory in the state directory
 //   The first image, before any file (sim/bmc/fw/fw_image_builder.h):
-//   fw.NAME.boot_version=1.00  fw.NAME.opcode_version=1.20
-//   fw.NAME.pia_version=1.00   fw.NAME.efs_version=1.00
+//   fw.NAME.boot_version  fw.NAME.opcode_version  fw.NAME.pia_version
+//   fw.NAME.efs_version=1.00
 //                           MAJOR.MINOR, the minor as the hexadecimal byte
-//                           Get Device ID reports ("1.20": 01h, 20h)
+//                           Get Device ID reports ("1.20": 01h, 20h); by
+//                           default what the controller's identity reports
+//                           (PREFIX.firmware, PREFIX.aux_firmware), so
+//                           its Get Device ID answers as configured
 //   fw.NAME.identification=SIMBMC  the BootInfo identification string
 //   fw.NAME.block_format=6  fw.NAME.pia_type=2
-// The BMC's image names bmc.product_id (default 0100h) in its PIA.
+// The image names the identity's product ID (bmc.product_id) in its PIA.
 // Faults (TIMES a number or "always"; counts start afresh in each process):
 //   fw.NAME.fault.stop_after=N  after N firmware commands (netFn 08h) the
 //                           controller answers nothing more
@@ -49,6 +52,7 @@
 #include <vector>
 
 #include "sim/bmc/fw/fw_image_builder.h"
+#include "sim/bmc/ipmi_controller.h"
 #include "sim/core/fault_count.h"
 #include "sim/core/settings.h"
 
@@ -78,7 +82,7 @@ struct FirmwareConfig {
 
 // The configuration of the controller NAME at address.
 FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& name,
-                                 std::uint8_t address);
+                                 std::uint8_t address, const ipmi::DeviceIdentity& identity);
 // GetBufferSize's two bytes as "A:B" under key, or the fallback.
 std::array<std::uint8_t, 2> BufferUnits(const Settings& settings, const std::string& key,
                                         std::uint8_t fallback);
