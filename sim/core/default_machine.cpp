@@ -4,6 +4,7 @@
 #include "sim/bios/quorzel.h"
 #include "sim/bmc/bmc.h"
 #include "sim/bmc/fru/fru_storage.h"
+#include "sim/bmc/fw/controller_firmware.h"
 #include "sim/bmc/kcs_interface.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/bmc/sdr/sdr_repository.h"
@@ -57,6 +58,7 @@ void BuildMachine(Machine& machine) {
     Bmc& bmc = machine.Add<Bmc>();
     machine.Add<FruStorage>(bmc);
     machine.Add<SdrRepository>(bmc);
+    machine.Add<ControllerFirmware>(bmc);
     machine.Add<KcsInterface>(bmc);
     machine.Add<LibipmiEndpoint>(bmc);
     // The BIOS describes what it found: the BMC's interface and its own ROM.
