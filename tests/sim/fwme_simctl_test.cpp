@@ -68,6 +68,37 @@ TEST_F(MeSimctl, AStagedImageIsTheNextProcessesFirmwareAndMeShowSavesIt) {
     EXPECT_TRUE(Run("show").Shows("running firmware: 5.12"));
 }
 
+TEST_F(MeSimctl, MeImageBuildsAnImageWhoseVersionTheEngineTakes) {
+    ASSERT_EQ(Run("init").code, 0);
+    struct Case {
+        std::string options;
+        std::size_t size;
+        std::uint8_t major;
+        std::uint8_t minor;
+    } cases[] = {
+        {"", 4096, 3, 0x02},
+        {" --size 300 --version 4.17", 300, 4, 0x17},
+        // Too small for its block: it grows to hold it.
+        {" --size 16 --version 127.FF", 0x40 + 72, 127, 0xFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const CommandOutcome built = Run("me-image " + File("me.bin") + c.options);
+        ASSERT_EQ(built.code, 0) << built.output;
+        const Bytes image = test_support::ReadBytes(File("me.bin"));
+        EXPECT_EQ(image.size(), c.size);
+        const std::pair<std::uint8_t, std::uint8_t> reported(0x80 | c.major, c.minor);
+        EXPECT_TRUE(simtest::ProgramSucceeds(State(), [&] {
+            simtest::ResetAndErase();
+            return simtest::StageImage(image) == 0x00 && simtest::MeFirmwareBytes() == reported;
+        }));
+    }
+    EXPECT_EQ(Run("me-image " + File("x.bin") + " --version 128.00").code, 1);
+    EXPECT_EQ(Run("me-image " + File("x.bin") + " --colour red").code, 1);
+    EXPECT_EQ(Run("me-image " + File("x.bin") + " --size").code, 2);
+    EXPECT_EQ(Run("me-image").code, 2);
+}
+
 TEST_F(MeSimctl, MeShowShowsAStagingInProgressAndRefusesOtherArguments) {
     ASSERT_EQ(Run("init").code, 0);
     EXPECT_EQ(Run("me-show --image").code, 2);

@@ -5,27 +5,14 @@
 #include <fstream>
 #include <iterator>
 
+#include "sim/bmc/fw/fw_blocks.h"
+
 namespace sim::me {
 
 namespace {
 
-constexpr char kSignature[] = "*OpCodeInfo*";
-constexpr std::size_t kSignatureBytes = sizeof kSignature - 1;
-constexpr std::size_t kBlockBytes = 72;
-constexpr std::size_t kMajorAt = 40;
-constexpr std::size_t kMinorAt = 42;
 constexpr std::uint16_t kLargestMajor = 127;
 constexpr std::uint16_t kLargestMinor = 0xFF;
-
-std::uint16_t Word(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
-
-bool ChecksumHolds(std::span<const std::uint8_t> block) {
-    unsigned sum = 0;
-    for (std::size_t at = 0; at + 1 < block.size(); at += 2) sum += Word(block, at);
-    return (sum & 0xFF) == 0;
-}
 
 std::filesystem::path WithSuffix(const std::filesystem::path& base, const char* suffix) {
     return base.string() + suffix;
@@ -40,28 +27,30 @@ std::string FirmwareVersion::Text() const {
 }
 
 ImageVersion FindImageVersion(std::span<const std::uint8_t> image) {
-    const auto* signature = reinterpret_cast<const std::uint8_t*>(kSignature);
-    auto at = image.begin();
-    while (true) {
-        at = std::search(at, image.end(), signature, signature + kSignatureBytes);
-        if (at == image.end()) return {};
-        const auto offset = static_cast<std::size_t>(at - image.begin());
-        // A signature too close to the end, or one whose block does not sum
-        // right, is not a block: the search goes on past it.
-        if (image.size() - offset >= kBlockBytes) {
-            const auto block = image.subspan(offset, kBlockBytes);
-            if (ChecksumHolds(block)) {
-                ImageVersion found{true, std::nullopt, Word(block, kMajorAt),
-                                   Word(block, kMinorAt)};
-                if (found.major <= kLargestMajor && found.minor <= kLargestMinor) {
-                    found.version = FirmwareVersion{static_cast<std::uint8_t>(found.major),
-                                                    static_cast<std::uint8_t>(found.minor)};
-                }
-                return found;
-            }
-        }
-        ++at;
+    const auto block = fw::FindBlock(image, fw::BlockKind::kOpCode);
+    if (!block) return {};
+    const fw::BlockVersion named = fw::VersionOf(*block, fw::BlockKind::kOpCode);
+    ImageVersion found{true, std::nullopt, named.major, named.minor};
+    if (named.major <= kLargestMajor && named.minor <= kLargestMinor) {
+        found.version = FirmwareVersion{static_cast<std::uint8_t>(named.major),
+                                        static_cast<std::uint8_t>(named.minor)};
     }
+    return found;
+}
+
+std::vector<std::uint8_t> BuildMeImage(std::size_t size, FirmwareVersion version) {
+    std::vector<std::uint8_t> image(std::max(size, kMeImageBlockAt + fw::kOpCodeInfoSize), 0xFF);
+    const auto block = std::span(image).subspan(kMeImageBlockAt, fw::kOpCodeInfoSize);
+    const std::string_view signature = fw::Signature(fw::BlockKind::kOpCode);
+    std::fill(block.begin(), block.end(), 0x00);
+    std::copy(signature.begin(), signature.end(), block.begin());
+    block[fw::offset::kFormat] = kMeBlockFormat;
+    fw::WriteU32(block, fw::offset::kOpCodeStart, 0);
+    fw::WriteU32(block, fw::offset::kOpCodeEnd, static_cast<std::uint32_t>(image.size() - 1));
+    fw::WriteU16(block, fw::offset::kOpCodeMajor, version.major);
+    fw::WriteU16(block, fw::offset::kOpCodeMinor, version.minor);
+    fw::SealBlock(block);
+    return image;
 }
 
 void RunningFirmware::Load(const std::filesystem::path& base) {

@@ -3,9 +3,8 @@
 // directory as the engine keeps them in its flash.
 //
 // The version comes from the image's own OpCodeInfo block, the information
-// block every controller's firmware carries: the signature "*OpCodeInfo*",
-// 72 bytes whose 16-bit little-endian words sum to a value with a low byte
-// of 0, the major version at offset 40 and the minor at 42 (u16 each). Get
+// block every controller's firmware carries (sim/bmc/fw/fw_blocks.h): the
+// first one whose checksum holds, its major and minor versions. Get
 // Device ID reports the major in bits 6:0 of its byte 2 and the minor byte
 // as byte 3, so an image whose major is above 127 or whose minor is above
 // FFh names a version the engine cannot report.
@@ -44,6 +43,13 @@ struct ImageVersion {
     std::uint16_t minor = 0;
 };
 ImageVersion FindImageVersion(std::span<const std::uint8_t> image);
+
+// An engine image as its vendor's build makes one: size bytes (at least
+// the block's end) of FFh with an OpCodeInfo block (format 6, the whole
+// image as its area) at kMeImageBlockAt naming the version.
+inline constexpr std::size_t kMeImageBlockAt = 0x40;
+inline constexpr std::uint8_t kMeBlockFormat = 6;
+std::vector<std::uint8_t> BuildMeImage(std::size_t size, FirmwareVersion version);
 
 struct RunningFirmware {
     std::vector<std::uint8_t> image;         // empty: none taken yet
