@@ -1,6 +1,6 @@
 // Requests to the management engine's staging commands as a test writes them
-// by hand, straight to the engine's controller (the bridged path through the
-// BMC has a test of its own), its log entries, and images with an
+// by hand (and the log of the BMC's vendor features), straight to the engine's controller (the
+// bridged path through the BMC has a test of its own), its log entries, and images with an
 // OpCodeInfo block whose checksum is computed here, apart from the
 // simulator's code.
 #ifndef SRVFW_TESTS_SIM_FWME_REQUESTS_H
@@ -136,6 +136,11 @@ inline Bytes MeImage(std::size_t size, std::size_t at, std::uint16_t major, std:
 
 inline std::vector<sim::vendor::LoggedRequest> MeRequests(const std::string& operation = "") {
     return sim::vendor::LoggedRequests(sim::TheMachine().Log(), "me", operation);
+}
+
+// The BMC's vendor feature and chassis capability requests.
+inline std::vector<sim::vendor::LoggedRequest> FwRequests(const std::string& operation) {
+    return sim::vendor::LoggedRequests(sim::TheMachine().Log(), "fw", operation);
 }
 
 }  // namespace simtest

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "sim/bmc/chassis_capabilities.h"
-#include "sim/bmc/fw/vendor_log.h"
 #include "tests/common/files.h"
+#include "tests/sim/fwme_requests.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/settings_of.h"
 
@@ -16,10 +16,6 @@ using simtest::Bytes;
 
 sim::ChassisCapabilities& Reset(simtest::SettingPairs settings = {}) {
     return *sim::ResetMachine(simtest::SettingsOf(settings)).Find<sim::ChassisCapabilities>();
-}
-
-std::vector<sim::vendor::LoggedRequest> Logged(const std::string& operation) {
-    return sim::vendor::LoggedRequests(sim::TheMachine().Log(), "fw", operation);
 }
 
 Bytes Get() {
@@ -33,9 +29,9 @@ TEST(ChassisCapabilities, GetAnswersTheFlagsAndTheFiveAddresses) {
     EXPECT_EQ(Get(), (Bytes{0x00, 0x20, 0x20, 0x20, 0x20, 0x20}));
     Reset({{"chassis.capabilities", "0x0D"}, {"chassis.addresses", "0x20,0x22,0x20,0xC0,0x00"}});
     EXPECT_EQ(Get(), (Bytes{0x0D, 0x20, 0x22, 0x20, 0xC0, 0x00}));
-    EXPECT_EQ(Logged("chassis_get").back().value, 0x0Du);
+    EXPECT_EQ(simtest::FwRequests("chassis_get").back().value, 0x0Du);
     EXPECT_EQ(AskBmc(0x00, 0x00, {0x00}).completionCode, 0xC7);
-    EXPECT_EQ(Logged("chassis_get").back().completionCode, 0xC7);
+    EXPECT_EQ(simtest::FwRequests("chassis_get").back().completionCode, 0xC7);
 }
 
 TEST(ChassisCapabilities, SetChangesTheLockoutAndTheAddressesOnly) {
@@ -78,7 +74,7 @@ TEST(ChassisCapabilities, SetChangesTheLockoutAndTheAddressesOnly) {
         EXPECT_TRUE(AskBmc(0x00, 0x05, {}).data.empty());
         EXPECT_EQ(Get(), c.after);
         EXPECT_EQ(chassis.FrontPanelLockout(), (c.after[0] & 0x02) != 0);
-        const auto sets = Logged("chassis_set");
+        const auto sets = simtest::FwRequests("chassis_set");
         ASSERT_EQ(sets.size(), 2u);
         EXPECT_EQ(sets[0].completionCode, c.code);
         if (c.code != 0xC7) {

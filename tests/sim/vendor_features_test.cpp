@@ -7,7 +7,9 @@
 
 #include <sstream>
 
+#include "sim/bmc/fw/fw_log.h"
 #include "tests/common/files.h"
+#include "tests/sim/fwme_requests.h"
 #include "tests/sim/ipmi_frames.h"
 #include "tests/sim/settings_of.h"
 
@@ -18,10 +20,6 @@ using simtest::Bytes;
 
 sim::BmcVendorFeatures& Reset(simtest::SettingPairs settings = {}) {
     return *sim::ResetMachine(simtest::SettingsOf(settings)).Find<sim::BmcVendorFeatures>();
-}
-
-std::vector<sim::vendor::LoggedRequest> Logged(const std::string& operation) {
-    return sim::vendor::LoggedRequests(sim::TheMachine().Log(), "fw", operation);
 }
 
 TEST(VendorFeatures, AnswerTheRmmsPresenceAndVersion) {
@@ -55,7 +53,7 @@ TEST(VendorFeatures, AnswerTheRmmsPresenceAndVersion) {
         const sim::ipmi::Response response = AskBmc(0x30, 0x71, c.request);
         EXPECT_EQ(response.completionCode, c.code);
         EXPECT_EQ(response.data, c.data);
-        const auto logged = Logged("features");
+        const auto logged = simtest::FwRequests("features");
         ASSERT_EQ(logged.size(), 1u);
         EXPECT_EQ(logged[0].completionCode, c.code);
         EXPECT_EQ(logged[0].value, c.loggedValue);
@@ -70,7 +68,7 @@ TEST(VendorFeatures, TheNoDataFaultStrikesOnlyTheTimesItCounts) {
     EXPECT_TRUE(AskBmc(0x30, 0x71, {0, 1, 0, 0}).data.empty());
     EXPECT_TRUE(AskBmc(0x30, 0x71, {0, 3, 0, 0}).data.empty());
     EXPECT_EQ(AskBmc(0x30, 0x71, {0, 3, 0, 0}).data, (Bytes{0x03, 0x01, 0x05}));
-    EXPECT_EQ(Logged("features")[1].note, "fault: no data");
+    EXPECT_EQ(simtest::FwRequests("features")[1].note, "fault: no data");
 }
 
 TEST(VendorFeatures, TheFrontPanelLockFollowsF0hAnd00h) {
@@ -89,14 +87,29 @@ TEST(VendorFeatures, TheFrontPanelLockFollowsF0hAnd00h) {
         EXPECT_EQ(response.completionCode, step.code);
         EXPECT_TRUE(response.data.empty());
         EXPECT_EQ(features.FrontPanelLocked(), step.locked);
-        const auto logged = Logged("panel_lock").back();
+        const auto logged = simtest::FwRequests("panel_lock").back();
         EXPECT_EQ(logged.completionCode, step.code);
         if (step.code != 0xC7) {
             EXPECT_EQ(logged.address, step.request[0]);
             EXPECT_EQ(logged.value, step.locked ? 1u : 0u);
         }
     }
-    EXPECT_EQ(Logged("panel_lock").size(), std::size(steps));
+    EXPECT_EQ(simtest::FwRequests("panel_lock").size(), std::size(steps));
+}
+
+TEST(VendorFeatures, TheFirmwareLogReaderSeesTheBmcAndTheCodeOfEachRequest) {
+    Reset();
+    ASSERT_EQ(AskBmc(0x30, 0x1E, {0x07}).completionCode, 0xCC);
+    ASSERT_EQ(AskBmc(0x30, 0x71, {0, 1, 0, 0}).completionCode, 0x00);
+    const auto commands = sim::fw::FirmwareLog(sim::TheMachine().Log());
+    ASSERT_EQ(commands.size(), 2u);
+    EXPECT_EQ(commands[0].operation, "panel_lock");
+    EXPECT_EQ(commands[0].controller, 0x20);
+    EXPECT_EQ(commands[0].completionCode, 0xCC);
+    EXPECT_EQ(commands[0].Number("arg"), 0x07u);
+    EXPECT_EQ(commands[1].operation, "features");
+    EXPECT_EQ(commands[1].completionCode, 0x00);
+    EXPECT_EQ(commands[1].Number("count"), 0x01u);
 }
 
 TEST(VendorFeatures, TheFrontPanelLockIsKeptInTheStateDirectory) {

@@ -3,18 +3,10 @@
 // and checksum hold.
 #include <cstdio>
 
+#include "sim/bmc/fw/fw_blocks.h"
 #include "sim/bmc/fw/me_staging.h"
 
 namespace sim {
-
-namespace {
-
-std::uint32_t Long(std::span<const std::uint8_t> data) {
-    return static_cast<std::uint32_t>(data[0] | data[1] << 8 | data[2] << 16 |
-                                      static_cast<std::uint32_t>(data[3]) << 24);
-}
-
-}  // namespace
 
 ipmi::Response ManagementEngine::OpenArea(const ipmi::Request& request) {
     vendor::LoggedRequest entry{"open", request.data[0]};
@@ -55,8 +47,8 @@ ipmi::Response ManagementEngine::WriteArea(const ipmi::Request& request) {
 }
 
 ipmi::Response ManagementEngine::CloseArea(const ipmi::Request& request) {
-    const std::uint32_t length = Long(request.data);
-    const auto checksum = static_cast<std::uint16_t>(request.data[4] | request.data[5] << 8);
+    const std::uint32_t length = fw::ReadU32(request.data, 0);
+    const std::uint16_t checksum = fw::ReadU16(request.data, 4);
     vendor::LoggedRequest entry{"close", checksum, length};
     if (auto refused = Unready(entry, std::nullopt)) return *refused;
     if (!mArea) return Answer(entry, ipmi::kNotSupportedInState, "no area open");

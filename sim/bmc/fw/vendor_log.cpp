@@ -4,13 +4,23 @@
 
 namespace sim::vendor {
 
+namespace {
+
+constexpr std::uint8_t kEngineAddress = 0x2C;
+constexpr std::uint8_t kBmcAddress = 0x20;
+
+}  // namespace
+
 void LogRequest(RequestLog& log, const std::string& component, const LoggedRequest& request) {
-    char head[48];
-    std::snprintf(head, sizeof head, "cc=%02X at=%llu", request.completionCode,
-                  static_cast<unsigned long long>(request.atNs));
+    char head[96];
+    std::snprintf(head, sizeof head, "cc=%02X at=%llu arg=%llX count=%llX", request.completionCode,
+                  static_cast<unsigned long long>(request.atNs),
+                  static_cast<unsigned long long>(request.address),
+                  static_cast<unsigned long long>(request.value));
     std::string detail = head;
     if (!request.note.empty()) detail += "; " + request.note;
-    log.Add({component, request.operation, request.address, request.value, 0, detail});
+    const std::uint8_t controller = component == kMeComponent ? kEngineAddress : kBmcAddress;
+    log.Add({component, request.operation, controller, request.completionCode, 0, detail});
 }
 
 ipmi::Response Answer(Machine& machine, const std::string& component, LoggedRequest& entry,
@@ -36,11 +46,14 @@ void ServeLogged(ipmi::CommandTable& commands, Machine& machine, const std::stri
 std::optional<LoggedRequest> ReadLoggedRequest(const LogEntry& entry) {
     unsigned code = 0;
     unsigned long long at = 0;
+    unsigned long long arg = 0;
+    unsigned long long count = 0;
     int used = 0;
-    if (std::sscanf(entry.detail.c_str(), "cc=%2x at=%llu%n", &code, &at, &used) != 2) {
+    if (std::sscanf(entry.detail.c_str(), "cc=%2x at=%llu arg=%llx count=%llx%n", &code, &at, &arg,
+                    &count, &used) != 4) {
         return std::nullopt;
     }
-    LoggedRequest request(entry.operation, entry.address, entry.value);
+    LoggedRequest request(entry.operation, arg, count);
     request.completionCode = static_cast<std::uint8_t>(code);
     request.atNs = at;
     const std::string rest = entry.detail.substr(static_cast<std::size_t>(used));

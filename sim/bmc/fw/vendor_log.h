@@ -1,16 +1,21 @@
 // What our controllers' vendor commands were asked, in the request log: the
 // management engine's staging commands (component "me") and the BMC's
-// vendor features with the chassis capabilities (component "fw"). One entry
-// per request that reached a handler:
+// vendor features with the chassis capabilities (component "fw", beside
+// the firmware commands of sim/bmc/fw/fw_log.h and in their columns, so
+// that a reader of either sees every entry the same way). One entry per
+// request that reached a handler:
 //   operation  the command's short name (each component lists its own)
-//   address    the request's leading field: a sequence number, an area, a
-//              checksum, a lock byte (0 when it has none)
-//   value      a count or a result: the bytes a write carried, the length a
-//              close named, the status byte answered
-//   detail     "cc=00 at=1500000", then "; NOTE" when the answer is not
-//              plain success or an injected fault struck ("busy", "sequence
-//              3, expected 2", "fault: ..."). at is the virtual time in ns,
-//              so the polls of an erase show.
+//   address    the controller's slave address (2Ch the engine, 20h the BMC)
+//   value      the completion code answered
+//   detail     "cc=00 at=1500000 arg=01 count=1", then "; NOTE" when the
+//              answer is not plain success or an injected fault struck
+//              ("busy", "sequence 3, expected 2", "fault: ..."). at is the
+//              virtual time in ns (decimal), so the polls of an erase show;
+//              arg is the request's leading field (a sequence number, an
+//              area, a checksum, a lock byte; 0 when it has none) and count
+//              a count or a result (the bytes a write carried, the length
+//              a close named, the status byte answered), both hexadecimal.
+// LoggedRequest reads arg back as address and count as value.
 #ifndef SRVFW_SIM_BMC_FW_VENDOR_LOG_H
 #define SRVFW_SIM_BMC_FW_VENDOR_LOG_H
 
