@@ -26,8 +26,8 @@
 // Faults: bmc.fault.answer (sim/bmc/ipmi_controller.h).
 //
 // Request log: component "fw" (sim/bmc/fw/vendor_log.h), operations
-// "chassis_get" (value = the flags answered) and "chassis_set" (address =
-// the flags asked for, value = the flags kept).
+// "chassis_get" (count = the flags answered) and "chassis_set" (arg =
+// the flags asked for, count = the flags kept).
 #ifndef SRVFW_SIM_BMC_CHASSIS_CAPABILITIES_H
 #define SRVFW_SIM_BMC_CHASSIS_CAPABILITIES_H
 

@@ -77,10 +77,10 @@
 //                          engine stays in normal operation
 //
 // Request log: component "me" (sim/bmc/fw/vendor_log.h), operations "reset"
-// (address = the byte), "status" (value = the status byte answered),
-// "erase" (value = the ns left of the erase, 0 once done), "open" (address
-// = area), "write" (address = sequence number, value = bytes), "close"
-// (address = checksum, value = length).
+// (arg = the byte), "status" (count = the status byte answered),
+// "erase" (count = the ns left of the erase, 0 once done), "open" (arg
+// = area), "write" (arg = sequence number, count = bytes), "close"
+// (arg = checksum, count = length).
 #ifndef SRVFW_SIM_BMC_FW_ME_STAGING_H
 #define SRVFW_SIM_BMC_FW_ME_STAGING_H
 

@@ -25,9 +25,9 @@
 //   (bmc.fault.answer, sim/bmc/ipmi_controller.h, refuses any command)
 //
 // Request log: component "fw" (sim/bmc/fw/vendor_log.h), operations
-// "features" (address = the query, value = the first answer byte after the
+// "features" (arg = the query, count = the first answer byte after the
 // echoed query: the flags, or the major version) and "panel_lock"
-// (address = the byte; value = 1 when the front panel is locked after it).
+// (arg = the byte; count = 1 when the front panel is locked after it).
 #ifndef SRVFW_SIM_BMC_FW_VENDOR_FEATURES_H
 #define SRVFW_SIM_BMC_FW_VENDOR_FEATURES_H
 
