@@ -32,20 +32,23 @@ struct DeviceVersions {
 TEST_F(DuvaneLibraryTest, RunningVersionsComeFromEachControllersDeviceId) {
     const DeviceVersions cases[] = {
         {"BMC",
-         {{"bmc.firmware", "2.35"}, {"bmc.aux_firmware", "01100203"}},
+         {{"fw.bmc.opcode_version", "2.35"},
+          {"fw.bmc.boot_version", "1.10"},
+          {"fw.bmc.pia_version", "2.03"}},
          DUVANE_DEVICE_BMC,
          L"2.35",
          L"1.10",
          L"2.03"},
+        // The front panel carries no PIA: its version bytes are zero.
         {"front panel",
-         {{"ipmb.front_panel.firmware", "1.07"}, {"ipmb.front_panel.aux_firmware", "00420100"}},
+         {{"fw.front_panel.opcode_version", "1.07"}, {"fw.front_panel.boot_version", "0.42"}},
          DUVANE_DEVICE_FRONT_PANEL,
          L"1.07",
          L"0.42",
-         L"1.00"},
+         L"0.00"},
         // A hot-swap controller reports its boot version where the others
         // have the operational code's, and no PIA.
-        {"hot-swap", {{"ipmb.hsc0.firmware", "3.01"}}, DUVANE_DEVICE_HSC0, L"3.01", L"3.01", L""},
+        {"hot-swap", {{"fw.hsc0.boot_version", "3.01"}}, DUVANE_DEVICE_HSC0, L"3.01", L"3.01", L""},
         {"engine", {{"ipmb.me.firmware", "4.12"}}, DUVANE_DEVICE_ME, L"4.12", L"", L""},
     };
     for (const DeviceVersions& c : cases) {
