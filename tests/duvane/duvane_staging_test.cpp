@@ -5,6 +5,7 @@
 #include "sim/bmc/fw/me_staging.h"
 #include "sim/core/machine.h"
 #include "tests/duvane/duvane_library.h"
+#include "tests/duvane/firmware_log.h"
 
 namespace duvane_test {
 namespace {
@@ -32,21 +33,6 @@ std::uint16_t ExpectedChecksum(const Bytes& image) {
     return static_cast<std::uint16_t>(-sum);
 }
 
-// The operations, with a run of one operation shown once with its count.
-std::string Collapsed(const std::vector<sim::vendor::LoggedRequest>& requests) {
-    std::string text;
-    for (std::size_t i = 0; i < requests.size();) {
-        std::size_t run = 1;
-        while (i + run < requests.size() && requests[i + run].operation == requests[i].operation) {
-            ++run;
-        }
-        text += (text.empty() ? "" : " ") + requests[i].operation;
-        if (run > 1) text += "*" + std::to_string(run);
-        i += run;
-    }
-    return text;
-}
-
 class DuvaneStagingTest : public DuvaneLibraryTest {
   protected:
     int Commit(const Bytes& image, const std::map<std::string, std::string>& settings,
@@ -66,8 +52,9 @@ TEST_F(DuvaneStagingTest, AnImageIsStagedWholeAndTheEngineRunsItAfterwards) {
         ASSERT_EQ(Commit(image, {{"ipmb.me.staging.erase_ms", "2500"}}, 1), 0) << LastError();
         const auto requests = TakeVendor("me");
         // The erase answers busy until its 2.5 s have passed, one poll a second.
-        EXPECT_EQ(Collapsed(requests), "status reset status erase*4 status*2 open status write*" +
-                                           std::to_string(size) + " close reset");
+        EXPECT_EQ(CollapsedRuns(requests),
+                  "status reset status erase*4 status*2 open status write*" + std::to_string(size) +
+                      " close reset");
         const auto writes = TakeVendor("me", "write");
         ASSERT_EQ(writes.size(), size);
         for (std::size_t i = 0; i < size; ++i) {
@@ -170,7 +157,7 @@ TEST_F(DuvaneStagingTest, FaultsEndTheUpdateWithTheEngineOutOfTransferMode) {
         std::map<std::string, std::string> settings = c.settings;
         settings.emplace("ipmb.me.staging.erase_ms", "0");
         EXPECT_EQ(Commit(Filler(8), settings, c.platform), c.status) << LastError();
-        EXPECT_EQ(Collapsed(TakeVendor("me")), c.operations);
+        EXPECT_EQ(CollapsedRuns(TakeVendor("me")), c.operations);
         if (c.message != 0) {
             EXPECT_EQ(LastError(), Text(c.message));
         }
@@ -187,7 +174,7 @@ TEST_F(DuvaneStagingTest, WithNoAreaSelectedNothingIsStagedAndTheSlotIsUsedUp) {
     ASSERT_EQ(t.SelectDeviceAddress(&t, DUVANE_DEVICE_ME), 0);
     // Nothing selected: the engine is reset and erased but nothing staged.
     EXPECT_EQ(t.CommitConfigurationToSystem(&t), 0);
-    EXPECT_EQ(Collapsed(TakeVendor("me")), "status reset status erase status reset");
+    EXPECT_EQ(CollapsedRuns(TakeVendor("me")), "status reset status erase status reset");
     EXPECT_FALSE(Engine().InTransferMode());
     // The slot was committed once; the next commit has no image.
     EXPECT_EQ(t.CommitConfigurationToSystem(&t), kNoImage);

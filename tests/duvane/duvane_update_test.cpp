@@ -10,6 +10,7 @@
 #include "sim/bmc/fw/fw_log.h"
 #include "sim/core/machine.h"
 #include "tests/duvane/duvane_library.h"
+#include "tests/duvane/firmware_log.h"
 
 namespace duvane_test {
 namespace {
@@ -23,30 +24,6 @@ constexpr std::uint64_t kNsPerSecond = 1'000'000'000;
 
 sim::fw::FirmwareController& Controller(std::uint8_t address) {
     return *sim::TheMachine().Find<sim::ControllerFirmware>()->Find(address);
-}
-
-std::vector<LoggedCommand> Commands(const std::string& operation = "") {
-    std::vector<LoggedCommand> commands;
-    for (LoggedCommand& command : sim::fw::FirmwareLog(sim::TheMachine().Log())) {
-        if (operation.empty() || command.operation == operation) commands.push_back(command);
-    }
-    return commands;
-}
-
-// The operations, a run of one shown once with its count.
-std::string Operations() {
-    std::string text;
-    const auto commands = Commands();
-    for (std::size_t i = 0; i < commands.size();) {
-        std::size_t run = 1;
-        while (i + run < commands.size() && commands[i + run].operation == commands[i].operation) {
-            ++run;
-        }
-        text += (text.empty() ? "" : " ") + commands[i].operation;
-        if (run > 1) text += "*" + std::to_string(run);
-        i += run;
-    }
-    return text;
 }
 
 sim::fw::ImageSpec NewBmcImage() {
@@ -288,7 +265,7 @@ TEST_F(DuvaneUpdateTest, BmcRefreshRestartsTheBmcAndWaits) {
     Boot();
     const std::uint64_t start = sim::TheMachine().Clock().NowNs();
     EXPECT_EQ(t.BmcRefresh(&t), 0);
-    EXPECT_EQ(Operations(), "enter exit");
+    EXPECT_EQ(CollapsedRuns(Commands()), "enter exit");
     EXPECT_GE(double(sim::TheMachine().Clock().NowNs() - start) / kNsPerSecond, 160.0);
     EXPECT_FALSE(Controller(0x20).InTransferMode());
 }
