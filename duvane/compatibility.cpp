@@ -91,12 +91,18 @@ int CDuvane::IsConfigurationFileForSystem(CfwFile& image, bool& forSystem) {
 
 int CDuvane::ReadEfsConfigurationFromSystem(CfwFile& image) {
     if (!image.HasArea(BMC_FW_AREA_EFS)) return DUVANE_SUCCESS;
+    // The BMC shows its firmware memory only in transfer mode.
+    if (const int status = EnterFwTransferMode(DUVANE_DEVICE_BMC, "VARNO")) {
+        LeaveTransferMode(DUVANE_DEVICE_BMC);
+        return status;
+    }
     std::vector<std::uint8_t> block;
     if (const int status = ReadDeviceBlock(DUVANE_DEVICE_BMC, image.Range(BMC_FW_AREA_EFS),
                                            "*EFS_Image*", kEfsBlockSize, block)) {
         LeaveTransferMode(DUVANE_DEVICE_BMC);
         return status;
     }
+    if (const int status = ExitFwTransferMode(DUVANE_DEVICE_BMC, 0)) return status;
     const auto ours = image.EfsBlock();
     const bool same = std::equal(block.begin() + kEfsPlatformName,
                                  block.begin() + kEfsPlatformName + kPlatformNameLength,

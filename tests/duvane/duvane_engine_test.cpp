@@ -33,8 +33,8 @@ class DuvaneEngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sim::ResetMachine({});
-        const auto spec = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kFrontPanel, 0x22);
-        test_support::WriteBytes(mScratch.Path() / "fp.bin", sim::fw::BuildBinary(spec));
+        const auto recipe = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kFrontPanel, 0x22);
+        test_support::WriteBytes(mScratch.Path() / "fp.bin", sim::fw::BuildBinary(recipe));
         ASSERT_EQ(mImage.ProcessFile((mScratch.Path() / "fp.bin").wstring().c_str(), nullptr), 0);
         mEngine = std::make_unique<CDuvane>();
         mEngine->UseImage(&mImage);

@@ -27,10 +27,10 @@ sim::fw::FirmwareController& Controller(std::uint8_t address) {
 }
 
 sim::fw::ImageSpec NewBmcImage() {
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kBmc, 0x20);
-    spec.opCode = {2, 0x41};
-    spec.boot = {1, 0x07};
-    return spec;
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kBmc, 0x20);
+    recipe.opCode = {2, 0x41};
+    recipe.boot = {1, 0x07};
+    return recipe;
 }
 
 class DuvaneUpdateTest : public DuvaneLibraryTest {
@@ -55,8 +55,8 @@ Bytes HexBytes(const std::string& text) {
 
 TEST_F(DuvaneUpdateTest, TheBmcTakesItsOperationalCodeInLargeBlocksOverTheSessionPath) {
     Boot();
-    const sim::fw::ImageSpec spec = NewBmcImage();
-    const Bytes image = sim::fw::BuildBinary(spec);
+    const sim::fw::ImageSpec recipe = NewBmcImage();
+    const Bytes image = sim::fw::BuildBinary(recipe);
     ASSERT_EQ(Commit(image, FW_FILE_BINARY, {BMC_FW_AREA_OPCODE}), 0) << LastError();
     const auto enter = Commands("enter");
     ASSERT_EQ(enter.size(), 1u);
@@ -170,8 +170,8 @@ TEST_F(DuvaneUpdateTest, ABmcThatStopsAnsweringMidTransferFailsTheUpdate) {
 
 TEST_F(DuvaneUpdateTest, AnAreaMissingFromTheImageStopsTheCommitBeforeAnythingIsSent) {
     Boot();
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
-    EXPECT_EQ(Commit(HexBytes(sim::fw::BuildHex(spec)), FW_FILE_HEX, {BMC_FW_AREA_PIA}),
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
+    EXPECT_EQ(Commit(HexBytes(sim::fw::BuildHex(recipe)), FW_FILE_HEX, {BMC_FW_AREA_PIA}),
               static_cast<int>(0xC00A0023));
     EXPECT_NE(LastError().find(L"pia"), std::wstring::npos) << LastError();
     EXPECT_TRUE(Commands().empty());
@@ -179,10 +179,10 @@ TEST_F(DuvaneUpdateTest, AnAreaMissingFromTheImageStopsTheCommitBeforeAnythingIs
 
 TEST_F(DuvaneUpdateTest, TheFrontPanelTakesItsRecordsFromItsBootLoaderThenItsTransferMode) {
     Boot();
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
-    spec.opCode = {1, 0x33};
-    const Bytes binary = sim::fw::BuildBinary(spec);
-    ASSERT_EQ(Commit(HexBytes(sim::fw::BuildHex(spec)), FW_FILE_HEX, {}), 0) << LastError();
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
+    recipe.opCode = {1, 0x33};
+    const Bytes binary = sim::fw::BuildBinary(recipe);
+    ASSERT_EQ(Commit(HexBytes(sim::fw::BuildHex(recipe)), FW_FILE_HEX, {}), 0) << LastError();
     std::vector<std::string> signatures;
     for (const LoggedCommand& enter : Commands("enter"))
         signatures.push_back(enter.Field("signature"));
@@ -200,8 +200,8 @@ TEST_F(DuvaneUpdateTest, TheFrontPanelTakesItsRecordsFromItsBootLoaderThenItsTra
 TEST_F(DuvaneUpdateTest, AFrontPanelWriteFailureOfTheOperationalCodeLeavesTransferMode) {
     // The boot area's writes come first; the protected range lies in the
     // operational code.
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
-    const std::string hex = sim::fw::BuildHex(spec);
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
+    const std::string hex = sim::fw::BuildHex(recipe);
     Boot({{"fw.front_panel.protect", "0x2000:0x2FFF"}});
     EXPECT_EQ(Commit(HexBytes(hex), FW_FILE_HEX, {}), kTransferFailed);
     EXPECT_EQ(LastError(), Text(18));
@@ -211,9 +211,9 @@ TEST_F(DuvaneUpdateTest, AFrontPanelWriteFailureOfTheOperationalCodeLeavesTransf
 
 TEST_F(DuvaneUpdateTest, AVitesseHotSwapControllerTakesItsOperationalCodeAndPia) {
     Boot({{"fw.vitesse", "hsc1"}});
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kHotSwap, 0xC2, true);
-    spec.opCode = {3, 0x10};
-    const Bytes image = sim::fw::BuildBinary(spec);
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kHotSwap, 0xC2, true);
+    recipe.opCode = {3, 0x10};
+    const Bytes image = sim::fw::BuildBinary(recipe);
     ASSERT_EQ(Load(image, FW_FILE_BINARY), 0) << LastError();
     bool forSystem = false;
     ASSERT_EQ(t.IsConfigurationFileForSystem(&t, forSystem), 0);
@@ -239,9 +239,9 @@ TEST_F(DuvaneUpdateTest, AnImageForAnotherProductIsNotForThisSystem) {
     ASSERT_EQ(t.SelectDeviceAddress(&t, DUVANE_DEVICE_BMC), 0);
     ASSERT_EQ(t.LoadConfigurationFromSystem(&t), 0);
     for (const std::uint16_t product : {std::uint16_t{0x0200}, std::uint16_t{0x0100}}) {
-        sim::fw::ImageSpec spec = NewBmcImage();
-        spec.productId = product;
-        ASSERT_EQ(Load(sim::fw::BuildBinary(spec), FW_FILE_BINARY), 0);
+        sim::fw::ImageSpec recipe = NewBmcImage();
+        recipe.productId = product;
+        ASSERT_EQ(Load(sim::fw::BuildBinary(recipe), FW_FILE_BINARY), 0);
         bool forSystem = product != 0x0200;
         EXPECT_EQ(t.IsConfigurationFileForSystem(&t, forSystem), 0);
         EXPECT_EQ(forSystem, product == 0x0200);
@@ -253,8 +253,8 @@ TEST_F(DuvaneUpdateTest, TheBlockSizeIsTheSmallerCountBoundedByTheBmcs) {
     // 10h and 08h units: 32 bytes; the front panel answering more than the
     // BMC takes is cut to the BMC's size.
     Boot({{"fw.bmc.buffer_units", "0x10:0x08"}, {"fw.front_panel.buffer_units", "0x40:0x40"}});
-    sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
-    ASSERT_EQ(Commit(HexBytes(sim::fw::BuildHex(spec)), FW_FILE_HEX, {}), 0) << LastError();
+    sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
+    ASSERT_EQ(Commit(HexBytes(sim::fw::BuildHex(recipe)), FW_FILE_HEX, {}), 0) << LastError();
     const auto sizes = Commands("buffer-size");
     ASSERT_EQ(sizes.size(), 2u);
     EXPECT_EQ(sizes[0].controller, 0x20);
@@ -268,6 +268,27 @@ TEST_F(DuvaneUpdateTest, BmcRefreshRestartsTheBmcAndWaits) {
     EXPECT_EQ(CollapsedRuns(Commands()), "enter exit");
     EXPECT_GE(double(sim::TheMachine().Clock().NowNs() - start) / kNsPerSecond, 160.0);
     EXPECT_FALSE(Controller(0x20).InTransferMode());
+}
+
+TEST_F(DuvaneUpdateTest, TheBmcsEfsPlatformNameIsComparedWithTheImages) {
+    for (const char* name : {"SIMPLATFORM", "OTHERPLATFORM"}) {
+        SCOPED_TRACE(name);
+        Boot();
+        sim::fw::ImageSpec recipe = NewBmcImage();
+        recipe.platformName = name;
+        ASSERT_EQ(Load(sim::fw::BuildBinary(recipe), FW_FILE_BINARY), 0) << LastError();
+        sim::TheMachine().Log().Clear();
+        EXPECT_EQ(t.ReadEfsConfigurationFromSystem(&t), 0) << LastError();
+        const bool same = std::string(name) == "SIMPLATFORM";
+        EXPECT_NE(gDisplayed.find(same ? L"are matching" : L"doesn't match"), std::wstring::npos)
+            << std::string(gDisplayed.begin(), gDisplayed.end());
+        const std::string operations = CollapsedRuns(Commands());
+        EXPECT_EQ(operations.substr(0, 16), "enter segment re");
+        EXPECT_EQ(operations.substr(operations.size() - 4), "exit");
+        EXPECT_FALSE(Controller(0x20).InTransferMode());
+        t.DeInitialize(&t);
+        gDisplayed.clear();
+    }
 }
 
 }  // namespace
