@@ -191,7 +191,7 @@ void PrintUpdate(std::ostream& out, bool json, const FwUpdateOutcome& outcome) {
         writer.Key("file").String(ValidUtf8(plan.image.file.string()));
         JsonDevice(writer, plan.device);
         JsonForSystem(writer, plan.forSystem);
-        writer.Key("dry_run").Bool(!outcome.written);
+        writer.Key("dry_run").Bool(outcome.dryRun);
         writer.Key("written").Bool(outcome.written);
         writer.Key("areas").BeginArray();
         for (const AreaChange& change : plan.areas) {

@@ -152,6 +152,7 @@ FwUpdateOutcome UpdateFirmware(FwLibrary& library, const FwUpdateRequest& reques
                                const ProgressDisplay& progress) {
     FwUpdateOutcome outcome;
     outcome.plan = Plan(library, request);
+    outcome.dryRun = request.dryRun;
     if (request.dryRun) return outcome;
 
     for (const AreaChange& area : outcome.plan.areas) {

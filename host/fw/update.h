@@ -39,6 +39,7 @@ struct FwUpdatePlan {
 
 struct FwUpdateOutcome {
     FwUpdatePlan plan;
+    bool dryRun = false;
     bool written = false;
     std::vector<std::string> completed;  // the library's phases, as labelled
     RunningVersions after;               // read again after the update
