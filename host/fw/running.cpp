@@ -32,11 +32,15 @@ RunningVersions ReadRunningVersions(FwLibrary& library, unsigned char device) {
         // The library copies a fixed number of characters, without
         // promising an end.
         std::array<wchar_t, DUVANE_VERSION_LENGTH + 1> version{};
-        library.Call("reading the running version", &_EFI_DUVANE_INTERFACE::GetVersionFromSystem,
-                     version.data());
+        // A controller reports no version for an area it does not have
+        // (the library may say so with a status, or with an empty text).
+        if (library.Try("reading the running version", &_EFI_DUVANE_INTERFACE::GetVersionFromSystem,
+                        version.data()) != 0) {
+            library.TakeLastError();
+            continue;
+        }
         version.back() = L'\0';
         std::string text = ToUtf8(version.data());
-        // A controller reports no version for an area it does not have.
         if (!text.empty()) running.areas.push_back({&name, std::move(text)});
     }
     return running;
