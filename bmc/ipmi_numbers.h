@@ -11,11 +11,25 @@
 namespace ipmi {
 
 // Network functions of requests, unshifted (a response's is one higher).
+inline constexpr std::uint8_t kNetFnChassis = 0x00;
 inline constexpr std::uint8_t kNetFnApp = 0x06;
 inline constexpr std::uint8_t kNetFnFirmware = 0x08;
 inline constexpr std::uint8_t kNetFnStorage = 0x0A;
 // The BMC vendor's own commands (the SDR area of the BMC firmware).
 inline constexpr std::uint8_t kNetFnOem = 0x30;
+
+// Chassis commands.
+inline constexpr std::uint8_t kGetChassisCapabilities = 0x00;
+inline constexpr std::uint8_t kSetChassisCapabilities = 0x05;
+
+// Firmware commands: a controller's own firmware memory, written while the
+// controller runs its boot code in firmware transfer mode.
+inline constexpr std::uint8_t kEnterFwTransferMode = 0x00;
+inline constexpr std::uint8_t kWriteFwMemory = 0x01;
+inline constexpr std::uint8_t kReadFwMemory = 0x02;
+inline constexpr std::uint8_t kFwRangeChecksum = 0x03;
+inline constexpr std::uint8_t kExitFwTransferMode = 0x04;
+inline constexpr std::uint8_t kSetFwSegment = 0x05;
 
 // Application commands.
 inline constexpr std::uint8_t kGetDeviceId = 0x01;
@@ -38,12 +52,28 @@ inline constexpr std::uint8_t kOpenArea = 0xA1;
 inline constexpr std::uint8_t kWriteToArea = 0xA2;
 inline constexpr std::uint8_t kCloseArea = 0xA3;
 
+// OEM commands of the firmware update: the block size a controller takes,
+// the BMC's advanced features (the RMM among them), the front panel lock,
+// and the management engine's staging area. Open, write and close of the
+// staging area are the area commands above.
+inline constexpr std::uint8_t kFrontPanelLock = 0x1E;
+inline constexpr std::uint8_t kGetBufferSize = 0x66;
+inline constexpr std::uint8_t kGetAdvancedFeatureSupport = 0x71;
+inline constexpr std::uint8_t kEraseStagingArea = 0xA0;
+inline constexpr std::uint8_t kGetUpdateStatus = 0xA6;
+inline constexpr std::uint8_t kResetMe = 0xDF;
+
 // Completion codes.
 inline constexpr std::uint8_t kCompletionOk = 0x00;
 // Get Message: the receive message queue is empty.
 inline constexpr std::uint8_t kMessageQueueEmpty = 0x80;
 // Read/Write FRU Data: the FRU device is busy (committing a write, for one).
 inline constexpr std::uint8_t kFruDeviceBusy = 0x81;
+// The management engine's staging commands: 80h refused, 82h busy, 83h the
+// image does not suit this engine.
+inline constexpr std::uint8_t kStagingRefused = 0x80;
+inline constexpr std::uint8_t kStagingBusy = 0x82;
+inline constexpr std::uint8_t kStagingNotCompatible = 0x83;
 // Send Message: the controller did not acknowledge the request on the bus.
 inline constexpr std::uint8_t kNakOnWrite = 0x83;
 inline constexpr std::uint8_t kNodeBusy = 0xC0;

@@ -23,4 +23,13 @@ void SetErrorMessage(unsigned index, ...) {
     va_end(arguments);
 }
 
+std::wstring DuvaneText(unsigned index, ...) {
+    std::array<wchar_t, kErrorMessageLength> text{};
+    std::va_list arguments;
+    va_start(arguments, index);
+    FormatWideText(text, DuvaneString(index), arguments);
+    va_end(arguments);
+    return text.data();
+}
+
 }  // namespace DirectFwUpdate_Private

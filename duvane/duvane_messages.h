@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "bmc/display.h"
 #include "bmc/string_resource.h"
@@ -26,6 +27,10 @@ const wchar_t* DuvaneString(unsigned index);
 // The last-error message becomes the string at `index`, formatted with the
 // arguments its directives name (cut to the message's length).
 void SetErrorMessage(unsigned index, ...);
+
+// The string at `index` formatted with its arguments, for display texts
+// and progress messages (at most kErrorMessageLength - 1 characters).
+std::wstring DuvaneText(unsigned index, ...);
 
 }  // namespace DirectFwUpdate_Private
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
@@ -68,7 +69,10 @@ class CfwFile {
     std::span<const std::uint8_t> GetUpdateBuffer() const { return mUpdateBuffer; }
     void SelectDeviceArea(EFWUPDATE_DEVICE_AREA area) { mDeviceArea = area; }
 
+    // size counts bytes; an odd last byte is the low byte of its word.
     static bool VerifyChecksum(const unsigned short* block, int size);
+    // Over the complete pairs of the first `length` characters; a character
+    // that is not a hex digit counts as 0.
     static unsigned char strChecksum(const char* hex, int length);
     bool IsHscVitesse() const;
 
@@ -76,7 +80,9 @@ class CfwFile {
     FwFileType FileType() const { return mFileType; }
     const std::wstring& DisplayName() const { return mDisplayName; }
     // Whether the area's block was found; the RMM area follows the EFS block.
-    bool HasArea(BmcFwArea area) const { return mFound[area]; }
+    bool HasArea(BmcFwArea area) const {
+        return area >= 0 && area < BMC_FW_AREA_COUNT && mFound[area];
+    }
     FwAreaRange Range(BmcFwArea area) const;
     // Data records of the area, for progress.
     unsigned RecordCount(BmcFwArea area) const;
@@ -86,6 +92,23 @@ class CfwFile {
     std::uint16_t PiaProductId() const { return mPiaProductId; }
 
   private:
+    // Keeps the display name and empties the image of an earlier read.
+    void StartReading(const wchar_t* path, const wchar_t* displayName);
+    int ParseHexLines(std::FILE* file);
+    void ClearBlocks();
+    void FindInformationBlocks();
+    void TakeBlock(BmcFwArea area, std::span<const std::uint8_t> block);
+    void TakePia(std::span<const std::uint8_t> block);
+    int CheckDevice();
+    int Accept();
+    bool PiaTypeAllowed(std::uint8_t type) const;
+    bool IsVitesseDevice() const;
+    void BuildTexts();
+
+    // Texts a getter hands out as wchar_t*, in buffers of their own so that
+    // building them cannot fail.
+    using VersionText = std::array<wchar_t, DUVANE_VERSION_LENGTH + 1>;
+
     FwFileType mFileType;
     int mPlatform;
     std::wstring mDisplayName;
@@ -102,12 +125,12 @@ class CfwFile {
     std::vector<VARNOHEXREC> mRecords;
     std::vector<std::uint8_t> mUpdateBuffer;
     unsigned char mDeviceAddress = 0;
-    std::wstring mBootVersion;
-    std::wstring mOpCodeVersion;
-    std::wstring mPiaVersionText;
-    std::wstring mEfsVersion;
-    std::wstring mDeviceName;
-    std::wstring mPlatformId;
+    VersionText mBootVersion{};
+    VersionText mOpCodeVersion{};
+    VersionText mPiaVersionText{};
+    VersionText mEfsVersion{};
+    std::array<wchar_t, 6> mDeviceName{};
+    std::array<wchar_t, 17> mPlatformId{};
     EFWUPDATE_DEVICE_AREA mDeviceArea = EFWUPDATE_DEVICE_AREA_OPCODE;
 };
 

@@ -3,7 +3,10 @@
 #include "sim/bios/bios_flash.h"
 #include "sim/bios/quorzel.h"
 #include "sim/bmc/bmc.h"
+#include "sim/bmc/chassis_capabilities.h"
 #include "sim/bmc/fru/fru_storage.h"
+#include "sim/bmc/fw/me_staging.h"
+#include "sim/bmc/fw/vendor_features.h"
 #include "sim/bmc/kcs_interface.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/bmc/sdr/sdr_repository.h"
@@ -57,6 +60,9 @@ void BuildMachine(Machine& machine) {
     Bmc& bmc = machine.Add<Bmc>();
     machine.Add<FruStorage>(bmc);
     machine.Add<SdrRepository>(bmc);
+    machine.Add<BmcVendorFeatures>(bmc);
+    machine.Add<ChassisCapabilities>(bmc);
+    machine.Add<ManagementEngine>(bmc);
     machine.Add<KcsInterface>(bmc);
     machine.Add<LibipmiEndpoint>(bmc);
     // The BIOS describes what it found: the BMC's interface and its own ROM.
