@@ -187,7 +187,7 @@ Controller::Controller(std::string name, std::uint8_t address, const Settings& s
 }
 
 Response Controller::Handle(const Request& request) {
-    if (mStopped) return Response::NoAnswer();
+    if (mStopped || (mSilent && mSilent())) return Response::NoAnswer();
     for (AnswerFault& fault : mAnswerFaults) {
         if (fault.netFn == request.netFn && fault.cmd == request.cmd && fault.times.Strike()) {
             return Response::Code(fault.completionCode);

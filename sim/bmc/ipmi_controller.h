@@ -178,6 +178,10 @@ class Controller {
     // controller that runs again, as after a reset).
     void Stop() { mStopped = true; }
     bool Stopped() const { return mStopped; }
+    // A part that takes the controller down for a while (a firmware
+    // restart) says when: while the gate returns true, every request goes
+    // unanswered, as after Stop.
+    void SetSilence(std::function<bool()> silent) { mSilent = std::move(silent); }
 
     // Identity, commands and faults, indented for Machine::Describe.
     void Describe(std::ostream& out, const std::string& indent) const;
@@ -189,6 +193,7 @@ class Controller {
     CommandTable mCommands;
     std::vector<AnswerFault> mAnswerFaults;
     bool mStopped = false;
+    std::function<bool()> mSilent;
 };
 
 }  // namespace sim::ipmi

@@ -7,6 +7,7 @@
 #include "sim/bmc/fru/fru_storage.h"
 #include "sim/bmc/fw/me_staging.h"
 #include "sim/bmc/fw/vendor_features.h"
+#include "sim/bmc/fw/controller_firmware.h"
 #include "sim/bmc/kcs_interface.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/bmc/sdr/sdr_repository.h"
@@ -63,6 +64,7 @@ void BuildMachine(Machine& machine) {
     machine.Add<BmcVendorFeatures>(bmc);
     machine.Add<ChassisCapabilities>(bmc);
     machine.Add<ManagementEngine>(bmc);
+    machine.Add<ControllerFirmware>(bmc);
     machine.Add<KcsInterface>(bmc);
     machine.Add<LibipmiEndpoint>(bmc);
     // The BIOS describes what it found: the BMC's interface and its own ROM.

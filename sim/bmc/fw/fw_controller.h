@@ -36,16 +36,15 @@
 //     brings the range's sum to 0 modulo 65536: the BMC sums 16-bit
 //     little-endian words (a last odd byte as a word with high byte 0),
 //     the other controllers bytes.
-//   GetBufferSize (30h/66h, in any mode): bytes 0 and 1, the largest
-//     transfer in units of 4 bytes, as the settings say.
+//   GetBufferSize (30h/66h, sim/bmc/fw/fw_buffer_size.h).
 //
 // Get Device ID (sim/bmc/ipmi_controller.h) reports the running firmware's
 // versions, read from its information blocks when the controller starts:
 // bytes 2, 3 the operational code's major (bits 6:0) and minor, for a
 // hot-swap controller its boot version there instead; the BMC and the front
 // panel also the boot version in bytes 11, 12 and the PIA version in 13,
-// 14 (00h when there is none). The BMC's product ID comes from bmc.product_id.
-// A block missing from memory leaves the version the settings gave.
+// 14. The BMC's product ID comes from bmc.product_id. A block missing from
+// memory leaves the version the settings gave (sim/bmc/ipmi_controller.h).
 //
 // Transfer mode and restarts live in the running machine: every process
 // meets controllers that run normally. The memory is kept in the state
@@ -110,7 +109,7 @@ class FirmwareController {
     void Start();
     bool Vitesse() const { return mConfig.vitesse; }
     // A firmware command: the stop-after fault, then the mode check.
-    std::optional<ipmi::Response> Unready(const ipmi::Request& request);
+    std::optional<ipmi::Response> Unready(const ipmi::Request& request, bool needsMode);
     ipmi::Response Logged(const ipmi::Request& request, ipmi::Response response,
                           const std::string& detail);
     ipmi::Response Enter(const ipmi::Request& request);
@@ -119,7 +118,6 @@ class FirmwareController {
     ipmi::Response Write(const ipmi::Request& request);
     ipmi::Response Read(const ipmi::Request& request);
     ipmi::Response RangeCheckSum(const ipmi::Request& request);
-    ipmi::Response BufferSize(const ipmi::Request& request);
     bool Protected(std::uint32_t first, std::uint32_t last) const;
     std::uint32_t Address(std::uint16_t offset) const {
         return (static_cast<std::uint32_t>(mSegment) << 16) | offset;

@@ -8,7 +8,8 @@
 //                           hot-swap 128 KiB; the front panel at most 64 KiB)
 //   fw.NAME.buffer_units=A:B  GetBufferSize bytes 0 and 1 (BMC 3Ch:3Ch, 240
 //                           bytes, which a KCS frame of 256 carries with
-//                           its headers; satellites 08h:08h)
+//                           its headers; satellites 08h:08h; the
+//                           management engine's too, fw.me.buffer_units)
 //   fw.NAME.write_buffer=N  the most bytes one WriteLowlvl takes (BMC
 //                           4000h, the blocks of the session path;
 //                           satellites 32)
@@ -41,6 +42,7 @@
 #ifndef SRVFW_SIM_BMC_FW_FW_SETTINGS_H
 #define SRVFW_SIM_BMC_FW_FW_SETTINGS_H
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -60,7 +62,7 @@ struct ProtectedRange {
 struct FirmwareConfig {
     std::string name;
     bool vitesse = false;
-    std::uint8_t bufferUnits[2] = {0x08, 0x08};
+    std::array<std::uint8_t, 2> bufferUnits{0x08, 0x08};
     std::size_t writeBuffer = 32;
     std::uint64_t restartMs = 20000;
     std::uint8_t notInModeCode = 0xD5;
@@ -77,6 +79,9 @@ struct FirmwareConfig {
 // The configuration of the controller NAME at address.
 FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& name,
                                  std::uint8_t address);
+// GetBufferSize's two bytes as "A:B" under key, or the fallback.
+std::array<std::uint8_t, 2> BufferUnits(const Settings& settings, const std::string& key,
+                                        std::uint8_t fallback);
 // "1.20" -> {1, 20h}; throws std::invalid_argument naming key.
 BlockVersion ParseVersion(const std::string& key, const std::string& text);
 

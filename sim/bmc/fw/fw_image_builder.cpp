@@ -1,0 +1,232 @@
+#include "sim/bmc/fw/fw_image_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace sim::fw {
+
+namespace {
+
+constexpr std::uint32_t kBlockInArea = 0x40;
+// Bytes of each area after its block that carry code, so that checksums and
+// read-backs see more than erased flash; the rest of an area reads FFh.
+constexpr std::uint32_t kCodeBytes = 0x1000;
+constexpr std::size_t kHexRecordBytes = 32;
+
+constexpr std::pair<const char*, Broken> kBrokenNames[] = {
+    {"none", Broken::kNone},
+    {"block-checksum", Broken::kBlockChecksum},
+    {"no-opcode-info", Broken::kNoOpCodeInfo},
+    {"address-zero", Broken::kDeviceAddressZero},
+    {"line-checksum", Broken::kHexLineChecksum},
+    {"no-end-record", Broken::kNoEndRecord},
+};
+
+void PutText(std::span<std::uint8_t> block, std::size_t at, const std::string& text,
+             std::size_t width) {
+    std::memcpy(block.data() + at, text.data(), std::min(text.size(), width));
+}
+
+// The stored end of an area: format 5 stores one past the last byte.
+std::uint32_t StoredEnd(const ImageSpec& spec, std::uint32_t end) {
+    return spec.blockFormat == 5 ? end + 1 : end;
+}
+
+std::vector<std::uint8_t> BlockBytes(const ImageSpec& spec, const MemoryArea& area) {
+    std::vector<std::uint8_t> block(BlockSize(area.kind, spec.piaType) == 0
+                                        ? kPiaType2Size
+                                        : BlockSize(area.kind, spec.piaType),
+                                    0);
+    const std::string_view signature = Signature(area.kind);
+    std::memcpy(block.data(), signature.data(), signature.size());
+    switch (area.kind) {
+        case BlockKind::kBoot:
+            block[offset::kFormat] = spec.blockFormat;
+            PutText(block, offset::kIdentification, spec.identification, kIdentificationBytes - 1);
+            PutText(block, offset::kDeviceName, spec.deviceName, kDeviceNameBytes);
+            block[offset::kDeviceAddress] =
+                spec.broken == Broken::kDeviceAddressZero ? 0 : spec.address;
+            WriteU32(block, offset::kBootStart, area.start);
+            WriteU32(block, offset::kBootEnd, StoredEnd(spec, area.end));
+            WriteU16(block, offset::kBootMajor, spec.boot.major);
+            WriteU16(block, offset::kBootMinor, spec.boot.minor);
+            break;
+        case BlockKind::kOpCode:
+            block[offset::kFormat] = spec.blockFormat;
+            WriteU32(block, offset::kOpCodeStart, area.start);
+            WriteU32(block, offset::kOpCodeEnd, StoredEnd(spec, area.end));
+            WriteU16(block, offset::kOpCodeMajor, spec.opCode.major);
+            WriteU16(block, offset::kOpCodeMinor, spec.opCode.minor);
+            break;
+        case BlockKind::kPia:
+            block[offset::kPiaType] = spec.piaType;
+            block[offset::kPiaMajor] = static_cast<std::uint8_t>(spec.pia.major);
+            block[offset::kPiaMinor] = static_cast<std::uint8_t>(spec.pia.minor);
+            WriteU16(block, offset::kPiaProductId, spec.productId);
+            PutText(block, offset::kPiaPlatformId, spec.platformId, kPlatformIdBytes);
+            WriteU32(block, offset::kPiaStart, area.start);
+            WriteU32(block, offset::kPiaEnd, area.end);
+            break;
+        case BlockKind::kEfs:
+            PutText(block, offset::kEfsPlatformName, spec.platformName, kPlatformIdBytes);
+            WriteU32(block, offset::kEfsStart, area.start);
+            WriteU32(block, offset::kEfsEnd, area.end);
+            WriteU16(block, offset::kEfsMajor, spec.efs.major);
+            WriteU16(block, offset::kEfsMinor, spec.efs.minor);
+            break;
+    }
+    const std::size_t checked = BlockSize(area.kind, spec.piaType);
+    if (checked != 0) SealBlock(std::span(block).first(checked));
+    if (area.kind == BlockKind::kBoot && spec.broken == Broken::kBlockChecksum) {
+        ++block[offset::kBootMajor];  // an even offset: the low byte of the sum moves
+    }
+    return block;
+}
+
+std::string HexLine(std::uint8_t type, std::uint16_t offset, std::span<const std::uint8_t> data) {
+    std::uint8_t sum = static_cast<std::uint8_t>(data.size() + (offset >> 8) + offset + type);
+    char head[16];
+    std::snprintf(head, sizeof head, ":%02X%04X%02X", static_cast<unsigned>(data.size()), offset,
+                  type);
+    std::string line = head;
+    char byte[4];
+    for (const std::uint8_t value : data) {
+        std::snprintf(byte, sizeof byte, "%02X", value);
+        line += byte;
+        sum = static_cast<std::uint8_t>(sum + value);
+    }
+    std::snprintf(byte, sizeof byte, "%02X", static_cast<std::uint8_t>(-sum));
+    return line + byte + "\n";
+}
+
+std::vector<std::string> HexLines(std::span<const std::uint8_t> bytes) {
+    std::vector<std::string> lines;
+    std::optional<std::uint32_t> base;
+    for (std::size_t at = 0; at < bytes.size(); at += kHexRecordBytes) {
+        const auto piece = bytes.subspan(at, std::min(kHexRecordBytes, bytes.size() - at));
+        if (std::all_of(piece.begin(), piece.end(), [](std::uint8_t b) { return b == 0xFF; })) {
+            continue;
+        }
+        const auto upper = static_cast<std::uint32_t>(at >> 16);
+        if (base != upper) {
+            const std::uint8_t address[] = {static_cast<std::uint8_t>(upper >> 8),
+                                            static_cast<std::uint8_t>(upper)};
+            lines.push_back(HexLine(4, 0, address));
+            base = upper;
+        }
+        lines.push_back(HexLine(0, static_cast<std::uint16_t>(at), piece));
+    }
+    lines.push_back(HexLine(1, 0, {}));
+    return lines;
+}
+
+}  // namespace
+
+std::optional<Broken> BrokenNamed(const std::string& name) {
+    for (const auto& [text, broken] : kBrokenNames) {
+        if (name == text) return broken;
+    }
+    return std::nullopt;
+}
+
+std::string BrokenName(Broken broken) {
+    for (const auto& [text, kind] : kBrokenNames) {
+        if (kind == broken) return text;
+    }
+    return "?";
+}
+
+std::optional<ControllerKind> KindOfAddress(std::uint8_t address) {
+    switch (address) {
+        case 0x20: return ControllerKind::kBmc;
+        case 0x22: return ControllerKind::kFrontPanel;
+        case 0xC0:
+        case 0xC2: return ControllerKind::kHotSwap;
+        default: return std::nullopt;
+    }
+}
+
+ImageSpec DefaultImageSpec(ControllerKind kind, std::uint8_t address, bool vitesse) {
+    ImageSpec spec;
+    spec.kind = kind;
+    spec.address = address;
+    switch (kind) {
+        case ControllerKind::kBmc: break;
+        case ControllerKind::kFrontPanel:
+            spec.size = 0x10000;
+            spec.deviceName = "FP";
+            spec.identification = "SIMFP";
+            break;
+        case ControllerKind::kHotSwap:
+            spec.size = 0x20000;
+            spec.deviceName = vitesse ? "VSC" : "HSC";
+            spec.identification = "SIMHSC";
+            break;
+    }
+    return spec;
+}
+
+std::vector<MemoryArea> ImageAreas(const ImageSpec& spec) {
+    const std::uint32_t last = spec.size - 1;
+    switch (spec.kind) {
+        case ControllerKind::kBmc:
+            return {{BlockKind::kBoot, 0, 0xFFFF},
+                    {BlockKind::kOpCode, 0x10000, last - 0x20000},
+                    {BlockKind::kPia, last - 0x1FFFF, last - 0x10000},
+                    {BlockKind::kEfs, last - 0xFFFF, last}};
+        case ControllerKind::kFrontPanel:
+            return {{BlockKind::kBoot, 0, 0xFFF}, {BlockKind::kOpCode, 0x1000, last}};
+        case ControllerKind::kHotSwap:
+            return {{BlockKind::kBoot, 0, 0x3FFF},
+                    {BlockKind::kOpCode, 0x4000, last - 0x4000},
+                    {BlockKind::kPia, last - 0x3FFF, last}};
+    }
+    return {};
+}
+
+std::vector<std::uint8_t> BuildBinary(const ImageSpec& spec) {
+    std::vector<std::uint8_t> image(spec.size, 0xFF);
+    for (const MemoryArea& area : ImageAreas(spec)) {
+        if (area.kind == BlockKind::kOpCode && spec.broken == Broken::kNoOpCodeInfo) continue;
+        const std::vector<std::uint8_t> block = BlockBytes(spec, area);
+        const std::uint32_t at = area.start + kBlockInArea;
+        std::copy(block.begin(), block.end(), image.begin() + at);
+        const std::uint32_t codeEnd =
+            std::min<std::uint32_t>(area.end + 1, at + static_cast<std::uint32_t>(block.size()) +
+                                                      kCodeBytes);
+        for (std::uint32_t code = at + static_cast<std::uint32_t>(block.size()); code < codeEnd;
+             ++code) {
+            image[code] = static_cast<std::uint8_t>(code * 7 + static_cast<unsigned>(area.kind));
+        }
+    }
+    return image;
+}
+
+std::string HexRecords(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (const std::string& line : HexLines(bytes)) text += line;
+    return text;
+}
+
+std::string BuildHex(const ImageSpec& spec) {
+    std::vector<std::string> lines = HexLines(BuildBinary(spec));
+    if (spec.broken == Broken::kNoEndRecord) lines.pop_back();
+    if (spec.broken == Broken::kHexLineChecksum) {
+        // The first data record's checksum, one off.
+        for (std::string& line : lines) {
+            if (line.compare(7, 2, "00") != 0) continue;
+            const std::size_t at = line.size() - 3;
+            const unsigned checksum = std::stoul(line.substr(at, 2), nullptr, 16);
+            char fixed[4];
+            std::snprintf(fixed, sizeof fixed, "%02X", (checksum + 1) & 0xFF);
+            line.replace(at, 2, fixed);
+            break;
+        }
+    }
+    std::string text;
+    for (const std::string& line : lines) text += line;
+    return text;
+}
+
+}  // namespace sim::fw
