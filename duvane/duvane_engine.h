@@ -101,6 +101,9 @@ class CDuvane {
     // --- the management engine's staging commands
     int GetUpdateStatus(std::uint8_t& status);
     int ResetME(std::uint8_t argument);
+    // Back from transfer mode into normal operation, whatever the staging
+    // came to.
+    void ResetMeToNormal();
     int EraseStagingArea();
     int OpenArea(std::uint8_t area);
     int WriteToArea(std::uint8_t sequence, std::span<const std::uint8_t> bytes);
@@ -140,6 +143,7 @@ class CDuvane {
     int UpdateRangeDevice(std::uint8_t device);
     int UpdateFrontPanel(std::uint8_t device);
     int UpdateStaging();
+    int StageImage();
     void UseUsbPath();
     int ReadDeviceBlock(std::uint8_t device, FwAreaRange range, const char* signature,
                         std::size_t blockSize, std::vector<std::uint8_t>& block);

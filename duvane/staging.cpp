@@ -51,12 +51,29 @@ int CDuvane::GetUpdateStatus(std::uint8_t& status) {
 int CDuvane::ResetME(std::uint8_t argument) {
     bool inMode = false;
     if (const int status = GetMode(DUVANE_DEVICE_ME, inMode)) return status;
-    if (inMode) return DUVANE_SUCCESS;
+    if (inMode) {
+        mInTransferMode = DUVANE_DEVICE_ME;
+        return DUVANE_SUCCESS;
+    }
     const std::array<std::uint8_t, 1> data{argument};
     if (!Send(DUVANE_DEVICE_ME, ipmi::kNetFnOem, ipmi::kResetMe, data).ok()) {
         return DUVANE_CONTROLLER_FAILED;
     }
-    return GetMode(DUVANE_DEVICE_ME, inMode);
+    if (const int status = GetMode(DUVANE_DEVICE_ME, inMode)) return status;
+    // An engine that stayed in normal operation would refuse every staging
+    // command after this one.
+    if (inMode) {
+        mInTransferMode = DUVANE_DEVICE_ME;
+        return DUVANE_SUCCESS;
+    }
+    SetErrorMessage(30);
+    return DUVANE_CONTROLLER_FAILED;
+}
+
+void CDuvane::ResetMeToNormal() {
+    constexpr std::array<std::uint8_t, 1> kNormalOperation{0};
+    Send(DUVANE_DEVICE_ME, ipmi::kNetFnOem, ipmi::kResetMe, kNormalOperation);
+    mInTransferMode = kNoDevice;
 }
 
 int CDuvane::EraseStagingArea() {

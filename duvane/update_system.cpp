@@ -126,7 +126,7 @@ int CDuvane::UpdateFrontPanel(std::uint8_t device) {
     return ExitFwTransferMode(device, 0);
 }
 
-int CDuvane::UpdateStaging() {
+int CDuvane::StageImage() {
     std::uint8_t engineStatus = 0;
     if (const int status = GetUpdateStatus(engineStatus)) return status;
     if (const int status = ResetME(1)) return status;
@@ -149,6 +149,14 @@ int CDuvane::UpdateStaging() {
         if (const int status = UpdateStagingArea(1, range.start, range.end, label)) return status;
     }
     return DUVANE_SUCCESS;
+}
+
+int CDuvane::UpdateStaging() {
+    const int status = StageImage();
+    // The reset put the engine into transfer mode; it leaves it on every
+    // way out, a taken image then running as its firmware.
+    if (mInTransferMode == DUVANE_DEVICE_ME) ResetMeToNormal();
+    return status;
 }
 
 int CDuvane::UpdateSystem(CfwFile& image) {

@@ -65,11 +65,12 @@ int BuildImage(const Invocation& call) {
             address = AddressArgument(option, OptionValue(call.args, at));
         } else if (option == "--format") {
             format = OptionValue(call.args, at);
-            if (format != "hex" && format != "bin") throw std::invalid_argument("--format: hex or bin");
+            if (format != "hex" && format != "bin")
+                throw std::invalid_argument("--format: hex or bin");
         } else if (option == "--version" || option == "--boot-version" ||
-                   option == "--pia-version" || option == "--efs-version" ||
-                   option == "--broken" || option == "--product-id" ||
-                   option == "--block-format" || option == "--pia-type") {
+                   option == "--pia-version" || option == "--efs-version" || option == "--broken" ||
+                   option == "--product-id" || option == "--block-format" ||
+                   option == "--pia-type") {
             changes.emplace_back(option, OptionValue(call.args, at));
         } else {
             throw std::invalid_argument("unknown option " + option);
@@ -103,7 +104,8 @@ int BuildImage(const Invocation& call) {
         }
         if (option == "--pia-type") {
             spec.piaType = static_cast<std::uint8_t>(sim::SettingNumber(option, value, 0xFF));
-            if (spec.piaType != 2 && spec.piaType != 3) throw std::invalid_argument(option + ": 2 or 3");
+            if (spec.piaType != 2 && spec.piaType != 3)
+                throw std::invalid_argument(option + ": 2 or 3");
         }
         if (option == "--broken") {
             const auto broken = sim::fw::BrokenNamed(value);
@@ -138,8 +140,8 @@ int BuildImage(const Invocation& call) {
 
 }  // namespace
 
-SIMCTL_COMMAND("fw-show", "[ADDR]",
-               "the controllers' firmware: areas, versions, transfer mode", ShowFirmware);
+SIMCTL_COMMAND("fw-show", "[ADDR]", "the controllers' firmware: areas, versions, transfer mode",
+               ShowFirmware);
 SIMCTL_COMMAND("fw-image",
                "OUT --device ADDR [--version X.YY] [--boot-version X.YY] [--pia-version X.YY] "
                "[--efs-version X.YY] [--product-id N] [--block-format 5|6] [--pia-type 2|3] "

@@ -35,9 +35,9 @@ ControllerFirmware::ControllerFirmware(Machine& machine, Bmc& bmc) : mMachine(ma
         }
     }
     if (ipmb::Satellite* me = bmc.Ipmb().Find(kMeChannel, kMeAddress)) {
-        fw::RegisterBufferSize(*me,
-                               fw::BufferUnits(settings, "fw." + me->Name() + ".buffer_units", 0x08),
-                               machine.Clock(), machine.Log());
+        fw::RegisterBufferSize(
+            *me, fw::BufferUnits(settings, "fw." + me->Name() + ".buffer_units", 0x08),
+            machine.Clock(), machine.Log());
     }
     TakeOverStorageModules();
 }

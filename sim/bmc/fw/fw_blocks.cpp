@@ -6,19 +6,26 @@ namespace sim::fw {
 
 std::string_view Signature(BlockKind kind) {
     switch (kind) {
-        case BlockKind::kBoot: return "*BootInfo*";
-        case BlockKind::kOpCode: return "*OpCodeInfo*";
-        case BlockKind::kPia: return "*PltfrmInfArea*";
-        case BlockKind::kEfs: return "*EFS_Image*";
+        case BlockKind::kBoot:
+            return "*BootInfo*";
+        case BlockKind::kOpCode:
+            return "*OpCodeInfo*";
+        case BlockKind::kPia:
+            return "*PltfrmInfArea*";
+        case BlockKind::kEfs:
+            return "*EFS_Image*";
     }
     return {};
 }
 
 std::size_t BlockSize(BlockKind kind, std::uint8_t piaType) {
     switch (kind) {
-        case BlockKind::kBoot: return kBootInfoSize;
-        case BlockKind::kOpCode: return kOpCodeInfoSize;
-        case BlockKind::kEfs: return kEfsSize;
+        case BlockKind::kBoot:
+            return kBootInfoSize;
+        case BlockKind::kOpCode:
+            return kOpCodeInfoSize;
+        case BlockKind::kEfs:
+            return kEfsSize;
         case BlockKind::kPia:
             if (piaType == 2) return kPiaType2Size;
             if (piaType == 3) return kPiaType3Size;
@@ -30,7 +37,8 @@ std::size_t BlockSize(BlockKind kind, std::uint8_t piaType) {
 bool BlockChecksumHolds(std::span<const std::uint8_t> block) {
     std::uint8_t low = 0;
     // Only the low byte of each word reaches the low byte of the sum.
-    for (std::size_t at = 0; at < block.size(); at += 2) low = static_cast<std::uint8_t>(low + block[at]);
+    for (std::size_t at = 0; at < block.size(); at += 2)
+        low = static_cast<std::uint8_t>(low + block[at]);
     return low == 0;
 }
 
@@ -38,7 +46,8 @@ void SealBlock(std::span<std::uint8_t> block) {
     const std::size_t fix = block.size() - 2;
     block[fix] = 0;
     std::uint8_t low = 0;
-    for (std::size_t at = 0; at < block.size(); at += 2) low = static_cast<std::uint8_t>(low + block[at]);
+    for (std::size_t at = 0; at < block.size(); at += 2)
+        low = static_cast<std::uint8_t>(low + block[at]);
     block[fix] = static_cast<std::uint8_t>(-low);
 }
 
@@ -85,7 +94,8 @@ BlockVersion VersionOf(const FoundBlock& block, BlockKind kind) {
             return {ReadU16(bytes, offset::kBootMajor), ReadU16(bytes, offset::kBootMinor)};
         case BlockKind::kOpCode:
             return {ReadU16(bytes, offset::kOpCodeMajor), ReadU16(bytes, offset::kOpCodeMinor)};
-        case BlockKind::kPia: return {bytes[offset::kPiaMajor], bytes[offset::kPiaMinor]};
+        case BlockKind::kPia:
+            return {bytes[offset::kPiaMajor], bytes[offset::kPiaMinor]};
         case BlockKind::kEfs:
             return {ReadU16(bytes, offset::kEfsMajor), ReadU16(bytes, offset::kEfsMinor)};
     }

@@ -15,23 +15,34 @@ constexpr std::uint64_t kNsPerMs = 1'000'000;
 constexpr std::string_view kVarno = "VARNO";
 constexpr std::string_view kBoot = "BOOT";
 
-std::size_t Slot(BlockKind kind) { return static_cast<std::size_t>(kind); }
+std::size_t Slot(BlockKind kind) {
+    return static_cast<std::size_t>(kind);
+}
 
 std::uint16_t Offset(const ipmi::Request& request) {
     return static_cast<std::uint16_t>(request.data[0] | request.data[1] << 8);
 }
 
-std::string Note(const char* why) { return std::string(" note=") + why; }
+std::string Note(const char* why) {
+    return std::string(" note=") + why;
+}
 
 std::string CommandName(std::uint8_t cmd) {
     switch (cmd) {
-        case kEnterTransferMode: return "enter";
-        case kExitTransferMode: return "exit";
-        case kSetSegment: return "segment";
-        case kWriteLowlvl: return "write";
-        case kRead: return "read";
-        case kRangeCheckSum: return "checksum";
-        default: return "command";
+        case kEnterTransferMode:
+            return "enter";
+        case kExitTransferMode:
+            return "exit";
+        case kSetSegment:
+            return "segment";
+        case kWriteLowlvl:
+            return "write";
+        case kRead:
+            return "read";
+        case kRangeCheckSum:
+            return "checksum";
+        default:
+            return "command";
     }
 }
 
@@ -144,8 +155,7 @@ ipmi::Response FirmwareController::Enter(const ipmi::Request& request) {
                       ipmi::Response::Code(static_cast<std::uint8_t>(mConfig.enterRefused.code)),
                       detail + Note("injected"));
     }
-    const bool boot =
-        signature == kBoot && mConfig.image.kind == ControllerKind::kFrontPanel;
+    const bool boot = signature == kBoot && mConfig.image.kind == ControllerKind::kFrontPanel;
     if (signature != kVarno && !boot) {
         return Logged(request, ipmi::Response::Code(ipmi::kInvalidDataField),
                       detail + Note("bad-signature"));
@@ -163,7 +173,8 @@ ipmi::Response FirmwareController::Exit(const ipmi::Request& request) {
     ipmi::Response answer = ipmi::Response::Code(ipmi::kOk);
     if (Vitesse()) answer.data.push_back(restart ? static_cast<std::uint8_t>(waitSeconds) : 0);
     std::string detail = Vitesse() ? " wait=" + std::to_string(answer.data[0]) : "";
-    if (mConfig.stuckInMode) return Logged(request, answer, detail + " restart_ms=0" + Note("injected"));
+    if (mConfig.stuckInMode)
+        return Logged(request, answer, detail + " restart_ms=0" + Note("injected"));
     mMode = TransferMode::kNone;
     if (restart) mRestartUntilNs = mClock.NowNs() + mConfig.restartMs * kNsPerMs;
     Start();
@@ -205,7 +216,8 @@ ipmi::Response FirmwareController::Write(const ipmi::Request& request) {
     auto refuse = [&](std::uint8_t code, const char* why) {
         return Logged(request, ipmi::Response::Code(code), detail + Note(why));
     };
-    if (bytes.size() > mConfig.writeBuffer) return refuse(ipmi::kLengthExceeded, "longer-than-buffer");
+    if (bytes.size() > mConfig.writeBuffer)
+        return refuse(ipmi::kLengthExceeded, "longer-than-buffer");
     if (!mMemory.Holds(address, bytes.size())) return refuse(ipmi::kOutOfRange, "beyond-memory");
     if (Protected(address, address + static_cast<std::uint32_t>(bytes.size()) - 1)) {
         return refuse(kProtectedCode, "protected");
@@ -225,10 +237,12 @@ ipmi::Response FirmwareController::Read(const ipmi::Request& request) {
     const std::string detail = " segment=" + Hex16(mSegment) + " offset=" + Hex16(offset) +
                                " address=" + Hex16(address) + " length=" + std::to_string(count);
     if (count == 0) {
-        return Logged(request, ipmi::Response::Code(ipmi::kInvalidDataField), detail + Note("empty"));
+        return Logged(request, ipmi::Response::Code(ipmi::kInvalidDataField),
+                      detail + Note("empty"));
     }
     if (!mMemory.Holds(address, count)) {
-        return Logged(request, ipmi::Response::Code(ipmi::kOutOfRange), detail + Note("beyond-memory"));
+        return Logged(request, ipmi::Response::Code(ipmi::kOutOfRange),
+                      detail + Note("beyond-memory"));
     }
     ipmi::Response answer{ipmi::kOk, {request.data[0], request.data[1]}};
     const auto bytes = mMemory.Read(address, count);
@@ -249,7 +263,8 @@ ipmi::Response FirmwareController::RangeCheckSum(const ipmi::Request& request) {
     const std::uint32_t start = Address(first);
     const std::size_t length = static_cast<std::size_t>(last - first) + 1;
     if (!mMemory.Holds(start, length)) {
-        return Logged(request, ipmi::Response::Code(ipmi::kOutOfRange), detail + Note("beyond-memory"));
+        return Logged(request, ipmi::Response::Code(ipmi::kOutOfRange),
+                      detail + Note("beyond-memory"));
     }
     const auto bytes = mMemory.Read(start, length);
     std::uint16_t sum = 0;
@@ -290,7 +305,8 @@ void FirmwareController::Describe(std::ostream& out) const {
     for (const MemoryArea& area : mMemory.Areas()) {
         const auto& version = mRunning[Slot(area.kind)];
         char text[32] = "no information block";
-        if (version) std::snprintf(text, sizeof text, "version %X.%02X", version->major, version->minor);
+        if (version)
+            std::snprintf(text, sizeof text, "version %X.%02X", version->major, version->minor);
         std::snprintf(line, sizeof line, "      %-7s %06X-%06X  %s\n", AreaName(area.kind).c_str(),
                       area.start, area.end, text);
         out << line;

@@ -139,11 +139,15 @@ std::string BrokenName(Broken broken) {
 
 std::optional<ControllerKind> KindOfAddress(std::uint8_t address) {
     switch (address) {
-        case 0x20: return ControllerKind::kBmc;
-        case 0x22: return ControllerKind::kFrontPanel;
+        case 0x20:
+            return ControllerKind::kBmc;
+        case 0x22:
+            return ControllerKind::kFrontPanel;
         case 0xC0:
-        case 0xC2: return ControllerKind::kHotSwap;
-        default: return std::nullopt;
+        case 0xC2:
+            return ControllerKind::kHotSwap;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -152,7 +156,8 @@ ImageSpec DefaultImageSpec(ControllerKind kind, std::uint8_t address, bool vites
     spec.kind = kind;
     spec.address = address;
     switch (kind) {
-        case ControllerKind::kBmc: break;
+        case ControllerKind::kBmc:
+            break;
         case ControllerKind::kFrontPanel:
             spec.size = 0x10000;
             spec.deviceName = "FP";
@@ -192,9 +197,8 @@ std::vector<std::uint8_t> BuildBinary(const ImageSpec& spec) {
         const std::vector<std::uint8_t> block = BlockBytes(spec, area);
         const std::uint32_t at = area.start + kBlockInArea;
         std::copy(block.begin(), block.end(), image.begin() + at);
-        const std::uint32_t codeEnd =
-            std::min<std::uint32_t>(area.end + 1, at + static_cast<std::uint32_t>(block.size()) +
-                                                      kCodeBytes);
+        const std::uint32_t codeEnd = std::min<std::uint32_t>(
+            area.end + 1, at + static_cast<std::uint32_t>(block.size()) + kCodeBytes);
         for (std::uint32_t code = at + static_cast<std::uint32_t>(block.size()); code < codeEnd;
              ++code) {
             image[code] = static_cast<std::uint8_t>(code * 7 + static_cast<unsigned>(area.kind));

@@ -36,7 +36,8 @@ std::vector<LoggedCommand> FirmwareLog(const RequestLog& log) {
         LoggedCommand command;
         command.operation = entry.operation;
         command.controller = static_cast<std::uint8_t>(entry.address);
-        if (entry.value != kNoAnswer) command.completionCode = static_cast<std::uint8_t>(entry.value);
+        if (entry.value != kNoAnswer)
+            command.completionCode = static_cast<std::uint8_t>(entry.value);
         std::istringstream words(entry.detail);
         std::string word;
         while (words >> word) {

@@ -8,10 +8,14 @@ namespace sim::fw {
 
 std::string AreaName(BlockKind kind) {
     switch (kind) {
-        case BlockKind::kBoot: return "boot";
-        case BlockKind::kOpCode: return "opcode";
-        case BlockKind::kPia: return "pia";
-        case BlockKind::kEfs: return "efs";
+        case BlockKind::kBoot:
+            return "boot";
+        case BlockKind::kOpCode:
+            return "opcode";
+        case BlockKind::kPia:
+            return "pia";
+        case BlockKind::kEfs:
+            return "efs";
     }
     return "?";
 }

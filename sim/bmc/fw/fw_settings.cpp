@@ -100,11 +100,14 @@ FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& na
                                  std::uint8_t address) {
     const std::string prefix = "fw." + name + ".";
     const std::optional<ControllerKind> kind = KindOfAddress(address);
-    if (!kind) throw std::invalid_argument(prefix + ": no firmware for address " + std::to_string(address));
+    if (!kind)
+        throw std::invalid_argument(prefix + ": no firmware for address " +
+                                    std::to_string(address));
     const bool bmc = *kind == ControllerKind::kBmc;
     FirmwareConfig config;
     config.name = name;
-    config.vitesse = *kind == ControllerKind::kHotSwap && settings.Get("fw.vitesse", "hsc1") == name;
+    config.vitesse =
+        *kind == ControllerKind::kHotSwap && settings.Get("fw.vitesse", "hsc1") == name;
     config.image = DefaultImageSpec(*kind, address, config.vitesse);
     if (bmc) {
         config.image.productId =
@@ -112,8 +115,10 @@ FirmwareConfig FirmwareConfigFor(const Settings& settings, const std::string& na
     }
     ReadImage(settings, prefix, config.image);
 
-    config.bufferUnits = BufferUnits(settings, prefix + "buffer_units", bmc ? kBmcBufferUnits : 0x08);
-    config.writeBuffer = SettingNumber(settings, prefix + "write_buffer", bmc ? kBmcWriteBuffer : 32, 0xFFFF);
+    config.bufferUnits =
+        BufferUnits(settings, prefix + "buffer_units", bmc ? kBmcBufferUnits : 0x08);
+    config.writeBuffer =
+        SettingNumber(settings, prefix + "write_buffer", bmc ? kBmcWriteBuffer : 32, 0xFFFF);
     if (config.writeBuffer == 0) throw std::invalid_argument(prefix + "write_buffer: at least 1");
     config.restartMs =
         SettingNumber(settings, prefix + "restart_ms", bmc ? kBmcRestartMs : kSatelliteRestartMs,
