@@ -39,7 +39,7 @@ TEST_F(BmcSimctl, ShowDescribesTheBmcItsInterfacesAndItsFaults) {
     for (const char* text : {
              "  bmc\n    controller at 20h\n",
              "product 4311h",
-             "commands: 06/01 06/30 06/31 06/33 06/34",
+             "commands: 00/00 00/05 06/01 06/30 06/31 06/33 06/34",
              "me: channel 6, address 2Ch, answers after 4 polls",
              "ports 0CA8h (data) and 0CA9h (status/command), state IDLE",
              "entry point \"_SM_\" 2.7 at F1000h, table at 000E8000h",
