@@ -13,7 +13,6 @@ namespace {
 constexpr std::size_t kBootVersion = 60;
 constexpr std::size_t kOpCodeVersion = 40;
 constexpr std::size_t kEfsVersion = 80;
-constexpr std::size_t kDeviceNameLength = 5;
 
 template <std::size_t N>
 void FormatVersion(std::array<wchar_t, N>& out, unsigned major, unsigned minor) {
@@ -55,7 +54,7 @@ void CfwFile::BuildTexts() {
                    mDeviceName);
     } else {
         WidenField(std::span<const std::uint8_t>(mBootInfo).subspan(kBootInfoDeviceName,
-                                                                    kDeviceNameLength),
+                                                                    kBootInfoDeviceNameLength),
                    mDeviceName);
     }
 }

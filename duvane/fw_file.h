@@ -15,6 +15,8 @@
 
 #include "include/duvane_interface.h"
 
+class CTrace;
+
 namespace DirectFwUpdate_Private {
 
 // One line of a hex file as read.
@@ -43,6 +45,7 @@ inline constexpr std::size_t kEfsBlockSize = 112;
 // Offsets inside the BootInfo block that the compatibility check compares.
 inline constexpr std::size_t kBootInfoIdentification = 18;
 inline constexpr std::size_t kBootInfoDeviceName = 34;
+inline constexpr std::size_t kBootInfoDeviceNameLength = 5;
 // Offset of the platform name inside the EFS block.
 inline constexpr std::size_t kEfsPlatformName = 24;
 
@@ -94,7 +97,10 @@ class CfwFile {
   private:
     // Keeps the display name and empties the image of an earlier read.
     void StartReading(const wchar_t* path, const wchar_t* displayName);
-    int ParseHexLines(std::FILE* file);
+    int ReadImage(const wchar_t* path, const wchar_t* displayName, bool hexRecords,
+                  const CTrace& trace);
+    int ParseHexLines(std::FILE* file, std::uint64_t fileSize);
+    int ReadBinaryContents(std::FILE* file);
     void ClearBlocks();
     void FindInformationBlocks();
     void TakeBlock(BmcFwArea area, std::span<const std::uint8_t> block);

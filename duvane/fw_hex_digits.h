@@ -1,6 +1,6 @@
-// Hex digits as the image reader takes them from a hex record line. A
-// table rather than isxdigit: the reader decodes every character of images
-// of many megabytes, and the locale must not widen what counts as a digit.
+// Hex digits as the image reader takes them from a hex record line. Tables
+// rather than isxdigit: the reader decodes every character of images of
+// many megabytes, and the locale must not widen what counts as a digit.
 #ifndef SRVFW_DUVANE_FW_HEX_DIGITS_H
 #define SRVFW_DUVANE_FW_HEX_DIGITS_H
 
@@ -26,9 +26,13 @@ inline int HexDigitValue(char c) {
     return kHexDigitValues[static_cast<unsigned char>(c)];
 }
 
-// The byte of two hex digits the caller has checked.
-inline std::uint8_t HexByte(const char* pair) {
-    return static_cast<std::uint8_t>(HexDigitValue(pair[0]) << 4 | HexDigitValue(pair[1]));
+// The byte two characters make, or -1 when either is not a hex digit: one
+// look-up a byte instead of two.
+extern const std::array<std::int16_t, 65536> kHexPairValues;
+
+inline int HexPairValue(const char* pair) {
+    return kHexPairValues[static_cast<unsigned>(static_cast<unsigned char>(pair[0]) << 8 |
+                                                static_cast<unsigned char>(pair[1]))];
 }
 
 }  // namespace DirectFwUpdate_Private

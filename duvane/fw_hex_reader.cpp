@@ -1,9 +1,8 @@
 #include <algorithm>
+#include <array>
 #include <limits>
-#include <new>
 #include <string_view>
 
-#include "bmc/trace.h"
 #include "duvane/duvane_messages.h"
 #include "duvane/duvane_status.h"
 #include "duvane/fw_file.h"
@@ -17,13 +16,11 @@ namespace DirectFwUpdate_Private {
 
 namespace {
 
-// A hex file's buffer is at least the size of the controllers' flash, so
-// that an image that leaves the top of the flash out still places its data
-// at the flash's own addresses.
-constexpr std::uint64_t kSmallestHexBuffer = 0x200000;
 constexpr std::size_t kLargestRecordData = std::tuple_size_v<decltype(VARNOHEXREC::data)>;
 // Byte count, load offset, record type and checksum around the data.
 constexpr std::size_t kRecordFrameBytes = 5;
+// ':', the frame and 16 data bytes as digits, and the newline.
+constexpr std::uint64_t kLineOf16DataBytes = 1 + 2 * (kRecordFrameBytes + 16) + 1;
 
 // Which bytes of the update buffer a data record has placed, so that a
 // record writing over an earlier one is refused instead of silently
@@ -65,66 +62,76 @@ std::string_view WithoutTrailingBlanks(std::string_view text) {
 }
 
 // Decodes one line into `record`. Every length is checked against the line
-// before a digit is read, so no line can lead the reader past its end.
+// before a byte is taken from it, so no line can lead the reader past its
+// end. The digits are turned into bytes in one pass, which also finds any
+// character that is not a digit and sums the bytes for the checksum.
 int DecodeRecord(std::string_view text, unsigned line, VARNOHEXREC& record) {
     text = WithoutTrailingBlanks(text);
     if (text.empty() || text.front() != ':') return RefuseLine(kStringLineNotRecord, line);
     const std::string_view digits = text.substr(1);
-    if (!std::all_of(digits.begin(), digits.end(),
-                     [](char c) { return HexDigitValue(c) != kNotHexDigit; })) {
-        return RefuseLine(kStringLineNotHex, line);
+    std::array<std::uint8_t, kLongestHexLine / 2> bytes;
+    const std::size_t pairs = digits.size() / 2;
+    unsigned sum = 0;
+    // Not a digit is -1, so one OR over every pair is negative if any is.
+    int valueOr = digits.size() % 2 == 0 ? 0 : HexDigitValue(digits.back());
+    for (std::size_t i = 0; i < pairs; ++i) {
+        const int value = HexPairValue(&digits[2 * i]);
+        valueOr |= value;
+        bytes[i] = static_cast<std::uint8_t>(value);
+        sum += bytes[i];
     }
-    if (digits.size() < 2) return RefuseLine(kStringLineCountMismatch, line);
-    const std::uint8_t count = HexByte(digits.data());
+    if (valueOr < 0) return RefuseLine(kStringLineNotHex, line);
+    if (pairs == 0) return RefuseLine(kStringLineCountMismatch, line);
+    const std::uint8_t count = bytes[0];
     if (count > kLargestRecordData) return RefuseLine(kStringLineTooManyBytes, line);
     if (digits.size() != 2 * (kRecordFrameBytes + count)) {
         return RefuseLine(kStringLineCountMismatch, line);
     }
-    if (CfwFile::strChecksum(digits.data(), static_cast<int>(digits.size())) != 0) {
-        return RefuseLine(kStringLineChecksum, line);
-    }
+    if ((sum & 0xFF) != 0) return RefuseLine(kStringLineChecksum, line);
     record.byteCount = count;
-    record.loadOffset = static_cast<std::uint16_t>(HexByte(&digits[2]) << 8 | HexByte(&digits[4]));
-    record.recordType = HexByte(&digits[6]);
-    for (std::size_t i = 0; i < count; ++i) record.data[i] = HexByte(&digits[8 + 2 * i]);
-    record.checksum = HexByte(&digits[8 + 2 * count]);
+    record.loadOffset = static_cast<std::uint16_t>(bytes[1] << 8 | bytes[2]);
+    record.recordType = bytes[3];
+    std::copy_n(bytes.begin() + 4, count, record.data.begin());
+    record.checksum = bytes[4 + count];
     const bool setsBase = record.recordType == kHexSegmentAddressRecord ||
                           record.recordType == kHexLinearAddressRecord;
     if (setsBase && count < 2) return RefuseLine(kStringLineAddressBytesMissing, line);
     return DUVANE_SUCCESS;
 }
 
+// Decodes the line and stores a data record's bytes in the buffer, or
+// takes the base an address record sets.
+int PlaceRecord(std::string_view text, unsigned line, std::uint32_t& base, PlacedBytes& placed,
+                std::span<std::uint8_t> buffer, VARNOHEXREC& record) {
+    if (const int status = DecodeRecord(text, line, record); status != DUVANE_SUCCESS) {
+        return status;
+    }
+    if (record.recordType != kHexDataRecord) {
+        SetsBaseAddress(record, base);
+        return DUVANE_SUCCESS;
+    }
+    const std::uint64_t first = DataAddress(record, base);
+    if (first + record.byteCount > buffer.size()) {
+        const auto length = static_cast<unsigned>(
+            std::min<std::uint64_t>(buffer.size(), std::numeric_limits<unsigned>::max()));
+        SetErrorMessage(kStringLineOutsideImage, line, length);
+        return DUVANE_IMAGE_FORMAT;
+    }
+    if (!placed.Mark(static_cast<std::size_t>(first), record.byteCount)) {
+        return RefuseLine(kStringLineOverlaps, line);
+    }
+    std::copy_n(record.data.begin(), record.byteCount,
+                buffer.begin() + static_cast<std::ptrdiff_t>(first));
+    return DUVANE_SUCCESS;
+}
+
 }  // namespace
 
-void CfwFile::StartReading(const wchar_t* path, const wchar_t* displayName) {
-    const wchar_t* shown = displayName != nullptr ? displayName : path;
-    mDisplayName = shown != nullptr ? shown : L"";
-    mRecords.clear();
-    mUpdateBuffer.clear();
-}
-
-int CfwFile::ReadHexFile(const wchar_t* path, const wchar_t* displayName) {
-    CTrace trace(L"CfwFile", L"ReadHexFile");
-    try {
-        StartReading(path, displayName);
-        std::optional<OpenedImageFile> opened = OpenImageFile(path, mDisplayName);
-        if (!opened) {
-            trace.Failure(L"Error Opening File");
-            return DUVANE_FILE_OPEN_FAILED;
-        }
-        const std::uint64_t size = std::max(opened->size, kSmallestHexBuffer);
-        if (size > mUpdateBuffer.max_size()) throw std::bad_alloc();
-        mUpdateBuffer.assign(static_cast<std::size_t>(size), 0xFF);
-        const int status = ParseHexLines(opened->file.get());
-        if (status != DUVANE_SUCCESS) trace.Failure(L"Error Reading Hex File");
-        return status;
-    } catch (const std::bad_alloc&) {
-        trace.Failure(L"Out Of Memory");
-        return ImageOutOfMemory();
-    }
-}
-
-int CfwFile::ParseHexLines(std::FILE* file) {
+int CfwFile::ParseHexLines(std::FILE* file, std::uint64_t fileSize) {
+    // Room for as many records as the file holds lines of 16 data bytes,
+    // the common width, so that the list is not copied over and over as it
+    // grows; reserved pages cost nothing until they are used.
+    mRecords.reserve(static_cast<std::size_t>(fileSize / kLineOf16DataBytes));
     HexLineReader reader(file);
     PlacedBytes placed(mUpdateBuffer.size());
     std::uint32_t base = 0;
@@ -137,27 +144,14 @@ int CfwFile::ParseHexLines(std::FILE* file) {
         if (result == HexLineResult::ReadError) return ImageReadFailed(mDisplayName);
         if (result == HexLineResult::TooLong) return RefuseLine(kStringLineTooLong, line);
 
-        VARNOHEXREC record;
-        if (const int status = DecodeRecord(text, line, record); status != DUVANE_SUCCESS) {
+        // Decoded in its place in the list: a record is 134 bytes, and an
+        // image of many megabytes has a million of them.
+        VARNOHEXREC& record = mRecords.emplace_back();
+        if (const int status = PlaceRecord(text, line, base, placed, mUpdateBuffer, record);
+            status != DUVANE_SUCCESS) {
+            mRecords.pop_back();
             return status;
         }
-        if (record.recordType == kHexDataRecord) {
-            const std::uint64_t first = DataAddress(record, base);
-            if (first + record.byteCount > mUpdateBuffer.size()) {
-                const auto length = static_cast<unsigned>(std::min<std::uint64_t>(
-                    mUpdateBuffer.size(), std::numeric_limits<unsigned>::max()));
-                SetErrorMessage(kStringLineOutsideImage, line, length);
-                return DUVANE_IMAGE_FORMAT;
-            }
-            if (!placed.Mark(static_cast<std::size_t>(first), record.byteCount)) {
-                return RefuseLine(kStringLineOverlaps, line);
-            }
-            std::copy_n(record.data.begin(), record.byteCount,
-                        mUpdateBuffer.begin() + static_cast<std::ptrdiff_t>(first));
-        } else {
-            SetsBaseAddress(record, base);
-        }
-        mRecords.push_back(record);
         if (record.recordType == kHexEndOfFileRecord) return DUVANE_SUCCESS;
     }
     return RefuseLine(kStringNoEndOfFileRecord, line);

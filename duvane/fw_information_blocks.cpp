@@ -42,7 +42,6 @@ constexpr std::size_t kPiaStart = 56;
 constexpr std::size_t kPiaEnd = 60;
 constexpr std::size_t kEfsStart = 72;
 constexpr std::size_t kEfsEnd = 76;
-constexpr std::size_t kDeviceNameLength = 5;
 
 struct BlockKind {
     BmcFwArea area;
@@ -94,7 +93,7 @@ bool CfwFile::PiaTypeAllowed(std::uint8_t type) const {
 bool CfwFile::IsHscVitesse() const {
     static constexpr std::string_view kVitesse = "VSC";
     const auto* name = reinterpret_cast<const char*>(&mBootInfo[kBootInfoDeviceName]);
-    const std::string_view device(name, strnlen(name, kDeviceNameLength));
+    const std::string_view device(name, strnlen(name, kBootInfoDeviceNameLength));
     return kVitesse.starts_with(device);
 }
 
