@@ -24,9 +24,9 @@ class FwUpdateInProcess : public ::testing::Test {
   protected:
     void SetUp() override {
         Boot({});
-        sim::fw::ImageSpec spec = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kBmc, 0x20);
-        spec.opCode = {2, 0x01};
-        std::ofstream(image) << sim::fw::BuildHex(spec);
+        sim::fw::ImageSpec newer = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kBmc, 0x20);
+        newer.opCode = {2, 0x01};
+        std::ofstream(image) << sim::fw::BuildHex(newer);
     }
     void Boot(const std::vector<std::pair<std::string, std::string>>& settings) {
         sim::Settings all;
