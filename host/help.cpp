@@ -46,8 +46,8 @@ Exit codes:
      the repository holds what it held before
   8  an SDR write failed and writing the backup back failed too: the
      message names the backup to write with "srvfw sdr write"
-  9  the firmware image is not for this system ("fw check"; "fw update"
-     writes nothing without --yes)
+  9  the firmware image is not for this system: "fw check" says so, and
+     "fw update" writes nothing without --yes
 )";
 
 void PrintCommands(std::ostream& out, const CommandGroup& group) {

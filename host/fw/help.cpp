@@ -31,9 +31,9 @@ Versions (LIST for --supported):
 
 Updating:
   "update" reads the image, the controller's running versions and asks the
-  library whether the image is for this system (the BMC's product ID, or
-  another controller's identification in its boot block, which enters and
-  leaves its transfer mode). An image that is not is refused with exit
+  library whether the image is for this system: the library compares the
+  BMC's product ID, or another controller's identification in its boot
+  block, which enters and leaves its transfer mode. An image that is not is refused with exit
   code 9 unless --yes is given. --dry-run says what would be written and
   sends nothing that changes a controller (nor asks a controller other than
   the BMC, which would restart it). The library then writes each area and
