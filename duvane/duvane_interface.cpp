@@ -34,8 +34,6 @@ _EFI_DUVANE_INTERFACE directFwUpdateInterface = {
     DirectFwUpdate_Public::GetBIOSPlatformIdFromFile,
     DirectFwUpdate_Public::GetPiaVersion,
     DirectFwUpdate_Public::BmcRefresh,
-    DirectFwUpdate_Public::GetAreaRangeFromFile,
-    DirectFwUpdate_Public::IsDeviceInFwTransferMode,
 };
 
 }  // namespace DirectFwUpdate_Private
