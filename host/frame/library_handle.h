@@ -16,6 +16,8 @@
 //       static constexpr bool kTalksToBmc;         // takes the IMB driver
 //       // What Initialize takes after the table, as a tuple.
 //       static auto InitializeArguments(const FrameOptions&);
+//       // Optional: where display texts go (default: shown as warnings).
+//       static void Display(const wchar_t* text);
 //   };
 #ifndef SRVFW_HOST_FRAME_LIBRARY_HANDLE_H
 #define SRVFW_HOST_FRAME_LIBRARY_HANDLE_H
@@ -96,9 +98,17 @@ class LibraryHandle {
     LibraryHandle& operator=(const LibraryHandle&) = delete;
     ~LibraryHandle() { Stop(); }
 
-    // Calls a table entry and returns its status.
-    template <class... Params, class... Args>
-    std::uint32_t Try(std::string_view what, std::uint32_t (*Table::*entry)(Table*, Params...),
+    // Whether the library gives a table entry (a slot beyond the ones
+    // every library of the revision fills may be null).
+    template <class Status, class... Params>
+    bool Has(Status (*Table::*entry)(Table*, Params...)) const {
+        return mTable->*entry != nullptr;
+    }
+
+    // Calls a table entry and returns its status. One library's entries
+    // return the status as unsigned, another's as int: the bits are the same.
+    template <class Status, class... Params, class... Args>
+    std::uint32_t Try(std::string_view what, Status (*Table::*entry)(Table*, Params...),
                       Args&&... args) {
         const auto function = mTable->*entry;
         if (function == nullptr) {
@@ -106,13 +116,12 @@ class LibraryHandle {
                                                       "'s table has no entry for " +
                                                       std::string(what));
         }
-        return function(mTable, std::forward<Args>(args)...);
+        return static_cast<std::uint32_t>(function(mTable, std::forward<Args>(args)...));
     }
 
     // Calls a table entry; a failing status throws (a failed library call).
-    template <class... Params, class... Args>
-    void Call(std::string_view what, std::uint32_t (*Table::*entry)(Table*, Params...),
-              Args&&... args) {
+    template <class Status, class... Params, class... Args>
+    void Call(std::string_view what, Status (*Table::*entry)(Table*, Params...), Args&&... args) {
         const std::uint32_t status = Try(what, entry, std::forward<Args>(args)...);
         if (status != 0) throw Fail(ExitCode::kLibraryCall, what, status);
     }
@@ -164,10 +173,15 @@ class LibraryHandle {
             if (options.language) SetLocale(options);
         }
         try {
-            Call("setting the debug level", &Table::SetDebugLevel, options.debugLevel);
-            Call("setting the progress callback", &Table::SetProgressCallback, &ProgressCallback);
-            Call("setting the display callback", &Table::SetDisplayCallback,
-                 &library_frame::ShowLibraryWarning);
+            // A library without a debug log has no level to set.
+            if constexpr (requires { &Table::SetDebugLevel; }) {
+                Call("setting the debug level", &Table::SetDebugLevel, options.debugLevel);
+            }
+            // One library takes the callback by reference to the caller's
+            // pointer, which must then outlive the library's use of it.
+            static PROGRESS_CALLBACK progress = &ProgressCallback;
+            Call("setting the progress callback", &Table::SetProgressCallback, progress);
+            Call("setting the display callback", &Table::SetDisplayCallback, DisplayCallback());
         } catch (...) {
             Stop();
             throw;
@@ -187,6 +201,17 @@ class LibraryHandle {
                 ExitCode::kNotLoadable, "setting the language " + language + "-" + country, status);
             Stop();
             throw failure;
+        }
+    }
+
+    // Where the library's display texts go: most libraries display only
+    // what goes wrong without stopping them, and their traits name no
+    // display of their own.
+    static auto DisplayCallback() {
+        if constexpr (requires { &Traits::Display; }) {
+            return &Traits::Display;
+        } else {
+            return &library_frame::ShowLibraryWarning;
         }
     }
 

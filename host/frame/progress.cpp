@@ -77,6 +77,8 @@ void ProgressDisplay::Report(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, u
         return;
     }
     const std::string words = Printable(ToUtf8(text));
+    if (type == PROGRESS_COUNT) Complete(words, PercentOf(first, second));
+    if (type == PROGRESS_PERCENT) Complete(words, first);
     if (mJson) {
         JsonEvent(mOut, type, words, first, second);
         return;
@@ -100,11 +102,48 @@ void ProgressDisplay::Line(const std::string& line) {
     mOut << line << '\n' << std::flush;
 }
 
+void ProgressDisplay::Complete(const std::string& label, unsigned percent) {
+    if (percent < 100 || (!mCompleted.empty() && mCompleted.back() == label)) return;
+    mCompleted.push_back(label);
+}
+
+void ProgressDisplay::Status(const wchar_t* text) {
+    std::wstring line(text != nullptr ? text : L"");
+    while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n')) line.pop_back();
+    while (!line.empty() && (line.front() == L'\r' || line.front() == L'\n')) line.erase(0, 1);
+    const std::string words = Printable(ToUtf8(line));
+    if (mJson) {
+        JsonEvent(mOut, PROGRESS_MESSAGE, words, 0, 0);
+        return;
+    }
+    if (!mTerminal) {
+        std::string shape;
+        for (const char c : words) {
+            if (std::string_view("0123456789|/-\\").find(c) == std::string_view::npos) shape += c;
+        }
+        if (shape == mStatusWords) return;
+        mStatusWords = shape;
+        mOut << words << '\n' << std::flush;
+        return;
+    }
+    if (mBarOpen && !mOpenLabel.empty()) EndBar();
+    // Blanks over what a longer line before left.
+    mOut << '\r' << mOpenWidth << '\r' << words << std::flush;
+    mOpenWidth.assign(words.size(), ' ');
+    mOpenLabel.clear();
+    mBarOpen = true;
+}
+
 void ProgressDisplay::Bar(const std::string& label, unsigned percent, const std::string& counts) {
     const std::string bar = ProgressBar(label, percent, counts);
     if (mTerminal) {
+        // Each label keeps a line of its own: a phase that stopped short
+        // stays to be seen above the next one.
+        if (mBarOpen && mOpenLabel != label) EndBar();
         mOut << '\r' << bar << std::flush;
         mBarOpen = true;
+        mOpenLabel = label;
+        mOpenWidth.assign(bar.size(), ' ');
         if (percent >= 100) EndBar();
         return;
     }
@@ -117,15 +156,22 @@ void ProgressDisplay::Bar(const std::string& label, unsigned percent, const std:
 }
 
 void ProgressDisplay::EndBar() {
+    mStatusWords.clear();
     if (!mBarOpen) return;
     mOut << '\n' << std::flush;
     mBarOpen = false;
+    mOpenLabel.clear();
+    mOpenWidth.clear();
 }
 
 unsigned ProgressCallback(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first,
                           unsigned second) {
     if (ProgressDisplay* display = Current()) display->Report(type, text, first, second);
     return 0;
+}
+
+void ShowStatusLine(const wchar_t* text) {
+    if (ProgressDisplay* display = Current()) display->Status(text);
 }
 
 ProgressTarget::ProgressTarget(ProgressDisplay& display) : mPrevious(Current()) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "include/progress_callback.h"
 
@@ -27,15 +28,29 @@ class ProgressDisplay {
 
     void Report(PROGRESS_CALLBACK_TYPE type, const wchar_t* text, unsigned first, unsigned second);
 
+    // A line the library redraws in place (a spinner, a countdown): on a
+    // terminal it replaces itself; elsewhere it is shown when its words
+    // change, not each time a digit or the spinner moves.
+    void Status(const wchar_t* text);
+
+    // The labels of the bars that reached 100%, in their order: what a
+    // long operation had finished when it stopped.
+    const std::vector<std::string>& Completed() const { return mCompleted; }
+
   private:
     void Line(const std::string& line);
     void Bar(const std::string& label, unsigned percent, const std::string& counts);
+    void Complete(const std::string& label, unsigned percent);
     void EndBar();
 
     std::ostream& mOut;
     bool mJson;
     bool mTerminal;
-    bool mBarOpen = false;  // a bar drawn on the terminal without a line end
+    bool mBarOpen = false;     // a bar drawn on the terminal without a line end
+    std::string mOpenWidth;    // blanks as wide as the open bar or status line
+    std::string mOpenLabel;    // the open bar's label
+    std::string mStatusWords;  // off a terminal: the last status line's words
+    std::vector<std::string> mCompleted;
     // Off a terminal: the label and tenth of the last bar shown.
     std::optional<std::pair<std::string, unsigned>> mShown;
 };
@@ -47,6 +62,10 @@ std::string ProgressBar(std::string_view label, unsigned percent, std::string_vi
 // clears its console line ("\r" + 79 blanks + "\r", "\n"): srvfw ends its
 // bar instead of showing a line of escapes.
 bool OnlyMovesTheCursor(const wchar_t* text);
+
+// The display texts a library redraws in place (they end with a carriage
+// return) go to the current display's status line.
+void ShowStatusLine(const wchar_t* text);
 
 // The callback srvfw hands every library. It reports to the display made
 // current by a ProgressTarget; libraries call it on srvfw's one thread.
