@@ -9,7 +9,6 @@
 
 #include "duvane/duvane_state.h"
 #include "sim/bmc/fw/controller_firmware.h"
-#include "sim/bmc/fw/fw_image_builder.h"
 #include "sim/bmc/fw/fw_log.h"
 #include "sim/core/machine.h"
 #include "tests/common/files.h"
@@ -33,8 +32,11 @@ class DuvaneEngineTest : public ::testing::Test {
   protected:
     void SetUp() override {
         sim::ResetMachine({});
-        const auto recipe = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kFrontPanel, 0x22);
-        test_support::WriteBytes(mScratch.Path() / "fp.bin", sim::fw::BuildBinary(recipe));
+        // The image is what the controller holds, so that a read-back of
+        // any range matches and only the test's own changes differ.
+        const auto held =
+            sim::TheMachine().Find<sim::ControllerFirmware>()->Find(0x22)->Memory().Bytes();
+        test_support::WriteBytes(mScratch.Path() / "fp.bin", Bytes(held.begin(), held.end()));
         ASSERT_EQ(mImage.ProcessFile((mScratch.Path() / "fp.bin").wstring().c_str(), nullptr), 0);
         mEngine = std::make_unique<CDuvane>();
         mEngine->UseImage(&mImage);

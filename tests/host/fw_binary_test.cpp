@@ -16,6 +16,9 @@ using test_support::ReadText;
 class FwOnSimulatedServer : public test_support::SrvfwRun {
   protected:
     FwOnSimulatedServer() : SrvfwRun("fwbin") {}
+    // The BMC reports boot code and platform information area 1.00 beside
+    // its operational code's 1.20, as a board in the field does.
+    void SetUp() override { ASSERT_EQ(Simctl("init bmc.aux_firmware=01000100").code, 0); }
 
     // An image simctl builds into the scratch directory; its path.
     std::string Image(const std::string& name, const std::string& args) const {
