@@ -52,6 +52,7 @@ class CDuvane {
 
     // --- what the public entries use
     void SelectDeviceAddress(std::uint8_t address) { mDeviceAddress = address; }
+    std::uint8_t DeviceAddress() const { return mDeviceAddress; }
     void SelectDeviceArea(EFWUPDATE_DEVICE_AREA area) { mDeviceArea = area; }
     void SelectArea(BmcFwArea area) { mUpdateSelected[area] = true; }
     bool AreaSelected(BmcFwArea area) const { return mUpdateSelected[area]; }

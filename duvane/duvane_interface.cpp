@@ -34,6 +34,8 @@ _EFI_DUVANE_INTERFACE directFwUpdateInterface = {
     DirectFwUpdate_Public::GetBIOSPlatformIdFromFile,
     DirectFwUpdate_Public::GetPiaVersion,
     DirectFwUpdate_Public::BmcRefresh,
+    DirectFwUpdate_Public::GetAreaRangeFromFile,
+    DirectFwUpdate_Public::IsDeviceInFwTransferMode,
 };
 
 }  // namespace DirectFwUpdate_Private

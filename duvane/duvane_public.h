@@ -40,6 +40,9 @@ int IsBmcInFwTransferMode(Table table, bool& inTransferMode);
 int GetBIOSPlatformIdFromFile(Table table, wchar_t*& platformId);
 int GetPiaVersion(Table table, unsigned& piaVersion);
 int BmcRefresh(Table table);
+// Beyond the 27 entries (duvane_interface.h says what a host gets from them).
+int GetAreaRangeFromFile(Table table, EFWUPDATE_DEVICE_AREA area, unsigned& start, unsigned& end);
+int IsDeviceInFwTransferMode(Table table, bool& inTransferMode);
 
 }  // namespace DirectFwUpdate_Public
 

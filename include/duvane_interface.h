@@ -103,6 +103,19 @@ struct _EFI_DUVANE_INTERFACE {
     int (*GetPiaVersion)(_EFI_DUVANE_INTERFACE*, unsigned& piaVersion);
     // Restarts the BMC's firmware (into transfer mode and out) and waits.
     int (*BmcRefresh)(_EFI_DUVANE_INTERFACE*);
+
+    // Beyond the 27 entries above, for a host that shows what an update
+    // will write and how it ended; the revision stays, and a library that
+    // does not give an entry leaves it null.
+
+    // The current image's address range of an area (inclusive, as the
+    // update writes it); C00A0013h when the image has no block for it.
+    int (*GetAreaRangeFromFile)(_EFI_DUVANE_INTERFACE*, EFWUPDATE_DEVICE_AREA area, unsigned& start,
+                                unsigned& end);
+    // Whether the selected controller is in firmware transfer mode now (its
+    // Get Device ID answer), so that a host can tell after a failed update
+    // whether the controller was left in it.
+    int (*IsDeviceInFwTransferMode)(_EFI_DUVANE_INTERFACE*, bool& inTransferMode);
 };
 
 extern "C" _EFI_DUVANE_INTERFACE* GetDirectFwUpdateInterface();

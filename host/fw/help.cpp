@@ -39,8 +39,8 @@ Updating:
   the BMC, which would restart it). The library then writes each area and
   verifies it: a bar for each area and phase, and the library's own texts
   (its waits for the controller included) on standard error. After a
-  failure srvfw gives the library's reason and the phases that had
-  finished.
+  failure srvfw gives the library's reason, the phases that had finished,
+  and whether the controller left firmware transfer mode.
 )";
 }
 

@@ -16,6 +16,19 @@ std::optional<std::string> Text(const wchar_t* text) {
     return utf8;
 }
 
+std::optional<FwAddressRange> Range(FwLibrary& library, EFWUPDATE_DEVICE_AREA area) {
+    if (!library.Has(&_EFI_DUVANE_INTERFACE::GetAreaRangeFromFile)) return std::nullopt;
+    FwAddressRange range;
+    const std::uint32_t status =
+        library.Try("reading an area's range", &_EFI_DUVANE_INTERFACE::GetAreaRangeFromFile, area,
+                    range.start, range.end);
+    if (status != 0) {
+        library.TakeLastError();
+        return std::nullopt;
+    }
+    return range;
+}
+
 std::vector<FwImageArea> Areas(FwLibrary& library) {
     std::vector<FwImageArea> areas;
     for (const FwAreaName& name : FwAreaNames()) {
@@ -28,8 +41,7 @@ std::vector<FwImageArea> Areas(FwLibrary& library) {
         // The library gives no version for an area the image has no block
         // for.
         if (version == nullptr) continue;
-        // The table gives no area's range.
-        areas.push_back({&name, ToUtf8(version), std::nullopt});
+        areas.push_back({&name, ToUtf8(version), Range(library, name.versionArea)});
     }
     return areas;
 }

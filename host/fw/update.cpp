@@ -118,15 +118,32 @@ std::string Listed(const std::vector<std::string>& items) {
 
 // What the failure left: the phases that had finished and whether the
 // controller is still in transfer mode.
-Failure AfterFailure(const Failure& failure, unsigned char device,
+Failure AfterFailure(FwLibrary& library, const Failure& failure, unsigned char device,
                      const std::vector<std::string>& completed) {
     std::string sentences = completed.empty()
                                 ? "No area had been written whole."
                                 : "Finished before the failure: " + Listed(completed) + ".";
-    // The table has no entry that tells a controller's transfer mode (its
-    // IsBmcInFwTransferMode answers false whatever the BMC is in).
-    return failure.With(sentences + " The firmware library does not say whether " +
-                        Controller(device) + " left firmware transfer mode.");
+    if (!library.Has(&_EFI_DUVANE_INTERFACE::IsDeviceInFwTransferMode)) {
+        return failure.With(sentences + " This library does not say whether " + Controller(device) +
+                            " left firmware transfer mode.");
+    }
+    bool inTransferMode = false;
+    const std::uint32_t status =
+        library.Try("IsDeviceInFwTransferMode", &_EFI_DUVANE_INTERFACE::IsDeviceInFwTransferMode,
+                    inTransferMode);
+    if (status != 0) {
+        const std::string reason = library.TakeLastError();
+        sentences += " Whether " + Controller(device) +
+                     " left firmware transfer mode is not known: asking failed" +
+                     (reason.empty() ? "." : " (" + reason + ").");
+    } else if (inTransferMode) {
+        sentences += " " + Controller(device) +
+                     " is STILL in firmware transfer mode: it runs no firmware until an update "
+                     "succeeds.";
+    } else {
+        sentences += " " + Controller(device) + " left firmware transfer mode.";
+    }
+    return failure.With(sentences);
 }
 
 }  // namespace
@@ -149,8 +166,8 @@ FwUpdateOutcome UpdateFirmware(FwLibrary& library, const FwUpdateRequest& reques
     outcome.completed = progress.Completed();
     if (status != 0) {
         throw AfterFailure(
-            library.Fail(ExitCode::kLibraryCall, "updating " + Controller(device), status), device,
-            outcome.completed);
+            library, library.Fail(ExitCode::kLibraryCall, "updating " + Controller(device), status),
+            device, outcome.completed);
     }
     outcome.written = true;
     outcome.after = ReadRunningVersions(library, device);

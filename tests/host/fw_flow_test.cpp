@@ -27,6 +27,7 @@ class FwFlow : public ::testing::Test {
         *script = FakeDuvaneScript{};
         script->imageVersions = {
             {kBoot, L"1.00"}, {kOpcode, L"2.01"}, {kPia, L"1.00"}, {kEfs, L"2.01"}};
+        script->imageRanges = {{kBoot, {0, 0xFFFF}}, {kOpcode, {0x10000, 0x1DFFFF}}};
         script->running[DUVANE_DEVICE_BMC] = {
             {kBoot, L"1.00"}, {kOpcode, L"1.20"}, {kPia, L"1.00"}, {kEfs, L"1.20"}};
         script->phases = {L"Writing operational code", L"Verifying operational code"};
@@ -123,18 +124,33 @@ TEST_F(FwFlow, TheAreasSelectedAreThoseAskedForOrThoseThePartTakes) {
     }
 }
 
-TEST_F(FwFlow, AFailedUpdateSaysWhatFinished) {
+TEST_F(FwFlow, AFailedUpdateSaysWhatFinishedAndWhereTheControllerIs) {
+    const struct {
+        bool extraEntries;
+        bool inTransferMode;
+        const char* words;
+    } cases[] = {
+        {true, false, "the BMC at 20h left firmware transfer mode."},
+        {true, true, "the BMC at 20h is STILL in firmware transfer mode"},
+        {false, false, "This library does not say whether the BMC at 20h left firmware transfer"},
+    };
     script->commitStatus = 0xC00A001A;
     script->lastError = L"Verification failed: the controller's firmware differs from the image.";
     script->phases = {L"Writing operational code"};
-    EXPECT_EQ(Srvfw({"fw", "update", "bmc.hex", "--area", "opcode"}), 3);
-    const std::string said = err.str();
-    EXPECT_NE(said.find("updating the BMC at 20h: Verification failed: the controller's "
-                        "firmware differs from the image. Finished before the failure: "
-                        "Writing operational code."),
-              std::string::npos)
-        << said;
-    EXPECT_NE(said.find("(status 0xC00A001A)"), std::string::npos) << said;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.words);
+        script->withExtraEntries = c.extraEntries;
+        script->inTransferMode = c.inTransferMode;
+        EXPECT_EQ(Srvfw({"fw", "update", "bmc.hex", "--area", "opcode"}), 3);
+        const std::string said = err.str();
+        EXPECT_NE(said.find("updating the BMC at 20h: Verification failed: the controller's "
+                            "firmware differs from the image. Finished before the failure: "
+                            "Writing operational code."),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find(c.words), std::string::npos) << said;
+        EXPECT_NE(said.find("(status 0xC00A001A)"), std::string::npos) << said;
+    }
 }
 
 TEST_F(FwFlow, VersionsShowsAControllerThatDoesNotAnswerAsSuch) {

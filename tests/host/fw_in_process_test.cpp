@@ -91,8 +91,8 @@ TEST_F(FwUpdateInProcess, AnUpdateEntersWritesVerifiesAndLeavesTransferMode) {
         << out.str();
 }
 
-// Each fault ends the update with the library's reason, and the BMC is
-// left in the transfer mode the fault leaves it in.
+// Each fault ends the update with the library's reason; srvfw says whether
+// the BMC left transfer mode, and the BMC agrees.
 TEST_F(FwUpdateInProcess, AFaultEndsTheUpdateWithItsReasonAndTheTransferModeAsItIs) {
     const struct {
         const char* setting;
@@ -100,10 +100,10 @@ TEST_F(FwUpdateInProcess, AFaultEndsTheUpdateWithItsReasonAndTheTransferModeAsIt
         const char* where;  // what srvfw says of the transfer mode
         bool stillInMode;
     } cases[] = {
-        {"fw.bmc.fault.refuse_write", "always",
-         "firmware library does not say whether the BMC at 20h left", false},
-        {"fw.bmc.fault.bad_checksum", "always",
-         "firmware library does not say whether the BMC at 20h left", false},
+        {"fw.bmc.fault.refuse_write", "always", "the BMC at 20h left firmware transfer mode.",
+         false},
+        {"fw.bmc.fault.bad_checksum", "always", "the BMC at 20h left firmware transfer mode.",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting);

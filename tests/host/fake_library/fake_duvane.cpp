@@ -106,6 +106,19 @@ int GetPiaVersion(_EFI_DUVANE_INTERFACE*, unsigned& piaVersion) {
     piaVersion = 2;
     return 0;
 }
+int GetAreaRangeFromFile(_EFI_DUVANE_INTERFACE*, EFWUPDATE_DEVICE_AREA area, unsigned& start,
+                         unsigned& end) {
+    const auto found = gScript.imageRanges.find(area);
+    if (found == gScript.imageRanges.end()) return static_cast<int>(0xC00A0013);
+    start = found->second.first;
+    end = found->second.second;
+    return 0;
+}
+int IsDeviceInFwTransferMode(_EFI_DUVANE_INTERFACE*, bool& inTransferMode) {
+    inTransferMode = gScript.inTransferMode;
+    return Called("IsDeviceInFwTransferMode");
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) _EFI_DUVANE_INTERFACE*
@@ -131,6 +144,10 @@ GetDirectFwUpdateInterface() {
     gTable.IsConfigurationFileForSystem = IsConfigurationFileForSystem;
     gTable.GetBIOSPlatformIdFromFile = GetBIOSPlatformIdFromFile;
     gTable.GetPiaVersion = GetPiaVersion;
+    if (gScript.withExtraEntries) {
+        gTable.GetAreaRangeFromFile = GetAreaRangeFromFile;
+        gTable.IsDeviceInFwTransferMode = IsDeviceInFwTransferMode;
+    }
     return &gTable;
 }
 

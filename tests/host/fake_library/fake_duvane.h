@@ -15,10 +15,11 @@
 
 struct FakeDuvaneScript {
     // The image: device, name, versions by EFWUPDATE_DEVICE_AREA (an area
-    // missing: no block).
+    // missing: no block), ranges likewise.
     unsigned char imageDevice = DUVANE_DEVICE_BMC;
     std::wstring imageName = L"BMC";
     std::map<int, std::wstring> imageVersions;
+    std::map<int, std::pair<unsigned, unsigned>> imageRanges;
     std::uint32_t loadStatus = 0;
     // The controllers that answer, with their versions by area.
     std::map<int, std::map<int, std::wstring>> running;
@@ -26,6 +27,10 @@ struct FakeDuvaneScript {
     // The commit: the phases it reports (each to 100%), then its status.
     std::vector<std::wstring> phases;
     std::uint32_t commitStatus = 0;
+    // Where the controller is after the commit; without the entries the
+    // table leaves them null.
+    bool withExtraEntries = true;
+    bool inTransferMode = false;
     std::wstring lastError;
     std::vector<std::string> calls;
 };
