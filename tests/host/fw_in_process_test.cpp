@@ -9,35 +9,24 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/srvfw.h"
 #include "sim/bmc/fw/controller_firmware.h"
 #include "sim/bmc/fw/fw_image_builder.h"
 #include "sim/bmc/fw/fw_log.h"
 #include "sim/core/machine.h"
 #include "tests/common/files.h"
+#include "tests/host/srvfw_in_process_fixture.h"
 
 namespace {
 
 using sim::fw::LoggedCommand;
 
-class FwUpdateInProcess : public ::testing::Test {
+class FwUpdateInProcess : public test_support::SrvfwInProcess {
   protected:
     void SetUp() override {
         Boot({});
         sim::fw::ImageSpec newer = sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kBmc, 0x20);
         newer.opCode = {2, 0x01};
         std::ofstream(image) << sim::fw::BuildHex(newer);
-    }
-    void Boot(const std::vector<std::pair<std::string, std::string>>& settings) {
-        sim::Settings all;
-        for (const auto& [key, value] : settings) all.Set(key, value);
-        sim::ResetMachine(all);
-    }
-    int Srvfw(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--lib-dir", SIM_LIB_DIR, "--res-dir", RES_DIR});
-        out.str({});
-        err.str({});
-        return srvfw::Run(args, out, err, false);
     }
     std::vector<LoggedCommand> Commands() const {
         return sim::fw::FirmwareLog(sim::TheMachine().Log());
@@ -53,8 +42,6 @@ class FwUpdateInProcess : public ::testing::Test {
 
     test_support::TempDir dir{"fwproc"};
     std::string image = dir / "bmc.hex";
-    std::ostringstream out;
-    std::ostringstream err;
 };
 
 TEST_F(FwUpdateInProcess, ADryRunSendsNoFirmwareCommand) {

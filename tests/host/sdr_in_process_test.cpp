@@ -8,18 +8,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/srvfw.h"
 #include "sim/bmc/sdr/sdr_log.h"
 #include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/machine.h"
 #include "tests/common/files.h"
+#include "tests/host/srvfw_in_process_fixture.h"
 
 namespace {
 
 using sim::sdr::LoggedRequest;
 using sim::sdr::Record;
 
-class SdrWriteInProcess : public ::testing::Test {
+class SdrWriteInProcess : public test_support::SrvfwInProcess {
   protected:
     void SetUp() override {
         sim::ResetMachine();
@@ -28,18 +28,6 @@ class SdrWriteInProcess : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::current_path(userDir); }
 
-    // A fresh server with the settings (sim/bmc/sdr/sdr_repository.h).
-    void Boot(const std::vector<std::pair<std::string, std::string>>& settings) {
-        sim::Settings all;
-        for (const auto& [key, value] : settings) all.Set(key, value);
-        sim::ResetMachine(all);
-    }
-    int Srvfw(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--lib-dir", SIM_LIB_DIR, "--res-dir", RES_DIR});
-        out.str({});
-        err.str({});
-        return srvfw::Run(args, out, err, false);
-    }
     const std::vector<Record>& Held() {
         return sim::TheMachine().Find<sim::SdrRepository>()->Records();
     }
@@ -61,8 +49,6 @@ class SdrWriteInProcess : public ::testing::Test {
 
     std::filesystem::path userDir = std::filesystem::current_path();
     test_support::TempDir dir{"sdrproc"};
-    std::ostringstream out;
-    std::ostringstream err;
 };
 
 // The records without their IDs, in no order: a write adds them type by type.
