@@ -138,6 +138,8 @@ class CDuvane {
     FwAreaRange AreaRange(UpdateType type) const;
     int CheckRangeInImage(UpdateType type, FwAreaRange range) const;
     void ReportPercent(unsigned label, std::uint64_t done, std::uint64_t total) const;
+    // Waits out a controller's restart, reporting the time gone by.
+    void WaitForRestart(unsigned seconds) const;
     void ShowProgressMessage(const wchar_t* text) const;
     int SelectionCheck(CfwFile& image, std::uint8_t& device);
     int UpdateRangeDevice(std::uint8_t device);

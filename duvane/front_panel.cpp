@@ -58,7 +58,7 @@ int CDuvane::BmcRefresh() {
         return DUVANE_CONTROLLER_FAILED;
     }
     if (ExitFwTransferMode(DUVANE_DEVICE_BMC, 0) != DUVANE_SUCCESS) return DUVANE_CONTROLLER_FAILED;
-    hw::SleepSeconds(kRefreshWaitSeconds);
+    WaitForRestart(kRefreshWaitSeconds);
     return DUVANE_SUCCESS;
 }
 

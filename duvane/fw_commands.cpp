@@ -24,6 +24,8 @@ constexpr std::uint8_t kTransferModeBit = 0x80;
 constexpr unsigned kBmcExitWaitSeconds = 120;
 constexpr unsigned kVitesseDefaultWaitSeconds = 60;
 constexpr unsigned kExitWaitSeconds = 30;
+// The label of the progress a restart's wait reports.
+constexpr unsigned kRestartWaitText = 75;
 // A Read answer starts with two bytes before the firmware's.
 constexpr std::size_t kReadHeader = 2;
 constexpr std::size_t kChecksumAt = 2;
@@ -117,6 +119,16 @@ int CDuvane::EnterFwTransferMode(std::uint8_t device, const char* signature) {
     return DUVANE_CONTROLLER_FAILED;
 }
 
+void CDuvane::WaitForRestart(unsigned seconds) const {
+    // A second at a time, so that a host shows the wait running down
+    // instead of a program that has stopped.
+    for (unsigned waited = 0; waited < seconds; ++waited) {
+        ReportPercent(kRestartWaitText, waited, seconds);
+        hw::SleepSeconds(1);
+    }
+    ReportPercent(kRestartWaitText, seconds, seconds);
+}
+
 int CDuvane::ExitFwTransferMode(std::uint8_t device, std::uint8_t argument) {
     bool inMode = false;
     if (device != DUVANE_DEVICE_FRONT_PANEL) {
@@ -143,14 +155,14 @@ int CDuvane::ExitFwTransferMode(std::uint8_t device, std::uint8_t argument) {
     // The controller restarts into its operational code; it answers again
     // once that has started.
     if (device == DUVANE_DEVICE_BMC) {
-        hw::SleepSeconds(kBmcExitWaitSeconds);
+        WaitForRestart(kBmcExitWaitSeconds);
     } else if (vitesse) {
         if (argument != 0) {
             const unsigned seconds = answer.data.empty() ? 0 : answer.data[0];
-            hw::SleepSeconds(seconds != 0 ? seconds : kVitesseDefaultWaitSeconds);
+            WaitForRestart(seconds != 0 ? seconds : kVitesseDefaultWaitSeconds);
         }
     } else {
-        hw::SleepSeconds(kExitWaitSeconds);
+        WaitForRestart(kExitWaitSeconds);
     }
     if (device == DUVANE_DEVICE_FRONT_PANEL) return DUVANE_SUCCESS;
     if (const int status = GetMode(device, inMode)) return status;

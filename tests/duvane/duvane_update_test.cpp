@@ -97,13 +97,21 @@ TEST_F(DuvaneUpdateTest, TheBmcTakesItsOperationalCodeInLargeBlocksOverTheSessio
     wchar_t version[DUVANE_VERSION_LENGTH];
     ASSERT_EQ(t.GetVersionFromSystem(&t, version), 0);
     EXPECT_STREQ(version, L"2.41");
-    // Progress ends each phase at 100, labelled for the operational code.
+    // Progress ends each phase at 100, labelled for the operational code,
+    // then the restart's wait runs from 0 to 100 a second at a time.
     std::vector<std::wstring> finished;
+    std::vector<unsigned> waited;
     for (const Progress& p : gProgress) {
-        if (p.type == PROGRESS_PERCENT && p.percent == 100) finished.push_back(p.text);
+        if (p.type != PROGRESS_PERCENT) continue;
+        if (p.percent == 100) finished.push_back(p.text);
+        if (p.text == Text(75)) waited.push_back(p.percent);
     }
     finished.erase(std::unique(finished.begin(), finished.end()), finished.end());
-    EXPECT_EQ(finished, (std::vector<std::wstring>{Text(42), Text(47)}));
+    EXPECT_EQ(finished, (std::vector<std::wstring>{Text(42), Text(47), Text(75)}));
+    ASSERT_EQ(waited.size(), 121u);
+    EXPECT_TRUE(std::ranges::is_sorted(waited));
+    EXPECT_EQ(waited.front(), 0u);
+    EXPECT_EQ(waited[60], 50u);
 }
 
 TEST_F(DuvaneUpdateTest, AreasAreWrittenBootFirstAndEachIsChecked) {

@@ -203,9 +203,11 @@ TEST_F(FwOnSimulatedServer, UpdateWritesAndVerifiesEachAreaWithABarPerPhase) {
     EXPECT_EQ(Json(updated.output, "[d['dry_run'], d['written']]"), "[false, true]");
     EXPECT_EQ(Json(updated.output, "[[a['name'], a['running_after']] for a in d['areas']]"),
               R"([["opcode", "2.01"], ["pia", "1.00"]])");
-    // Each phase reached its end, write before verify, in the library's
-    // own words.
-    EXPECT_EQ(Json(updated.output, "len(d['completed'])"), "4") << updated.output;
+    // Each phase reached its end, write before verify, then the BMC's
+    // restart, in the library's own words.
+    EXPECT_EQ(Json(updated.output, "len(d['completed'])"), "5") << updated.output;
+    EXPECT_EQ(Json(updated.output, "d['completed'][-1]"),
+              "\"Waiting for the controller to restart\"");
     const std::string progress = Stderr();
     EXPECT_NE(progress.find("\"progress\":\"percent\""), std::string::npos) << progress;
     EXPECT_NE(progress.find("\"percent\":100"), std::string::npos) << progress;
