@@ -242,6 +242,82 @@ TEST_F(DuvaneUpdateTest, AVitesseHotSwapControllerTakesItsOperationalCodeAndPia)
                                    std::span(image).subspan(0x4000, 0x1C000)));
 }
 
+TEST_F(DuvaneUpdateTest, WithoutTheSessionPathTheBmcTakesTheBlocksItReportsOverKcs) {
+    Boot({{"libipmi.fault.session", "always"}});
+    const Bytes image = sim::fw::BuildBinary(NewBmcImage());
+    ASSERT_EQ(Commit(image, FW_FILE_BINARY, {BMC_FW_AREA_BOOT}), 0) << LastError();
+    // GetBufferSize answers 3Ch units of 4: 240 bytes, the last block of
+    // the 64 KiB boot area the 16 left over.
+    const auto writes = Commands("write");
+    ASSERT_EQ(writes.size(), 0x10000u / 240 + 1);
+    for (std::size_t i = 0; i + 1 < writes.size(); ++i) {
+        EXPECT_EQ(writes[i].Number("length"), 240u) << i;
+    }
+    EXPECT_EQ(writes.back().Number("length"), 0x10000u % 240);
+    EXPECT_EQ(gDisplayed.find(Text(58)), std::wstring::npos) << gDisplayed;
+    EXPECT_TRUE(std::ranges::equal(Controller(0x20).Memory().Bytes().first(0x10000),
+                                   std::span(image).first(0x10000)));
+    EXPECT_FALSE(Controller(0x20).InTransferMode());
+}
+
+TEST_F(DuvaneUpdateTest, OnTheRmmPlatformTheRmmAreaIsWrittenThroughTheEfsRange) {
+    constexpr int kRmmPlatform = 15;
+    Boot({{"bmc.rmm.version", "2.0A"}}, kRmmPlatform);
+    ASSERT_EQ(t.SelectDeviceAddress(&t, DUVANE_DEVICE_BMC), 0);
+    ASSERT_EQ(t.LoadConfigurationFromSystem(&t), 0) << LastError();
+    const Bytes image = sim::fw::BuildBinary(NewBmcImage());
+    ASSERT_EQ(Commit(image, FW_FILE_BINARY, {BMC_FW_AREA_RMM}), 0) << LastError();
+    const auto writes = Commands("write");
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front().Number("address"), 0x1F0000u);
+    EXPECT_EQ(writes.back().Number("address") + writes.back().Number("length"), 0x200000u);
+    bool rmmWritten = false;
+    for (const Progress& p : gProgress) {
+        rmmWritten |= p.type == PROGRESS_PERCENT && p.text == Text(46) && p.percent == 100;
+    }
+    EXPECT_TRUE(rmmWritten);
+    EXPECT_TRUE(std::ranges::equal(Controller(0x20).Memory().Read(0x1F0000, 0x10000),
+                                   std::span(image).subspan(0x1F0000, 0x10000)));
+}
+
+TEST_F(DuvaneUpdateTest, AnRmmUpdateNeedsTheSystemsRmmVersion) {
+    Boot({{"bmc.rmm.present", "0"}}, 15);
+    ASSERT_EQ(t.SelectDeviceAddress(&t, DUVANE_DEVICE_BMC), 0);
+    ASSERT_EQ(t.LoadConfigurationFromSystem(&t), 0) << LastError();
+    EXPECT_EQ(Commit(sim::fw::BuildBinary(NewBmcImage()), FW_FILE_BINARY, {BMC_FW_AREA_RMM}),
+              static_cast<int>(0xC00A0023));
+    EXPECT_NE(LastError().find(L"rmm"), std::wstring::npos) << LastError();
+    EXPECT_TRUE(Commands().empty());
+}
+
+struct HotSwapIdentity {
+    const char* identification;
+    const char* deviceName;
+    bool forSystem;
+};
+
+TEST_F(DuvaneUpdateTest, AHotSwapImageFitsOnlyTheControllerItsBootBlockNames) {
+    const HotSwapIdentity cases[] = {
+        {"SIMHSC", "HSC", true}, {"OTHERHSC", "HSC", false}, {"SIMHSC", "HSX", false}};
+    for (const HotSwapIdentity& c : cases) {
+        SCOPED_TRACE(std::string(c.identification) + " " + c.deviceName);
+        Boot();
+        sim::fw::ImageSpec recipe = sim::fw::DefaultImageSpec(ControllerKind::kHotSwap, 0xC0);
+        recipe.identification = c.identification;
+        recipe.deviceName = c.deviceName;
+        ASSERT_EQ(Load(sim::fw::BuildBinary(recipe), FW_FILE_BINARY), 0) << LastError();
+        sim::TheMachine().Log().Clear();
+        bool forSystem = !c.forSystem;
+        EXPECT_EQ(t.IsConfigurationFileForSystem(&t, forSystem), 0);
+        EXPECT_EQ(forSystem, c.forSystem);
+        // The boot block was read in transfer mode, which was left again.
+        EXPECT_FALSE(Commands("read").empty());
+        EXPECT_EQ(Commands("exit").size(), 1u);
+        EXPECT_FALSE(Controller(0xC0).InTransferMode());
+        t.DeInitialize(&t);
+    }
+}
+
 TEST_F(DuvaneUpdateTest, AnImageForAnotherProductIsNotForThisSystem) {
     Boot({{"bmc.product_id", "0x0200"}});
     ASSERT_EQ(t.SelectDeviceAddress(&t, DUVANE_DEVICE_BMC), 0);

@@ -107,3 +107,24 @@ TEST_F(FwUpdateInProcess, AFaultEndsTheUpdateWithItsReasonAndTheTransferModeAsIt
 }
 
 }  // namespace
+
+// Through the kernel's IPMI driver the library takes blocks of 16 bytes
+// for a controller behind the BMC and asks no controller its buffer size.
+TEST_F(FwUpdateInProcess, ThroughTheKernelsDriverAHotSwapControllerTakesBlocksOf16) {
+    Boot({{"kernel.modules", "ipmi_si,ipmi_devintf"}});
+    const std::string hsc = dir / "hsc.bin";
+    const auto built =
+        sim::fw::BuildBinary(sim::fw::DefaultImageSpec(sim::fw::ControllerKind::kHotSwap, 0xC0));
+    test_support::WriteBytes(hsc, built);
+    ASSERT_EQ(Srvfw({"fw", "update", hsc, "--yes"}), 0) << err.str();
+    const std::vector<LoggedCommand> commands = Commands();
+    std::size_t writes = 0;
+    for (const LoggedCommand& command : commands) {
+        EXPECT_NE(command.operation, "buffer-size");
+        if (command.operation != "write") continue;
+        ++writes;
+        EXPECT_EQ(command.controller, 0xC0);
+        EXPECT_EQ(command.Number("length"), 16u);
+    }
+    EXPECT_GT(writes, 0u);
+}
