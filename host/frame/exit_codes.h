@@ -21,8 +21,9 @@ enum class ExitCode : int {
     // A write failed and writing the backup back failed as well: the device
     // may hold neither; the message names the backup.
     kFailedNotRestored = 8,
-    // A firmware image is not for this system (the library says so): "fw
-    // check" says it, and "fw update" writes nothing without --yes.
+    // A firmware image is not meant for the server it would run on (the
+    // library says so): "fw check" says it, and "fw update" writes nothing
+    // without --yes.
     kNotForSystem = 9,
 };
 

@@ -87,24 +87,25 @@ int BuildImage(const Invocation& call) {
         std::fprintf(stderr, "simctl: no controller with firmware at %02Xh\n", *address);
         return 1;
     }
-    sim::fw::ImageSpec spec = controller->Config().image;
+    sim::fw::ImageSpec recipe = controller->Config().image;
     for (const auto& [option, value] : changes) {
-        if (option == "--version") spec.opCode = sim::fw::ParseVersion(option, value);
-        if (option == "--boot-version") spec.boot = sim::fw::ParseVersion(option, value);
-        if (option == "--pia-version") spec.pia = sim::fw::ParseVersion(option, value);
-        if (option == "--efs-version") spec.efs = sim::fw::ParseVersion(option, value);
+        if (option == "--version") recipe.opCode = sim::fw::ParseVersion(option, value);
+        if (option == "--boot-version") recipe.boot = sim::fw::ParseVersion(option, value);
+        if (option == "--pia-version") recipe.pia = sim::fw::ParseVersion(option, value);
+        if (option == "--efs-version") recipe.efs = sim::fw::ParseVersion(option, value);
         if (option == "--product-id") {
-            spec.productId = static_cast<std::uint16_t>(sim::SettingNumber(option, value, 0xFFFF));
+            recipe.productId =
+                static_cast<std::uint16_t>(sim::SettingNumber(option, value, 0xFFFF));
         }
         if (option == "--block-format") {
-            spec.blockFormat = static_cast<std::uint8_t>(sim::SettingNumber(option, value, 0xFF));
-            if (spec.blockFormat != 5 && spec.blockFormat != 6) {
+            recipe.blockFormat = static_cast<std::uint8_t>(sim::SettingNumber(option, value, 0xFF));
+            if (recipe.blockFormat != 5 && recipe.blockFormat != 6) {
                 throw std::invalid_argument(option + ": 5 or 6");
             }
         }
         if (option == "--pia-type") {
-            spec.piaType = static_cast<std::uint8_t>(sim::SettingNumber(option, value, 0xFF));
-            if (spec.piaType != 2 && spec.piaType != 3)
+            recipe.piaType = static_cast<std::uint8_t>(sim::SettingNumber(option, value, 0xFF));
+            if (recipe.piaType != 2 && recipe.piaType != 3)
                 throw std::invalid_argument(option + ": 2 or 3");
         }
         if (option == "--broken") {
@@ -114,14 +115,14 @@ int BuildImage(const Invocation& call) {
                     "--broken: block-checksum, no-opcode-info, address-zero, line-checksum or "
                     "no-end-record");
             }
-            spec.broken = *broken;
+            recipe.broken = *broken;
         }
     }
     std::ofstream out(call.args[0], std::ios::binary | std::ios::trunc);
     if (format == "hex") {
-        out << sim::fw::BuildHex(spec);
+        out << sim::fw::BuildHex(recipe);
     } else {
-        const std::vector<std::uint8_t> image = sim::fw::BuildBinary(spec);
+        const std::vector<std::uint8_t> image = sim::fw::BuildBinary(recipe);
         out.write(reinterpret_cast<const char*>(image.data()),
                   static_cast<std::streamsize>(image.size()));
     }
@@ -130,11 +131,11 @@ int BuildImage(const Invocation& call) {
         return 1;
     }
     std::printf("built %s: %s image for %02Xh, %u bytes of memory, operational code %X.%02X%s\n",
-                call.args[0].c_str(), format.c_str(), *address, spec.size, spec.opCode.major,
-                spec.opCode.minor,
-                spec.broken == sim::fw::Broken::kNone
+                call.args[0].c_str(), format.c_str(), *address, recipe.size, recipe.opCode.major,
+                recipe.opCode.minor,
+                recipe.broken == sim::fw::Broken::kNone
                     ? ""
-                    : (", broken: " + sim::fw::BrokenName(spec.broken)).c_str());
+                    : (", broken: " + sim::fw::BrokenName(recipe.broken)).c_str());
     return 0;
 }
 

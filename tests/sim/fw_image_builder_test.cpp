@@ -49,13 +49,13 @@ TEST(FwImageBuilder, EveryControllersImageCarriesItsBlocksInsideTheirAreas) {
             for (const std::uint8_t piaType : {2, 3}) {
                 SCOPED_TRACE(std::to_string(c.address) + " format " + std::to_string(format) +
                              " PIA type " + std::to_string(piaType));
-                ImageSpec spec = DefaultImageSpec(c.kind, c.address, c.vitesse);
-                spec.blockFormat = format;
-                spec.piaType = piaType;
-                spec.opCode = {2, 0x31};
-                const Bytes image = BuildBinary(spec);
-                ASSERT_EQ(image.size(), spec.size);
-                const std::vector<MemoryArea> areas = ImageAreas(spec);
+                ImageSpec recipe = DefaultImageSpec(c.kind, c.address, c.vitesse);
+                recipe.blockFormat = format;
+                recipe.piaType = piaType;
+                recipe.opCode = {2, 0x31};
+                const Bytes image = BuildBinary(recipe);
+                ASSERT_EQ(image.size(), recipe.size);
+                const std::vector<MemoryArea> areas = ImageAreas(recipe);
                 ASSERT_EQ(areas.size(), c.blocks.size());
                 for (const MemoryArea& area : areas) {
                     SCOPED_TRACE(AreaName(area.kind));
@@ -72,7 +72,7 @@ TEST(FwImageBuilder, EveryControllersImageCarriesItsBlocksInsideTheirAreas) {
                             EXPECT_EQ(block[offset::kDeviceAddress], c.address);
                             EXPECT_EQ(std::string(reinterpret_cast<const char*>(
                                           &block[offset::kDeviceName])),
-                                      spec.deviceName);
+                                      recipe.deviceName);
                             EXPECT_EQ(ReadU32(block, offset::kBootStart), area.start);
                             EXPECT_EQ(ReadU32(block, offset::kBootEnd), stored);
                             break;
@@ -104,44 +104,44 @@ TEST(FwImageBuilder, EveryControllersImageCarriesItsBlocksInsideTheirAreas) {
 TEST(FwImageBuilder, TheAreasCoverTheMemoryWithoutOverlapping) {
     for (const ImageCase& c : kImages) {
         SCOPED_TRACE(c.address);
-        const ImageSpec spec = DefaultImageSpec(c.kind, c.address, c.vitesse);
+        const ImageSpec recipe = DefaultImageSpec(c.kind, c.address, c.vitesse);
         std::uint32_t next = 0;
-        for (const MemoryArea& area : ImageAreas(spec)) {
+        for (const MemoryArea& area : ImageAreas(recipe)) {
             EXPECT_EQ(area.start, next);
             EXPECT_LT(area.start, area.end);
             next = area.end + 1;
         }
-        EXPECT_EQ(next, spec.size);
+        EXPECT_EQ(next, recipe.size);
     }
 }
 
 TEST(FwImageBuilder, BrokenImagesAreBrokenInTheWayTheyName) {
     const ImageSpec sound = DefaultImageSpec(ControllerKind::kBmc, 0x20);
-    ImageSpec spec = sound;
+    ImageSpec recipe = sound;
 
-    spec.broken = Broken::kBlockChecksum;
-    Bytes image = BuildBinary(spec);
+    recipe.broken = Broken::kBlockChecksum;
+    Bytes image = BuildBinary(recipe);
     EXPECT_FALSE(FindBlock(image, BlockKind::kBoot));
     EXPECT_TRUE(FindBlock(image, BlockKind::kOpCode));
     EXPECT_NE(std::search(image.begin(), image.end(), Signature(BlockKind::kBoot).begin(),
                           Signature(BlockKind::kBoot).end()),
               image.end());  // the signature is there, its block fails
 
-    spec.broken = Broken::kNoOpCodeInfo;
-    image = BuildBinary(spec);
+    recipe.broken = Broken::kNoOpCodeInfo;
+    image = BuildBinary(recipe);
     EXPECT_FALSE(FindBlock(image, BlockKind::kOpCode));
     EXPECT_TRUE(FindBlock(image, BlockKind::kBoot));
 
-    spec.broken = Broken::kDeviceAddressZero;
-    image = BuildBinary(spec);
+    recipe.broken = Broken::kDeviceAddressZero;
+    image = BuildBinary(recipe);
     const auto boot = FindBlock(image, BlockKind::kBoot);
     ASSERT_TRUE(boot);  // its checksum still holds
     EXPECT_EQ(boot->bytes[offset::kDeviceAddress], 0);
 
     // The text faults leave the binary as it was.
     for (const Broken text : {Broken::kHexLineChecksum, Broken::kNoEndRecord}) {
-        spec.broken = text;
-        EXPECT_EQ(BuildBinary(spec), BuildBinary(sound));
+        recipe.broken = text;
+        EXPECT_EQ(BuildBinary(recipe), BuildBinary(sound));
     }
 }
 
@@ -182,11 +182,11 @@ std::vector<HexLine> ParseHex(const std::string& text) {
 TEST(FwImageBuilder, HexTextRebuildsTheBinaryInRecordsOfAtMost32Bytes) {
     for (const ImageCase& c : kImages) {
         SCOPED_TRACE(c.address);
-        const ImageSpec spec = DefaultImageSpec(c.kind, c.address, c.vitesse);
-        const Bytes binary = BuildBinary(spec);
+        const ImageSpec recipe = DefaultImageSpec(c.kind, c.address, c.vitesse);
+        const Bytes binary = BuildBinary(recipe);
         Bytes rebuilt(binary.size(), 0xFF);
         std::uint32_t base = 0;
-        const std::vector<HexLine> lines = ParseHex(BuildHex(spec));
+        const std::vector<HexLine> lines = ParseHex(BuildHex(recipe));
         ASSERT_FALSE(lines.empty());
         for (const HexLine& line : lines) {
             EXPECT_TRUE(line.checksumHolds);
@@ -201,14 +201,14 @@ TEST(FwImageBuilder, HexTextRebuildsTheBinaryInRecordsOfAtMost32Bytes) {
 }
 
 TEST(FwImageBuilder, BrokenHexTextHasOneBadLineOrNoEnd) {
-    ImageSpec spec = DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
-    spec.broken = Broken::kHexLineChecksum;
+    ImageSpec recipe = DefaultImageSpec(ControllerKind::kFrontPanel, 0x22);
+    recipe.broken = Broken::kHexLineChecksum;
     std::size_t bad = 0;
-    for (const HexLine& line : ParseHex(BuildHex(spec))) bad += line.checksumHolds ? 0 : 1;
+    for (const HexLine& line : ParseHex(BuildHex(recipe))) bad += line.checksumHolds ? 0 : 1;
     EXPECT_EQ(bad, 1u);
 
-    spec.broken = Broken::kNoEndRecord;
-    const std::vector<HexLine> lines = ParseHex(BuildHex(spec));
+    recipe.broken = Broken::kNoEndRecord;
+    const std::vector<HexLine> lines = ParseHex(BuildHex(recipe));
     for (const HexLine& line : lines) EXPECT_NE(line.type, 1u);
 }
 

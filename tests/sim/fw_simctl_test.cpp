@@ -98,9 +98,9 @@ TEST_F(FwSimctl, ShowReportsWhatAnotherProcessWroteAndTheTransferMode) {
     // A program updates the front panel's operational code and restarts it.
     EXPECT_TRUE(simtest::ProgramSucceeds(State(), [] {
         using namespace simtest;
-        sim::fw::ImageSpec spec = FirmwareAt(kFrontPanel).Config().image;
-        spec.opCode = {3, 0x10};
-        const Bytes image = sim::fw::BuildBinary(spec);
+        sim::fw::ImageSpec recipe = FirmwareAt(kFrontPanel).Config().image;
+        recipe.opCode = {3, 0x10};
+        const Bytes image = sim::fw::BuildBinary(recipe);
         if (Enter(kFrontPanel).completionCode != 0) return false;
         for (std::uint32_t at = 0x1000; at < 0x1100; at += 32) {
             if (WriteAt(kFrontPanel, static_cast<std::uint16_t>(at),

@@ -17,11 +17,11 @@ using sim::fw::BlockKind;
 // The memory a new image would give the controller.
 Bytes NewImage(std::uint8_t address, sim::fw::BlockVersion boot, sim::fw::BlockVersion opCode,
                sim::fw::BlockVersion pia = {1, 0}) {
-    sim::fw::ImageSpec spec = FirmwareAt(address).Config().image;
-    spec.boot = boot;
-    spec.opCode = opCode;
-    spec.pia = pia;
-    return sim::fw::BuildBinary(spec);
+    sim::fw::ImageSpec recipe = FirmwareAt(address).Config().image;
+    recipe.boot = boot;
+    recipe.opCode = opCode;
+    recipe.pia = pia;
+    return sim::fw::BuildBinary(recipe);
 }
 
 // Writes [start, start + length) of image in blocks of the controller's

@@ -29,56 +29,57 @@ void PutText(std::span<std::uint8_t> block, std::size_t at, const std::string& t
 }
 
 // The stored end of an area: format 5 stores one past the last byte.
-std::uint32_t StoredEnd(const ImageSpec& spec, std::uint32_t end) {
-    return spec.blockFormat == 5 ? end + 1 : end;
+std::uint32_t StoredEnd(const ImageSpec& recipe, std::uint32_t end) {
+    return recipe.blockFormat == 5 ? end + 1 : end;
 }
 
-std::vector<std::uint8_t> BlockBytes(const ImageSpec& spec, const MemoryArea& area) {
-    std::vector<std::uint8_t> block(BlockSize(area.kind, spec.piaType) == 0
+std::vector<std::uint8_t> BlockBytes(const ImageSpec& recipe, const MemoryArea& area) {
+    std::vector<std::uint8_t> block(BlockSize(area.kind, recipe.piaType) == 0
                                         ? kPiaType2Size
-                                        : BlockSize(area.kind, spec.piaType),
+                                        : BlockSize(area.kind, recipe.piaType),
                                     0);
     const std::string_view signature = Signature(area.kind);
     std::memcpy(block.data(), signature.data(), signature.size());
     switch (area.kind) {
         case BlockKind::kBoot:
-            block[offset::kFormat] = spec.blockFormat;
-            PutText(block, offset::kIdentification, spec.identification, kIdentificationBytes - 1);
-            PutText(block, offset::kDeviceName, spec.deviceName, kDeviceNameBytes);
+            block[offset::kFormat] = recipe.blockFormat;
+            PutText(block, offset::kIdentification, recipe.identification,
+                    kIdentificationBytes - 1);
+            PutText(block, offset::kDeviceName, recipe.deviceName, kDeviceNameBytes);
             block[offset::kDeviceAddress] =
-                spec.broken == Broken::kDeviceAddressZero ? 0 : spec.address;
+                recipe.broken == Broken::kDeviceAddressZero ? 0 : recipe.address;
             WriteU32(block, offset::kBootStart, area.start);
-            WriteU32(block, offset::kBootEnd, StoredEnd(spec, area.end));
-            WriteU16(block, offset::kBootMajor, spec.boot.major);
-            WriteU16(block, offset::kBootMinor, spec.boot.minor);
+            WriteU32(block, offset::kBootEnd, StoredEnd(recipe, area.end));
+            WriteU16(block, offset::kBootMajor, recipe.boot.major);
+            WriteU16(block, offset::kBootMinor, recipe.boot.minor);
             break;
         case BlockKind::kOpCode:
-            block[offset::kFormat] = spec.blockFormat;
+            block[offset::kFormat] = recipe.blockFormat;
             WriteU32(block, offset::kOpCodeStart, area.start);
-            WriteU32(block, offset::kOpCodeEnd, StoredEnd(spec, area.end));
-            WriteU16(block, offset::kOpCodeMajor, spec.opCode.major);
-            WriteU16(block, offset::kOpCodeMinor, spec.opCode.minor);
+            WriteU32(block, offset::kOpCodeEnd, StoredEnd(recipe, area.end));
+            WriteU16(block, offset::kOpCodeMajor, recipe.opCode.major);
+            WriteU16(block, offset::kOpCodeMinor, recipe.opCode.minor);
             break;
         case BlockKind::kPia:
-            block[offset::kPiaType] = spec.piaType;
-            block[offset::kPiaMajor] = static_cast<std::uint8_t>(spec.pia.major);
-            block[offset::kPiaMinor] = static_cast<std::uint8_t>(spec.pia.minor);
-            WriteU16(block, offset::kPiaProductId, spec.productId);
-            PutText(block, offset::kPiaPlatformId, spec.platformId, kPlatformIdBytes);
+            block[offset::kPiaType] = recipe.piaType;
+            block[offset::kPiaMajor] = static_cast<std::uint8_t>(recipe.pia.major);
+            block[offset::kPiaMinor] = static_cast<std::uint8_t>(recipe.pia.minor);
+            WriteU16(block, offset::kPiaProductId, recipe.productId);
+            PutText(block, offset::kPiaPlatformId, recipe.platformId, kPlatformIdBytes);
             WriteU32(block, offset::kPiaStart, area.start);
             WriteU32(block, offset::kPiaEnd, area.end);
             break;
         case BlockKind::kEfs:
-            PutText(block, offset::kEfsPlatformName, spec.platformName, kPlatformIdBytes);
+            PutText(block, offset::kEfsPlatformName, recipe.platformName, kPlatformIdBytes);
             WriteU32(block, offset::kEfsStart, area.start);
             WriteU32(block, offset::kEfsEnd, area.end);
-            WriteU16(block, offset::kEfsMajor, spec.efs.major);
-            WriteU16(block, offset::kEfsMinor, spec.efs.minor);
+            WriteU16(block, offset::kEfsMajor, recipe.efs.major);
+            WriteU16(block, offset::kEfsMinor, recipe.efs.minor);
             break;
     }
-    const std::size_t checked = BlockSize(area.kind, spec.piaType);
+    const std::size_t checked = BlockSize(area.kind, recipe.piaType);
     if (checked != 0) SealBlock(std::span(block).first(checked));
-    if (area.kind == BlockKind::kBoot && spec.broken == Broken::kBlockChecksum) {
+    if (area.kind == BlockKind::kBoot && recipe.broken == Broken::kBlockChecksum) {
         ++block[offset::kBootMajor];  // an even offset: the low byte of the sum moves
     }
     return block;
@@ -152,29 +153,29 @@ std::optional<ControllerKind> KindOfAddress(std::uint8_t address) {
 }
 
 ImageSpec DefaultImageSpec(ControllerKind kind, std::uint8_t address, bool vitesse) {
-    ImageSpec spec;
-    spec.kind = kind;
-    spec.address = address;
+    ImageSpec recipe;
+    recipe.kind = kind;
+    recipe.address = address;
     switch (kind) {
         case ControllerKind::kBmc:
             break;
         case ControllerKind::kFrontPanel:
-            spec.size = 0x10000;
-            spec.deviceName = "FP";
-            spec.identification = "SIMFP";
+            recipe.size = 0x10000;
+            recipe.deviceName = "FP";
+            recipe.identification = "SIMFP";
             break;
         case ControllerKind::kHotSwap:
-            spec.size = 0x20000;
-            spec.deviceName = vitesse ? "VSC" : "HSC";
-            spec.identification = "SIMHSC";
+            recipe.size = 0x20000;
+            recipe.deviceName = vitesse ? "VSC" : "HSC";
+            recipe.identification = "SIMHSC";
             break;
     }
-    return spec;
+    return recipe;
 }
 
-std::vector<MemoryArea> ImageAreas(const ImageSpec& spec) {
-    const std::uint32_t last = spec.size - 1;
-    switch (spec.kind) {
+std::vector<MemoryArea> ImageAreas(const ImageSpec& recipe) {
+    const std::uint32_t last = recipe.size - 1;
+    switch (recipe.kind) {
         case ControllerKind::kBmc:
             return {{BlockKind::kBoot, 0, 0xFFFF},
                     {BlockKind::kOpCode, 0x10000, last - 0x20000},
@@ -190,11 +191,11 @@ std::vector<MemoryArea> ImageAreas(const ImageSpec& spec) {
     return {};
 }
 
-std::vector<std::uint8_t> BuildBinary(const ImageSpec& spec) {
-    std::vector<std::uint8_t> image(spec.size, 0xFF);
-    for (const MemoryArea& area : ImageAreas(spec)) {
-        if (area.kind == BlockKind::kOpCode && spec.broken == Broken::kNoOpCodeInfo) continue;
-        const std::vector<std::uint8_t> block = BlockBytes(spec, area);
+std::vector<std::uint8_t> BuildBinary(const ImageSpec& recipe) {
+    std::vector<std::uint8_t> image(recipe.size, 0xFF);
+    for (const MemoryArea& area : ImageAreas(recipe)) {
+        if (area.kind == BlockKind::kOpCode && recipe.broken == Broken::kNoOpCodeInfo) continue;
+        const std::vector<std::uint8_t> block = BlockBytes(recipe, area);
         const std::uint32_t at = area.start + kBlockInArea;
         std::copy(block.begin(), block.end(), image.begin() + at);
         const std::uint32_t codeEnd = std::min<std::uint32_t>(
@@ -213,10 +214,10 @@ std::string HexRecords(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-std::string BuildHex(const ImageSpec& spec) {
-    std::vector<std::string> lines = HexLines(BuildBinary(spec));
-    if (spec.broken == Broken::kNoEndRecord) lines.pop_back();
-    if (spec.broken == Broken::kHexLineChecksum) {
+std::string BuildHex(const ImageSpec& recipe) {
+    std::vector<std::string> lines = HexLines(BuildBinary(recipe));
+    if (recipe.broken == Broken::kNoEndRecord) lines.pop_back();
+    if (recipe.broken == Broken::kHexLineChecksum) {
         // The first data record's checksum, one off.
         for (std::string& line : lines) {
             if (line.compare(7, 2, "00") != 0) continue;

@@ -73,12 +73,12 @@ ImageSpec DefaultImageSpec(ControllerKind kind, std::uint8_t address, bool vites
 // The controller kind of a slave address (20h, 22h, C0h, C2h).
 std::optional<ControllerKind> KindOfAddress(std::uint8_t address);
 
-// The areas of the spec's kind and size.
-std::vector<MemoryArea> ImageAreas(const ImageSpec& spec);
+// The areas of the recipe's kind and size.
+std::vector<MemoryArea> ImageAreas(const ImageSpec& recipe);
 // The whole memory image (Broken::kHexLineChecksum and kNoEndRecord leave
 // the binary sound: they are faults of the text).
-std::vector<std::uint8_t> BuildBinary(const ImageSpec& spec);
-std::string BuildHex(const ImageSpec& spec);
+std::vector<std::uint8_t> BuildBinary(const ImageSpec& recipe);
+std::string BuildHex(const ImageSpec& recipe);
 // Hex record text of bytes placed at address 0, as BuildHex writes it.
 std::string HexRecords(std::span<const std::uint8_t> bytes);
 

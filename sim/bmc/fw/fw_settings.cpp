@@ -30,34 +30,37 @@ BlockVersion Version(const Settings& settings, const std::string& key, BlockVers
     return settings.Has(key) ? ParseVersion(key, settings.Get(key, "")) : fallback;
 }
 
-std::uint32_t MemorySize(const Settings& settings, const std::string& key, const ImageSpec& spec) {
-    const std::uint64_t smallest = spec.kind == ControllerKind::kBmc          ? kSmallestBmc
-                                   : spec.kind == ControllerKind::kFrontPanel ? kSmallestFrontPanel
-                                                                              : kSmallestHotSwap;
+std::uint32_t MemorySize(const Settings& settings, const std::string& key,
+                         const ImageSpec& recipe) {
+    const std::uint64_t smallest = recipe.kind == ControllerKind::kBmc ? kSmallestBmc
+                                   : recipe.kind == ControllerKind::kFrontPanel
+                                       ? kSmallestFrontPanel
+                                       : kSmallestHotSwap;
     const std::uint64_t largest =
-        spec.kind == ControllerKind::kFrontPanel ? 0x10000 : kLargestMemory;
-    const std::uint64_t size = SettingNumber(settings, key, spec.size, largest);
+        recipe.kind == ControllerKind::kFrontPanel ? 0x10000 : kLargestMemory;
+    const std::uint64_t size = SettingNumber(settings, key, recipe.size, largest);
     if (size < smallest) {
         throw std::invalid_argument(key + ": at least " + std::to_string(smallest) + " bytes");
     }
     return static_cast<std::uint32_t>(size);
 }
 
-void ReadImage(const Settings& settings, const std::string& prefix, ImageSpec& spec) {
-    spec.size = MemorySize(settings, prefix + "size", spec);
-    spec.boot = Version(settings, prefix + "boot_version", spec.boot);
-    spec.opCode = Version(settings, prefix + "opcode_version", spec.opCode);
-    spec.pia = Version(settings, prefix + "pia_version", spec.pia);
-    spec.efs = Version(settings, prefix + "efs_version", spec.efs);
-    spec.identification =
-        Text(settings, prefix + "identification", spec.identification, kIdentificationBytes - 1);
-    spec.blockFormat =
+void ReadImage(const Settings& settings, const std::string& prefix, ImageSpec& recipe) {
+    recipe.size = MemorySize(settings, prefix + "size", recipe);
+    recipe.boot = Version(settings, prefix + "boot_version", recipe.boot);
+    recipe.opCode = Version(settings, prefix + "opcode_version", recipe.opCode);
+    recipe.pia = Version(settings, prefix + "pia_version", recipe.pia);
+    recipe.efs = Version(settings, prefix + "efs_version", recipe.efs);
+    recipe.identification =
+        Text(settings, prefix + "identification", recipe.identification, kIdentificationBytes - 1);
+    recipe.blockFormat =
         static_cast<std::uint8_t>(SettingNumber(settings, prefix + "block_format", 6, 0xFF));
-    spec.piaType = static_cast<std::uint8_t>(SettingNumber(settings, prefix + "pia_type", 2, 0xFF));
-    if (spec.blockFormat != 5 && spec.blockFormat != 6) {
+    recipe.piaType =
+        static_cast<std::uint8_t>(SettingNumber(settings, prefix + "pia_type", 2, 0xFF));
+    if (recipe.blockFormat != 5 && recipe.blockFormat != 6) {
         throw std::invalid_argument(prefix + "block_format: 5 or 6");
     }
-    if (spec.piaType != 2 && spec.piaType != 3) {
+    if (recipe.piaType != 2 && recipe.piaType != 3) {
         throw std::invalid_argument(prefix + "pia_type: 2 or 3");
     }
 }
