@@ -11,11 +11,15 @@
 #include "sim/bmc/kcs_interface.h"
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/bmc/sdr/sdr_repository.h"
+#include "sim/chipset/bios_range.h"
+#include "sim/chipset/chipset.h"
+#include "sim/chipset/memory_window.h"
 #include "sim/core/host_fault_settings.h"
 #include "sim/core/kernel_ipmi_device.h"
 #include "sim/core/legacy_devices.h"
 #include "sim/core/machine.h"
 #include "sim/core/memory_pokes.h"
+#include "sim/firmware/boot_firmware.h"
 #include "sim/smbios/kernel_dmi_sysfs.h"
 #include "sim/smbios/smbios.h"
 
@@ -36,27 +40,22 @@ void AddMemory(Machine& machine) {
     if (megabytes > 1) memory.AddRam("extended", kMiB, (megabytes - 1) * kMiB);
 }
 
-void AddChipset(Machine& machine) {
-    PciBus& pci = machine.Pci();
-    pci.Add({0, 0, 0}, 0x8086, 0x29C0);                      // host bridge
-    PciFunction& lpc = pci.Add({0, 31, 0}, 0x8086, 0x3A18);  // LPC bridge
-    lpc.Preset(0x08, 4, 0x06010000);                         // class: ISA bridge
-    // The chipset's own registers (base addresses, decode ranges, BIOS
-    // control) lie from 40h on and are writable.
-    for (int reg = 0x40; reg < 0x100; reg += 4) lpc.MakeWritable(reg, 4);
-}
-
 }  // namespace
 
 void BuildMachine(Machine& machine) {
     AddMemory(machine);
-    AddChipset(machine);
     machine.Add<CmosRam>();
     machine.Add<PostCodePort>();
     BiosFlashConfig bios = BiosFlashConfig::FromSettings(machine.Config());
     FlashPart& biosFlash =
         machine.AddFlashPart(BoardFlashChip(bios.layout.romBytes), kBiosFlashPart);
     machine.Add<BiosFlashService>(std::move(bios), biosFlash);
+    // The same part behind the chipset: its SPI controller and the window
+    // below 4 GB; then what the BIOS keeps in the flash for an updater.
+    machine.Add<BiosRange>();
+    AddChipset(machine, biosFlash);
+    AddMemoryWindow(machine, biosFlash);
+    AddBootFirmware(machine, biosFlash);
     machine.Add<QuorzelModule>();
     Bmc& bmc = machine.Add<Bmc>();
     machine.Add<FruStorage>(bmc);

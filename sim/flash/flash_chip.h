@@ -36,6 +36,15 @@ enum class FlashCommandSet {
     // The same in its 16-bit form: the unlock cycles at word addresses 555h
     // and 2AAh; programs one word at a time.
     kJedecWordProgram,
+    // Intel's command set, as firmware hubs and Intel's parallel parts take
+    // it: commands written to any address of the part (20h D0h block erase,
+    // 40h program, 70h read status, 50h clear status, FFh read array); one
+    // byte at a time.
+    kIntelByteProgram,
+    // The same on a 16-bit bus: commands and data are words at even
+    // addresses, and blocks lock and unlock by command (60h then 01h or
+    // D0h).
+    kIntelWordProgram,
 };
 
 // A run of equal erase blocks, from the lowest address up.

@@ -39,8 +39,10 @@ std::uint32_t ProgramBytesOf(sim::FlashCommandSet commands) {
             return 256;
         case sim::FlashCommandSet::kSpiAaiWordProgram:
         case sim::FlashCommandSet::kJedecWordProgram:
+        case sim::FlashCommandSet::kIntelWordProgram:
             return 2;
         case sim::FlashCommandSet::kJedecByteProgram:
+        case sim::FlashCommandSet::kIntelByteProgram:
             return 1;
     }
     return 0;

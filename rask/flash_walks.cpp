@@ -1,0 +1,1 @@
+#include "rask/flash_layer.h"
