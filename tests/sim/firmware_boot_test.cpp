@@ -136,7 +136,8 @@ TEST(BootFirmware, EveryPartSizeCarriesTablesThatDescribeItWhole) {
         const auto ranges = Ranges(*section);
         ASSERT_FALSE(ranges.empty());
         std::vector<std::string> names;
-        for (const auto& [name, r] : ranges) {
+        for (const auto& [name, range] : ranges) {
+            const Range r = range;
             if (names.empty() || names.back() != name) names.push_back(name);
             const auto segment = std::find_if(segments.begin(), segments.end(),
                                               [&](const Segment& s) { return s.tag == r.segment; });

@@ -118,7 +118,9 @@ TEST(FirmwareVolumeBuilder, MalformsOnlyWhatIsAskedFor) {
     };
 
     const Bytes misplaced = TwoFiles().SignatureInZeroVector().Build();
-    const auto first = std::search(misplaced.begin(), misplaced.end(), "_FVH", "_FVH" + 4);
+    const std::string_view signature = "_FVH";
+    const auto first =
+        std::search(misplaced.begin(), misplaced.end(), signature.begin(), signature.end());
     EXPECT_EQ(first - misplaced.begin(), 8);
     EXPECT_EQ(std::memcmp(misplaced.data() + 40, "_FVH", 4), 0);
     EXPECT_EQ(headerSum(misplaced), 0) << "still a volume by its checksum";
