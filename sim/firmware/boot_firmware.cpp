@@ -36,13 +36,16 @@ const std::pair<NotifyState, std::string_view> kNotifyNames[] = {
 const std::string_view kSpiBoards[] = {"ich7-spi", "ich7-spi-intel", "ich9-spi", "pch-spi",
                                        "pch-spi-unknown"};
 
-bool IsSpiBoard(const Settings& settings, const FlashChip& chip) {
+// The boards whose BIOS keeps no notify field in its tables. Without a
+// board setting the board is the default one (a firmware hub), unless its
+// straps are set to boot from SPI.
+bool IsSpiBoard(const Settings& settings) {
     if (settings.Has("board")) {
         const std::string board = settings.Get("board", "");
         return std::find(std::begin(kSpiBoards), std::end(kSpiBoards), board) !=
                std::end(kSpiBoards);
     }
-    return chip.bus == FlashBus::kSpi;
+    return settings.Get("chipset.straps", "lpc") == "spi";
 }
 
 std::uint64_t BlockSetting(const Settings& settings, const std::string& key, std::uint64_t fallback,
@@ -111,7 +114,7 @@ BootFirmwareConfig BootFirmwareConfig::FromSettings(const Settings& settings,
                                     " does not fit the flags block");
     }
     config.notifyBytes = static_cast<std::uint16_t>(notifyBytes);
-    const bool spiBoard = IsSpiBoard(settings, chip);
+    const bool spiBoard = IsSpiBoard(settings);
     config.notifyTable = settings.GetFlag("firmware.notify_table", !spiBoard);
     config.notifySmi = settings.GetFlag("firmware.notify_smi", spiBoard);
     if (config.tables) {

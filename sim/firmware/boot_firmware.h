@@ -64,7 +64,7 @@
 //                               none on the SPI boards (board=ich7-spi,
 //                               ich7-spi-intel, ich9-spi, pch-spi,
 //                               pch-spi-unknown; without a board setting,
-//                               a part on the SPI bus), an FNT otherwise
+//                               chipset.straps=spi), an FNT otherwise
 //   firmware.notify_smi=        1: serve SMI A4h; default as an SPI board
 //
 // An unknown fault name or notify state, or a volume or flags block that

@@ -183,7 +183,6 @@ int TablesImage(const Invocation& call) {
         if (!base.empty()) settings.Set("firmware.volume", base);
         sim::FlashChip chip;
         chip.sizeBytes = static_cast<std::uint32_t>(sim::SettingNumber("--size", size, k4G / 2));
-        chip.bus = sim::FlashBus::kFwh;
         sim::BootFirmwareConfig config = sim::BootFirmwareConfig::FromSettings(settings, chip);
         if (!config.tables) {
             throw std::invalid_argument("--size: a part of " + size +

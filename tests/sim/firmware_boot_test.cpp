@@ -194,6 +194,9 @@ TEST(BootFirmware, TheSpiBoardsTablesHaveNoNotifyTable) {
         {{{"board", "fwh"}}, true},
         {{{"board", "word16"}}, true},
         {{{"board", "pch-spi"}, {"firmware.notify_table", "1"}}, true},
+        {{{"chipset.straps", "spi"}}, false},
+        {{{"chipset.straps", "lpc"}}, true},
+        {{{"ram.mb", "16"}}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.settings.begin()->second);
