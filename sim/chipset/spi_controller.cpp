@@ -135,6 +135,7 @@ std::uint32_t SpiController::Read(std::uint32_t offset, unsigned width) {
 }
 
 void SpiController::Write(std::uint32_t offset, unsigned width, std::uint32_t value) {
+    FinishAtomicCycle();
     for (unsigned i = 0; i < width; ++i) {
         WriteByte(offset + i, static_cast<std::uint8_t>(value >> (8 * i)));
     }
