@@ -56,15 +56,21 @@ BiosRange& RangeOf(Machine& machine) {
     return *range;
 }
 
+// The SPI part, when the board's BIOS part sits on the SPI bus; its
+// settings are checked on every board.
+std::unique_ptr<SpiFlash> PartOnTheSpiBus(Machine& machine, FlashPart& biosFlash) {
+    const SpiFlashSettings settings = SpiFlashSettings::FromSettings(machine.Config());
+    if (biosFlash.Chip().bus != FlashBus::kSpi) return nullptr;
+    return std::make_unique<SpiFlash>(biosFlash, machine.Clock(), settings);
+}
+
 // The chipset as one device of the machine: its pieces hold references to
 // each other, and it keeps their registers in one state file.
 class Chipset : public Device {
   public:
     Chipset(Machine& machine, FlashPart& biosFlash)
         : mBoard(BoardFromSettings(machine.Config())),
-          mPart(biosFlash.Chip().bus == FlashBus::kSpi
-                    ? std::make_unique<SpiFlash>(biosFlash, machine.Clock(), machine.Config())
-                    : nullptr),
+          mPart(PartOnTheSpiBus(machine, biosFlash)),
           mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config()),
           mRegisters(machine.Memory(), RangeOf(machine), mSpi, mBoard.straps),
           mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard,
