@@ -71,10 +71,9 @@ class Chipset : public Device {
     Chipset(Machine& machine, FlashPart& biosFlash)
         : mBoard(BoardFromSettings(machine.Config())),
           mPart(PartOnTheSpiBus(machine, biosFlash)),
-          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config()),
+          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config(), mBoard.spiLockdown),
           mRegisters(machine.Memory(), RangeOf(machine), mSpi, mBoard.straps),
-          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard,
-                  machine.Config().GetFlag("chipset.bios_lock", false)) {
+          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard) {
         machine.Pci().Add({0, 0, 0}, kIntel, kHostBridge);
     }
 

@@ -177,6 +177,14 @@ TEST(ChipsetLpcBridge, RcbaMovesTheBlockAndItsEnableDecodesIt) {
     SetConfig(machine, 0xF0, 4, 0xFED20000 | 0x3FFF);
     EXPECT_EQ(Config(machine, 0xF0, 4), 0xFED20001u);
     EXPECT_EQ(machine.MemoryRead(0xFED20000 + 0x3410, 4), gcs);
+
+    // A BIOS that left the enable clear.
+    sim::Machine& disabled = sim::ResetMachine(
+        simtest::SettingsOf({{"board", "ich9-spi"}, {"chipset.rcba_enabled", "0"}}));
+    EXPECT_EQ(Config(disabled, 0xF0, 4), kRcba);
+    EXPECT_EQ(disabled.MemoryRead(kGcs, 4), 0xFFFFFFFFu);
+    SetConfig(disabled, 0xF0, 1, 0x01);
+    EXPECT_EQ(disabled.MemoryRead(kGcs, 4), gcs);
 }
 
 TEST(ChipsetRootComplex, TopSwapFollowsBucUntilTheInterfaceIsLockedDown) {
