@@ -239,6 +239,16 @@ TEST(ChipsetState, RegistersAndThePartsStatusOutliveTheProcess) {
     EXPECT_EQ(host.Read(host.Layout().optype, 2), 0x7E05u);
     EXPECT_EQ(host.Read(host.Layout().bbar, 4), 0x1000u);
     EXPECT_EQ(host.Cycle(2, 0, {}, 1)[0], 0x04);
+
+    // Described anew, the board starts as its BIOS leaves it.
+    sim::Settings moved = settings;
+    moved.Set("chipset.rcba", "0xFED18000");
+    sim::Machine other(moved);
+    sim::BuildMachine(other);
+    other.LoadState(state.Path());
+    EXPECT_EQ(Config(other, 0xF0, 4), 0xFED18001u);
+    EXPECT_FALSE(Range(other).WritesEnabled());
+    EXPECT_FALSE(Range(other).TopSwap());
 }
 
 }  // namespace
