@@ -31,9 +31,7 @@ class MmFlashTest : public FlashSim {
         return va;
     }
     std::vector<std::uint8_t> Cells(std::uint32_t address, std::size_t length) {
-        const auto bytes =
-            BiosFlash(Machine()).Cells().Bytes(address - PartBase(Machine()), length);
-        return {bytes.begin(), bytes.end()};
+        return CellsAt(Machine(), address, length);
     }
 };
 

@@ -24,9 +24,7 @@ constexpr std::uint32_t kBlockBytes = 0x10000;
 class NotifyTest : public FlashSim {
   protected:
     std::vector<std::uint8_t> Cells(std::uint32_t address, std::size_t length) {
-        const auto bytes =
-            BiosFlash(Machine()).Cells().Bytes(address - PartBase(Machine()), length);
-        return {bytes.begin(), bytes.end()};
+        return CellsAt(Machine(), address, length);
     }
     RASK_NOTIFY_STATE State() {
         RASK_NOTIFY_STATE state = RASK_NOTIFY_USED_UP;
