@@ -72,17 +72,25 @@ INSTANTIATE_TEST_SUITE_P(
                     11,
                     FUL_DRIVER_LOAD},
         OpenFailure{"no_flash_tables", {{"firmware.tables", "0"}}, 0, FUL_NO_BIOS_TABLES},
-        OpenFailure{
-            "segment_table_of_one_entry", {{"firmware.fault", "fst-one-entry"}}, 0, FUL_BAD_FST},
+        // The volume search passes over a volume whose tables fail their
+        // checks, and finds no other.
+        OpenFailure{"segment_table_of_one_entry",
+                    {{"firmware.fault", "fst-one-entry"}},
+                    0,
+                    FUL_NO_BIOS_TABLES},
         OpenFailure{"notify_table_of_wrong_access",
                     {{"firmware.fault", "fnt-access-type"}},
                     0,
-                    FUL_BAD_FNT},
+                    FUL_NO_BIOS_TABLES},
+        // Found, but its segments fail the prepare's check after the FST
+        // was mapped.
+        OpenFailure{
+            "segment_of_partition_3", {{"firmware.fault", "fst-partition-3"}}, 0, FUL_BAD_FST},
         OpenFailure{"spi_board_without_tables",
                     {{"board", "pch-spi"}, {"firmware.tables", "0"}},
                     15,
                     FUL_NO_BIOS_TABLES}),
-    [](const ::testing::TestParamInfo<OpenFailure>& info) { return std::string(info.param.name); });
+    NameOfCase<OpenFailure>);
 
 TEST_F(FlashOpenTest, RegisterBlockNotEnabledFailsTheProbe) {
     sim::Machine& machine = Boot({{"board", "ich9-spi"}});
@@ -147,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   0,
                   0}),
-    [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+    NameOfCase<ProbeCase>);
 
 TEST_F(FlashOpenTest, DefaultPlatformProbesNoChipset) {
     Boot();

@@ -157,8 +157,8 @@ TEST_F(RegionsTest, SegmentTableOfPartitionOneOnlyLeavesSecondaryEmpty) {
     EXPECT_EQ(h.PrimaryFlash.bytes, BiosFlash(machine).Cells().Size());
 }
 
-// A notify field that would run past its flags block is refused before
-// anything reads or programs it.
+// A notify field that would run past its flags block: the tables are
+// refused before anything reads or programs the field.
 TEST_F(RegionsTest, NotifyFieldOutsideItsBlockIsRefused) {
     sim::Machine& machine = Boot();
     const std::size_t fnt = FindInPart(machine, "NOTIFYBT");
@@ -166,7 +166,7 @@ TEST_F(RegionsTest, NotifyFieldOutsideItsBlockIsRefused) {
         PutLittleEndian(bytes, fnt + 56, 0xFFFCFFF8, 8);  // 8 bytes before the block's end
     });
     const std::size_t views = machine.Views().Count();
-    EXPECT_EQ(Open(0), FUL_BAD_FNT);
+    EXPECT_EQ(Open(0), FUL_NO_BIOS_TABLES);
     EXPECT_EQ(machine.Views().Count(), views);
 }
 
@@ -188,15 +188,6 @@ TEST_F(RegionsTest, PlatformOneMapsOnePartForBothRegions) {
     // Every mapping given back once, none twice.
     EXPECT_EQ(Only(Log("host"), "munmap").size() + unmapped,
               Only(Log("host"), "mmap").size() + mapped);
-}
-
-// A prepare that fails after it mapped the FST gives the mapping back.
-TEST_F(RegionsTest, FailedPrepareUnmapsWhatItMapped) {
-    sim::Machine& machine = Boot({{"firmware.fault", "fst-partition-3"}});
-    const std::size_t views = machine.Views().Count();
-    EXPECT_EQ(Open(0), FUL_BAD_FST);
-    EXPECT_EQ(machine.Views().Count(), views);
-    EXPECT_FALSE(Only(OpenLog("host"), "mmap").empty());
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"smbios.table_address", "0x200000"}},
                     SMB_STRUCTURE_TABLE,
                     FUL_MAP_FAILED}),
-    [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
+    NameOfCase<MissingCase>);
 
 TEST_F(SmbiosDataTest, RefusesNothingToCopyInto) {
     Boot();
