@@ -86,6 +86,10 @@ TEST(SpiController, WithoutAPartOnTheBusTheLineFloatsHigh) {
     board.machine.Clock().Advance(10'000'000'000);
     EXPECT_EQ(board.host.Status() & (simtest::kSpiInProgress | simtest::kSpiDone),
               simtest::kSpiInProgress);
+
+    // A board without a ROM has no part to answer either.
+    SpiBoard empty = Boot({{"bios.rom_kb", "0"}});
+    EXPECT_EQ(empty.host.Cycle(kRead, 0, {}, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(SpiController, EachTypeSendsWhatItSaysWhateverTheOpcode) {
