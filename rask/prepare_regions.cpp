@@ -10,6 +10,7 @@
 #include "bmc/debug_log.h"
 #include "rask/flash_layer.h"
 #include "rask/memory_region_release.h"
+#include "rask/table_bytes.h"
 
 namespace Rask_Private {
 
@@ -30,13 +31,6 @@ constexpr std::size_t kLimitOffset = 16;
 
 constexpr unsigned kDumpBytesPerBlock = 8192;
 constexpr unsigned kDumpValuesPerLine = 8;
-
-std::uint64_t ReadLittleEndian(const std::vector<std::uint8_t>& bytes, std::size_t offset,
-                               unsigned width) {
-    std::uint64_t value = 0;
-    for (unsigned i = width; i-- > 0;) value = value << 8 | bytes[offset + i];
-    return value;
-}
 
 // Maps the region and copies it whole into bytes.
 FUL_RETURN MapAndCopy(int fd, MemRegion& region, std::vector<std::uint8_t>& bytes,
@@ -78,22 +72,20 @@ struct PartitionSpan {
 // truncated to a wrong address.
 FUL_RETURN SpanPartitions(const std::vector<std::uint8_t>& fst, PartitionSpan& primary,
                           PartitionSpan& secondary) {
-    const std::size_t count = fst.size() < FlshSegmentTblHdrSize
-                                  ? 0
-                                  : (fst.size() - FlshSegmentTblHdrSize) / FlshSegmentEntrySize;
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t entry = FlshSegmentTblHdrSize + i * FlshSegmentEntrySize;
-        const auto partition = ReadLittleEndian(fst, entry + kPartitionOffset, 2);
-        const std::uint64_t start = ReadLittleEndian(fst, entry + kStartOffset, 8);
-        const std::uint64_t limit = ReadLittleEndian(fst, entry + kLimitOffset, 8);
-        if (limit >= kFourGigabytes || start > limit) {
-            Dbg(L"PrepareMemoryRegions : FST entry %u lies outside the 4 GB space.", 3,
-                static_cast<unsigned>(i));
+    const TableBytes table(fst.data(), fst.size());
+    for (std::size_t entry = FlshSegmentTblHdrSize; table.Contains(entry, FlshSegmentEntrySize);
+         entry += FlshSegmentEntrySize) {
+        const auto partition = table.U16(entry + kPartitionOffset);
+        const auto start = table.U64(entry + kStartOffset);
+        const auto limit = table.U64(entry + kLimitOffset);
+        if (*limit >= kFourGigabytes || *start > *limit) {
+            Dbg(L"PrepareMemoryRegions : FST segment at 0x%llx lies outside the 4 GB space.", 3,
+                static_cast<unsigned long long>(*start));
             return FUL_BAD_FST;
         }
-        if (partition != 1 && partition != 2) continue;  // the table's check refuses these
-        PartitionSpan& span = partition == 1 ? primary : secondary;
-        span.Take(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(limit));
+        if (*partition != 1 && *partition != 2) continue;  // the table's check refuses these
+        PartitionSpan& span = *partition == 1 ? primary : secondary;
+        span.Take(static_cast<std::uint32_t>(*start), static_cast<std::uint32_t>(*limit));
     }
     return FUL_SUCCESS;
 }
@@ -142,9 +134,9 @@ FUL_RETURN MapNotifyField(FlashDesc* h, std::uint32_t fntAddress) {
     lib_munmap(&fnt);
     if (result != FUL_SUCCESS) return result;
 
-    const std::uint64_t dataAddr = ReadLittleEndian(h->FntCopy, kDataAddrOffset, 8);
-    const auto notifyLength =
-        static_cast<std::uint16_t>(ReadLittleEndian(h->FntCopy, kNotifyLengthOffset, 2));
+    const TableBytes table(h->FntCopy.data(), h->FntCopy.size());
+    const std::uint64_t dataAddr = table.U64(kDataAddrOffset).value_or(0);
+    const std::uint16_t notifyLength = table.U16(kNotifyLengthOffset).value_or(0);
     const std::uint64_t block = dataAddr & ~std::uint64_t{kFlagsBlockBytes - 1};
     if (dataAddr + notifyLength > block + kFlagsBlockBytes || block >= kFourGigabytes) {
         Dbg(L"PrepareMemoryRegions : Notify field of %u bytes at 0x%llx is not inside one flash "
@@ -255,12 +247,13 @@ FUL_RETURN FlashUDPrintFlash2(FlashDesc* h) {
         L"block): \n",
         3, static_cast<int>(kDumpBytesPerBlock));
     constexpr std::size_t kLineBytes = kDumpValuesPerLine * 4;
+    const TableBytes bytes(contents.data(), contents.size());
     for (std::size_t block = 0; block < contents.size(); block += kFlagsBlockBytes) {
         const std::size_t end = std::min(contents.size(), block + kDumpBytesPerBlock);
         for (std::size_t line = block; line + kLineBytes <= end; line += kLineBytes) {
             unsigned values[kDumpValuesPerLine];
             for (unsigned i = 0; i < kDumpValuesPerLine; ++i) {
-                values[i] = static_cast<unsigned>(ReadLittleEndian(contents, line + 4 * i, 4));
+                values[i] = bytes.U32(line + 4 * i).value_or(0);
             }
             Dbg(L"0x%8x: %8x - %8x - %8x - %8x - %8x - %8x - %8x - %8x\n", 3,
                 static_cast<unsigned>(secondary.pa + line), values[0], values[1], values[2],

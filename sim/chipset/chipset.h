@@ -53,7 +53,8 @@
 //                                three bytes (manufacturer first)
 //
 // Request log "spi": one entry per cycle the controller runs: operation the
-// opcode's name ("read", "page-program", "block-erase", "read-status",
+// opcode's name ("read", "fast-read", "page-program", "block-erase",
+// "block-erase-32k", "sector-erase", "chip-erase", "read-status",
 // "write-status", "write-enable", "write-disable", "enable-write-status",
 // "read-jedec-id", "aai-word-program", or "opcode-XXh"), address the flash
 // offset in SPIA (bits 23:0), value the data byte count (0 without a data

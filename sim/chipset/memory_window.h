@@ -88,12 +88,62 @@
 #ifndef SRVFW_SIM_CHIPSET_MEMORY_WINDOW_H
 #define SRVFW_SIM_CHIPSET_MEMORY_WINDOW_H
 
+#include <memory>
+#include <optional>
+
+#include "sim/chipset/bios_range.h"
+#include "sim/chipset/flash_cycle_log.h"
+#include "sim/chipset/fwh_lock_registers.h"
+#include "sim/chipset/memory_window_settings.h"
 #include "sim/core/machine.h"
+#include "sim/flash/block_locks.h"
 #include "sim/flash/flash_part.h"
+#include "sim/flash/intel_command_set.h"
 
 namespace sim {
 
-// Adds the window over the part; the machine's BiosRange is added already.
+class MemoryWindow : public Device, public MmioHandler {
+  public:
+    static constexpr std::uint64_t kTop = 0x100000000;
+
+    // The range must be the machine's BiosRange; the config's addresses are
+    // part offsets (MemoryWindowConfig::FromSettings).
+    MemoryWindow(Machine& machine, FlashPart& part, const BiosRange& range,
+                 MemoryWindowConfig config);
+    MemoryWindow(const MemoryWindow&) = delete;
+    MemoryWindow& operator=(const MemoryWindow&) = delete;
+    ~MemoryWindow() override;
+
+    std::string Name() const override { return "memory-window"; }
+    void LoadState(const std::filesystem::path& dir) override;
+    void SaveState(const std::filesystem::path& dir) const override;
+    void Describe(std::ostream& out) const override;
+
+    std::uint64_t Base() const { return mBase; }
+    // Null for a part that takes no Intel commands.
+    const IntelCommandSet* Commands() const { return mCommands.get(); }
+    const BlockLocks& Locks() const { return mLocks; }
+
+    std::uint32_t MmioRead(std::uint64_t offset, unsigned width) override;
+    void MmioWrite(std::uint64_t offset, unsigned width, std::uint32_t value) override;
+
+  private:
+    // The part offset the flash sees for a processor address in the window.
+    std::optional<std::uint64_t> PartOffset(std::uint64_t address) const;
+    void Cycle(const FlashCycle& cycle, std::uint16_t data);
+    void LockAtPost(const MemoryWindowConfig& config);
+
+    Machine& mMachine;
+    FlashPart& mPart;
+    const BiosRange& mRange;
+    std::uint64_t mBase;
+    BlockLocks mLocks;
+    std::unique_ptr<IntelCommandSet> mCommands;
+    std::optional<FwhLockRegisters> mLockRegisters;
+};
+
+// Adds the window over the part; the machine's BiosRange is added already
+// (std::logic_error otherwise). A part of no size has no window.
 void AddMemoryWindow(Machine& machine, FlashPart& biosFlash);
 
 }  // namespace sim

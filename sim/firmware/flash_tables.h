@@ -23,6 +23,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,8 @@ struct Guid {
     static Guid Parse(std::string_view text);
     std::string Text() const;
     std::array<std::uint8_t, 16> Bytes() const;
-    static Guid FromBytes(const std::uint8_t* sixteen);
+    // The 16 bytes at offset; std::out_of_range when they do not fit.
+    static Guid FromBytes(std::span<const std::uint8_t> bytes, std::size_t offset);
     bool operator==(const Guid&) const = default;
 };
 
