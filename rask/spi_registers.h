@@ -80,11 +80,10 @@ inline constexpr unsigned kSpiDataBytes = 64;   // SPID holds this much
 inline constexpr unsigned kSpiPageBytes = 256;  // a page program wraps within it
 
 // ------------------------------------------------------------ time bounds
-// A cycle on the wire takes microseconds; a second means the controller
-// will never finish it.
-inline constexpr long kSpiCycleTimeoutUs = 1000000;
-// The part's busy bit: the longest operation is a 64 KB erase, so the
-// library's block erase bound applies to every wait.
+// The longest a part takes is a 64 KB erase, and an atomic cycle lasts
+// until the part is done (the controller polls its status before it calls
+// the cycle done), so both waits take the library's block erase bound.
+inline constexpr long kSpiCycleTimeoutUs = kBlockEraseTimeoutUs;
 inline constexpr long kSpiBusyTimeoutUs = kBlockEraseTimeoutUs;
 
 // --------------------------------------------- accessors over vspibar

@@ -4,6 +4,7 @@
 // stretches left out, AAI words on the part without page program), the
 // read cycles of the verify, the part's failure reports and the bounded
 // waits.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -13,6 +14,7 @@
 
 #include "hw/hw.h"
 #include "rask/flash_layer.h"
+#include "rask/spi_register_layout.h"
 #include "rask/spi_registers.h"
 #include "sim/bios/bios_flash.h"
 #include "tests/rask/flash_sim_fixture.h"
@@ -261,7 +263,7 @@ TEST_F(SpiTest, AaiAtAnOddOffsetPadsWithFFhAndLeavesTheNeighboursAlone) {
 
 TEST_F(SpiTest, AaiEndsWithWriteDisableEvenWhenAWordNeverFinishes) {
     OpenBoard("ich7-spi", 9, {"spi.fault.hang", "0x020302"});
-    ASSERT_EQ(spi_EraseBlock(Pa(0x020000)), FUL_SUCCESS);
+    Machine().FindFlashPart(sim::kBiosFlashPart)->Cells().Erase(0x020000, 0x10000);
     Machine().Log().Clear();
     const std::vector<std::uint8_t> data = Pattern(8);
 
@@ -373,6 +375,38 @@ TEST_F(SpiTest, APartThatStaysBusyTimesOutAfterTheEraseBound) {
         EXPECT_LT(waited, kSpiBusyTimeoutUs / 1e6 + 0.5);
         Close();
     }
+}
+
+TEST_F(SpiTest, ACycleThatNeverFinishesTimesOut) {
+    // The controller mapped as the open maps it on platform 9, without the
+    // open's own cycles, so that the first cycle is the one that hangs.
+    Boot({{"board", "ich7-spi"}, {"spi.fault.cycle_hang", "1"}});
+    hw::PciAccess* pci = hw::PciOpen();
+    const std::uint32_t rcba = hw::PciRead32(hw::PciGetDevice(pci, 0, 0, 31, 0), 0xF0) & ~1u;
+    hw::PciClose(pci);
+    g_lbPlatform = 9;
+    flInterface = 2;
+    spi_flashtype = 1;
+    ApplySpiRegisterLayout(kOlderSpiLayout);
+    const int fd = hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR);
+    SpiRegisterRegion.pa = (rcba + kOlderSpiLayout.blockOffset) & ~0xFFFFu;
+    SpiRegisterRegion.bytes = 0x10000;
+    ASSERT_EQ(lib_mmap(fd, &SpiRegisterRegion), FUL_SUCCESS);
+    vspibar = pa2va(&SpiRegisterRegion, rcba + kOlderSpiLayout.blockOffset);
+    hw::CloseDevice(fd);
+    const std::vector<std::uint8_t> data = Pattern(64);
+    const double start = VirtualSeconds();
+
+    EXPECT_EQ(spi_FlashDevWrite(data.data(), Pa(0x060000), 64), FUL_TIMEOUT);
+
+    const double waited = VirtualSeconds() - start;
+    EXPECT_GE(waited, kSpiCycleTimeoutUs / 1e6);
+    EXPECT_LT(waited, kSpiCycleTimeoutUs / 1e6 + 0.5);
+    const auto cycles = Log("spi");
+    ASSERT_EQ(cycles.size(), 1u);
+    EXPECT_NE(cycles[0].detail.find("hang"), std::string::npos) << cycles[0].detail;
+    // The stuck controller leaves the part unidentified.
+    EXPECT_EQ(GetSPIFlashVendor(), 3u);
 }
 
 }  // namespace

@@ -83,28 +83,63 @@ TEST_F(TopSwapTest, TheOpenAndTheGetReadBitZeroOfTheBackedUpControl) {
     EXPECT_EQ(FlashUDGetTopSwapBit(), 1u);
 }
 
+// The backed-up control register of a chipset that keeps more in it than
+// top swap (a disabled LAN controller, say, in bit 5): the simulated
+// register keeps bit 0 only, so this stands in front of it, shows the other
+// bits as set and records what the library writes.
+class BackedUpControlWithOtherBits : public sim::MmioHandler {
+  public:
+    BackedUpControlWithOtherBits(sim::Machine& machine, std::uint8_t otherBits)
+        : mRegion(*machine.Memory().Find("rcba")), mInner(*mRegion.handler), mOther(otherBits) {
+        mRegion.handler = this;
+    }
+    ~BackedUpControlWithOtherBits() override { mRegion.handler = &mInner; }
+    BackedUpControlWithOtherBits(const BackedUpControlWithOtherBits&) = delete;
+    BackedUpControlWithOtherBits& operator=(const BackedUpControlWithOtherBits&) = delete;
+
+    std::uint32_t MmioRead(std::uint64_t offset, unsigned width) override {
+        const std::uint32_t value = mInner.MmioRead(offset, width);
+        return offset == kOffset && width == 1 ? value | mOther : value;
+    }
+    void MmioWrite(std::uint64_t offset, unsigned width, std::uint32_t value) override {
+        if (offset == kOffset) mWritten.push_back(value);
+        mInner.MmioWrite(offset, width, value);
+    }
+    const std::vector<std::uint32_t>& Written() const { return mWritten; }
+
+  private:
+    static constexpr std::uint64_t kOffset = 0x3414;
+    sim::MemoryRegion& mRegion;
+    sim::MmioHandler& mInner;
+    std::uint8_t mOther;
+    std::vector<std::uint32_t> mWritten;
+};
+
 TEST_F(TopSwapTest, SettingAndClearingChangeOnlyTheTopSwapBit) {
     struct Case {
-        std::uint8_t before;
+        bool swappedBefore;
         unsigned bit;
-        std::uint8_t after;
+        std::uint32_t written;
     };
     const Case cases[] = {
-        {0x20, 1, 0x21},
-        {0x21, 0, 0x20},
-        {0x21, 2, 0x20},  // any value but 1 clears it
-        {0x01, 1, 0x01},
+        {false, 1, 0x21},
+        {true, 0, 0x20},
+        {true, 2, 0x20},  // any value but 1 clears it
+        {true, 1, 0x21},
     };
     Boot({{"board", "ich9-spi"}});
     ASSERT_EQ(Open(11), FUL_SUCCESS);
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << std::hex << unsigned{c.before} << " bit " << c.bit);
-        SetBackedUpControl(c.before);
+        SCOPED_TRACE(testing::Message() << c.swappedBefore << " bit " << c.bit);
+        SetBackedUpControl(c.swappedBefore ? 1 : 0);
+        BackedUpControlWithOtherBits control(Machine(), 0x20);
+
         ASSERT_EQ(FlashUDSetTopSwapBit(Handle(), c.bit), FUL_SUCCESS);
-        EXPECT_EQ(BackedUpControl(), c.after);
+
+        EXPECT_EQ(control.Written(), std::vector<std::uint32_t>{c.written});
         // The chipset swaps at once, and the library's accesses follow it.
-        EXPECT_EQ(ChipsetSwaps(), (c.after & 1) != 0);
-        EXPECT_EQ(TopSwapBit, c.after & 1u);
+        EXPECT_EQ(ChipsetSwaps(), (c.written & 1) != 0);
+        EXPECT_EQ(TopSwapBit, c.written & 1);
     }
 }
 
