@@ -39,6 +39,30 @@ bool SpiControllerReady() {
     return vspibar != nullptr;
 }
 
+bool SpiMenuIsOurs() {
+    for (unsigned i = 0; i < kSpiOpcodeMenu.size(); ++i) {
+        const std::uint8_t opcode = SpiRead8(OPMENU_OFFSET + i);
+        const bool aai = i == kMenuProgram && opcode == kAaiWordProgramOpcode;
+        if (opcode != kSpiOpcodeMenu[i] && !aai) return false;
+    }
+    for (unsigned i = 0; i < kSpiOpTypes.size(); ++i) {
+        if (SpiOpTypeOf(i) != kSpiOpTypes[i]) return false;
+    }
+    return true;
+}
+
+bool SpiControllerUsable(const wchar_t* caller) {
+    if (!SpiControllerReady()) {
+        Dbg(L"%ls : no SPI controller on this platform", 3, caller);
+        return false;
+    }
+    if (!SpiMenuIsOurs()) {
+        Dbg(L"%ls : the BIOS locked the SPI opcode menu; no cycle sent", 3, caller);
+        return false;
+    }
+    return true;
+}
+
 void SetSpiOpType(unsigned menuIndex, SpiOpType type) {
     const unsigned shift = 2 * (menuIndex & 7);
     const auto value = static_cast<std::uint16_t>((SpiRead16(OPTYPE_OFFSET) & ~(3u << shift)) |
@@ -137,6 +161,13 @@ void SetupSpiController() {
         SpiWrite8(OPMENU_OFFSET + i, kSpiOpcodeMenu[i]);
     }
     for (unsigned i = 0; i < kSpiOpTypes.size(); ++i) SetSpiOpType(i, kSpiOpTypes[i]);
+    // With the controller's configuration locked the menu stays the BIOS's,
+    // whose entries may hold other opcodes (a sector erase where the status
+    // write is expected): the part is then left alone, unidentified.
+    if (!SpiControllerUsable(L"SetupSpiController")) {
+        spi_flashtype = 3;
+        return;
+    }
     spi_flashtype = GetSPIFlashVendor();
     SpiWrite8(PREOP_OFFSET, kWriteEnableOpcode);
     // This part has no page program: every write is an auto-address-
@@ -150,8 +181,8 @@ void SetupSpiController() {
 FUL_RETURN spi_FlashDevRead(unsigned char* dst, std::uint32_t pa, unsigned n) {
     if (n == 0) return FUL_SUCCESS;
     if (dst == nullptr) return FUL_INVALID_PARAMETER;
-    if (!SpiControllerReady() || pa < BOTTOM_OF_FLASH ||
-        std::uint64_t{pa} + n > std::uint64_t{1} << 32) {
+    if (!SpiControllerUsable(L"spi_FlashDevRead")) return FUL_FAILURE;
+    if (pa < BOTTOM_OF_FLASH || std::uint64_t{pa} + n > std::uint64_t{1} << 32) {
         Dbg(L"spi_FlashDevRead : 0x%08x (%u bytes) is not on the SPI flash", 3, pa, n);
         return FUL_FAILURE;
     }

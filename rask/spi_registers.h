@@ -111,6 +111,12 @@ FUL_RETURN WaitSpiPartReady(std::uint8_t& status);
 
 // Whether the SPI register block is mapped (an SPI board after the open).
 bool SpiControllerReady();
+// Whether the opcode menu and its types read back as SetupSpiController
+// programs them; the BIOS may have locked the controller's configuration.
+bool SpiMenuIsOurs();
+// Both, with a debug line from caller when not: the check before an
+// operation sends its first cycle.
+bool SpiControllerUsable(const wchar_t* caller);
 
 }  // namespace Rask_Private
 

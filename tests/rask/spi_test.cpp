@@ -394,6 +394,11 @@ TEST_F(SpiTest, ACycleThatNeverFinishesTimesOut) {
     ASSERT_EQ(lib_mmap(fd, &SpiRegisterRegion), FUL_SUCCESS);
     vspibar = pa2va(&SpiRegisterRegion, rcba + kOlderSpiLayout.blockOffset);
     hw::CloseDevice(fd);
+    // The menu as the open leaves it, written without a cycle.
+    for (unsigned i = 0; i < kSpiOpcodeMenu.size(); ++i) {
+        hw::Write8(vspibar + OPMENU_OFFSET + i, kSpiOpcodeMenu[i]);
+    }
+    hw::Write16(vspibar + OPTYPE_OFFSET, 0x1A33);
     const std::vector<std::uint8_t> data = Pattern(64);
     const double start = VirtualSeconds();
 
@@ -407,6 +412,35 @@ TEST_F(SpiTest, ACycleThatNeverFinishesTimesOut) {
     EXPECT_NE(cycles[0].detail.find("hang"), std::string::npos) << cycles[0].detail;
     // The stuck controller leaves the part unidentified.
     EXPECT_EQ(GetSPIFlashVendor(), 3u);
+}
+
+// ------------------------------------------------ a locked opcode menu
+
+TEST_F(SpiTest, AMenuTheBiosLockedIsNeverUsed) {
+    // The BIOS's own menu holds other opcodes where the library expects its
+    // own (a 4 KB sector erase where the status write would be).
+    Boot({{"board", "ich9-spi"}, {"chipset.spi_lockdown", "1"}});
+    const std::vector<std::uint8_t> before = Cells(0, 0x400000);
+    ASSERT_EQ(Open(11), FUL_SUCCESS);
+    EXPECT_EQ(spi_flashtype, 3u);
+    std::vector<std::uint8_t> buffer(64, 0);
+
+    EXPECT_EQ(spi_EraseBlock(Pa(0)), FUL_FAILURE);
+    EXPECT_EQ(spi_FlashDevWrite(buffer.data(), Pa(0), 64), FUL_FAILURE);
+    EXPECT_EQ(spi_FlashDevRead(buffer.data(), Pa(0), 64), FUL_FAILURE);
+
+    EXPECT_TRUE(Log("spi").empty());
+    EXPECT_EQ(Cells(0, 0x400000), before);
+}
+
+TEST_F(SpiTest, OnPlatformNineALockedMenuFailsTheOpenAndChangesNothing) {
+    Boot({{"board", "ich7-spi"}, {"chipset.spi_lockdown", "1"}});
+    const std::vector<std::uint8_t> before = Cells(0, 0x200000);
+    Machine().Log().Clear();
+
+    EXPECT_EQ(Open(9), FUL_FAILURE);
+
+    EXPECT_EQ(Cells(0, 0x200000), before);
 }
 
 }  // namespace
