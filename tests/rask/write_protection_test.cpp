@@ -219,6 +219,19 @@ TEST_F(WriteProtectionTest, PlatformNineUnprotectsAPartTheBiosLeftProtected) {
               std::vector<std::uint8_t>(data, data + 4));
 }
 
+TEST_F(WriteProtectionTest, APartThatKeepsItsProtectionFailsTheUnlock) {
+    // The Intel part takes a status write only after write enable, not after
+    // the enable-write-status prefix this platform sends.
+    const rask_test::DebugLogCapture debugLog;
+    Boot({{"board", "ich7-spi-intel"}, {"spi.status", "0x1C"}});
+
+    EXPECT_EQ(Open(9), FUL_FAILURE);
+
+    EXPECT_TRUE(debugLog.Has("SetFlashBlockAccess : SPI part kept its protection, status = 0x1c"))
+        << debugLog.Text();
+    EXPECT_TRUE(debugLog.Has("FlashUDLockFlash : FlashBlocksControl Unlock failed"));
+}
+
 // ------------------------------------------------------------- debug lines
 
 TEST_F(WriteProtectionTest, TheWalkLogsEachRegisterAndAFailedMappingEndsIt) {
