@@ -160,6 +160,22 @@ TEST_F(TopSwapTest, ANullHandleIsRefused) {
     EXPECT_TRUE(debugLog.Has("FlashUDLockFlash : Invalid Flash Device handle!"));
 }
 
+TEST_F(TopSwapTest, APlatformWithoutTheRegisterHasNoTopSwapToSet) {
+    Boot({{"board", "fwh"}});
+    ASSERT_EQ(Open(0), FUL_SUCCESS);
+    const int fd = hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR);
+    auto low = hw::PhysicalMemoryView::Map(fd, 0, 4, hw::PhysicalMemoryView::Access::kReadOnly);
+    hw::CloseDevice(fd);
+    ASSERT_TRUE(low);
+    const std::uint32_t before = low->Read32(0).value_or(0);
+
+    EXPECT_EQ(FlashUDSetTopSwapBit(Handle(), 1), FUL_FAILURE);
+    EXPECT_EQ(FlashUDGetTopSwapBit(), 0u);
+
+    EXPECT_EQ(low->Read32(0).value_or(~before), before);
+    EXPECT_FALSE(ChipsetSwaps());
+}
+
 TEST_F(TopSwapTest, OnlyTheSwappingPlatformsExchangeTheTopTwoBlocks) {
     struct Case {
         int platform;
