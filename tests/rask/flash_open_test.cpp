@@ -72,24 +72,36 @@ INSTANTIATE_TEST_SUITE_P(
                     11,
                     FUL_DRIVER_LOAD},
         OpenFailure{"no_flash_tables", {{"firmware.tables", "0"}}, 0, FUL_NO_BIOS_TABLES},
-        OpenFailure{
-            "segment_table_of_one_entry", {{"firmware.fault", "fst-one-entry"}}, 0, FUL_BAD_FST},
+        // The volume search passes over a volume whose tables fail their
+        // checks, and finds no other.
+        OpenFailure{"segment_table_of_one_entry",
+                    {{"firmware.fault", "fst-one-entry"}},
+                    0,
+                    FUL_NO_BIOS_TABLES},
         OpenFailure{"notify_table_of_wrong_access",
                     {{"firmware.fault", "fnt-access-type"}},
                     0,
-                    FUL_BAD_FNT},
+                    FUL_NO_BIOS_TABLES},
+        // Found, but its segments fail the prepare's check after the FST
+        // was mapped.
+        OpenFailure{
+            "segment_of_partition_3", {{"firmware.fault", "fst-partition-3"}}, 0, FUL_BAD_FST},
         OpenFailure{"spi_board_without_tables",
                     {{"board", "pch-spi"}, {"firmware.tables", "0"}},
                     15,
                     FUL_NO_BIOS_TABLES}),
-    [](const ::testing::TestParamInfo<OpenFailure>& info) { return std::string(info.param.name); });
+    NameOfCase<OpenFailure>);
 
+// RCBA's enable bit clear, or all ones as from a bridge that is not
+// there: the probe fails without reaching any register behind it.
 TEST_F(FlashOpenTest, RegisterBlockNotEnabledFailsTheProbe) {
-    sim::Machine& machine = Boot({{"board", "ich9-spi"}});
-    machine.Pci().Write(kLpcBridge, 0xF0, 4, 0xFED1C000);  // enable bit clear
-    EXPECT_EQ(Open(11), FUL_DRIVER_LOAD);
-    EXPECT_TRUE(ReadsRcba(OpenLog("pci")));
-    EXPECT_TRUE(OpenLog("spi").empty());
+    for (const std::uint32_t rcba : {0xFED1C000u, 0xFFFFFFFFu}) {
+        sim::Machine& machine = Boot({{"board", "ich9-spi"}});
+        machine.Pci().Find(kLpcBridge)->Preset(0xF0, 4, rcba);
+        EXPECT_EQ(Open(11), FUL_DRIVER_LOAD) << rcba;
+        EXPECT_TRUE(ReadsRcba(OpenLog("pci"))) << rcba;
+        EXPECT_TRUE(Only(OpenLog("host"), "mmap").empty()) << rcba;
+    }
 }
 
 struct ProbeCase {
@@ -147,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   0,
                   0}),
-    [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+    NameOfCase<ProbeCase>);
 
 TEST_F(FlashOpenTest, DefaultPlatformProbesNoChipset) {
     Boot();

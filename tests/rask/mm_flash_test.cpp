@@ -198,9 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, MmFlashFailureTest,
                                          kBlock,
                                          FUL_TIMEOUT,
                                          kBlockEraseTimeoutUs}),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         NameOfCase<FailureCase>);
 
 // After a failed program the status check clears the error and puts the
 // part back to read-array mode, so that the next read sees the cells.

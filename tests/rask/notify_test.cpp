@@ -43,6 +43,7 @@ struct NotifyStep {
 };
 
 struct PartCase {
+    const char* name;
     const char* board;
     int platform;
     unsigned width;
@@ -87,10 +88,9 @@ TEST_P(NotifySequenceTest, UsesTheFieldABitPairAtATime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, NotifySequenceTest,
-                         ::testing::Values(PartCase{"fwh", 0, 1}, PartCase{"word16", 10, 2}),
-                         [](const ::testing::TestParamInfo<PartCase>& info) {
-                             return std::string(info.param.board);
-                         });
+                         ::testing::Values(PartCase{"fwh", "fwh", 0, 1},
+                                           PartCase{"word16", "word16", 10, 2}),
+                         NameOfCase<PartCase>);
 
 // With byte 0 used up, set clears bit 0 of byte 1, an odd address: the
 // 16-bit part gets the word at the even address below, its low byte FFh.
@@ -192,12 +192,9 @@ TEST_P(NotifySmiTest, RaisesTheNotifySmi) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, NotifySmiTest,
-                         ::testing::Values(PartCase{"ich9-spi", 11, 0}, PartCase{"pch-spi", 15, 0}),
-                         [](const ::testing::TestParamInfo<PartCase>& info) {
-                             std::string name = info.param.board;
-                             for (char& ch : name) ch = ch == '-' ? '_' : ch;
-                             return name;
-                         });
+                         ::testing::Values(PartCase{"ich9_spi", "ich9-spi", 11, 0},
+                                           PartCase{"pch_spi", "pch-spi", 15, 0}),
+                         NameOfCase<PartCase>);
 
 TEST_F(NotifyTest, SmiWithoutIoPrivilegeIsNotRaised) {
     Boot({{"board", "ich9-spi"}, {"host.fault.iopl", "1"}});
