@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <span>
 #include <stdexcept>
 
 #include "sim/chipset/bios_range.h"
@@ -54,19 +56,24 @@ BiosRange& RangeOf(Machine& machine) {
     return *range;
 }
 
+// The SPI part, when the board's BIOS part sits on the SPI bus; its
+// settings are checked on every board.
+std::unique_ptr<SpiFlash> PartOnTheSpiBus(Machine& machine, FlashPart& biosFlash) {
+    const SpiFlashSettings settings = SpiFlashSettings::FromSettings(machine.Config());
+    if (biosFlash.Chip().bus != FlashBus::kSpi) return nullptr;
+    return std::make_unique<SpiFlash>(biosFlash, machine.Clock(), settings);
+}
+
 // The chipset as one device of the machine: its pieces hold references to
 // each other, and it keeps their registers in one state file.
 class Chipset : public Device {
   public:
     Chipset(Machine& machine, FlashPart& biosFlash)
         : mBoard(BoardFromSettings(machine.Config())),
-          mPart(biosFlash.Chip().bus == FlashBus::kSpi
-                    ? std::make_unique<SpiFlash>(biosFlash, machine.Clock(), machine.Config())
-                    : nullptr),
-          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config()),
+          mPart(PartOnTheSpiBus(machine, biosFlash)),
+          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config(), mBoard.spiLockdown),
           mRegisters(machine.Memory(), RangeOf(machine), mSpi, mBoard.straps),
-          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard,
-                  machine.Config().GetFlag("chipset.bios_lock", false)) {
+          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard) {
         machine.Pci().Add({0, 0, 0}, kIntel, kHostBridge);
     }
 
@@ -101,11 +108,32 @@ class Chipset : public Device {
         }
     }
 
+    // What the chipset is and how a program left it: the board, BIOS
+    // control, the straps and top swap, the SPI menu and the part's status.
     void Describe(std::ostream& out) const override {
-        out << "chipset: board " << mBoard.name << ", BIOS part " << mBoard.chip.name << ", GCS 0x"
-            << std::hex << mRegisters.Gcs() << ", BUC 0x" << +mRegisters.Buc();
-        if (mPart) out << ", SPI status 0x" << +mPart->Status();
-        out << std::dec << "\n";
+        const SpiRegisterLayout& spi = mSpi.Layout();
+        const auto& bytes = mSpi.Bytes();
+        const auto byte = [&](std::uint32_t offset) { return Hex(std::span(&bytes[offset], 1)); };
+        const auto word = [&](std::uint32_t offset) {
+            return byte(offset + 1) + byte(offset);  // little-endian, shown high byte first
+        };
+        const auto registers = mBridge.Registers();
+        const std::uint8_t control =
+            registers[LpcBridge::kBiosControl - LpcBridge::kFirstChipsetRegister];
+        out << "chipset: board " << mBoard.name << ", BIOS part " << mBoard.chip.name << "\n";
+        out << "  BIOS control " << Hex(std::span(&control, 1)) << "h (write enable "
+            << ((control & 1) != 0 ? "on" : "off") << ", lock "
+            << ((control & 2) != 0 ? "on" : "off") << "), GCS straps "
+            << ((mRegisters.Gcs() >> 10) & 3) << ", top swap "
+            << ((mRegisters.Buc() & 1) != 0 ? "on" : "off") << "\n";
+        out << "  SPI at RCBA + " << std::hex << spi.blockOffset << std::dec << "h: PREOP "
+            << byte(spi.preop) << "h " << byte(spi.preop + 1) << "h, OPTYPE " << word(spi.optype)
+            << "h, OPMENU " << Hex(std::span(&bytes[spi.opmenu], 8)) << ", "
+            << ((bytes[spi.lockByte] & 0x80) != 0 ? "locked" : "unlocked") << "\n";
+        if (mPart) {
+            const std::uint8_t status = mPart->Status();
+            out << "  SPI part status " << Hex(std::span(&status, 1)) << "h\n";
+        }
     }
 
   private:

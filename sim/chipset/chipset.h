@@ -62,6 +62,8 @@
 // OPTYPE gave it) then " prefix=XX" for an atomic cycle, then " blocked"
 // (below BBAR), " hang" (the cycle never completes) as they apply.
 // Request log "chipset": "smi" when BLE made the BIOS clear BIOSWE.
+// simctl DIR chipset-show (and show) print the board, BIOS control, straps,
+// top swap, the SPI menu and the SPI part's status as the state holds them.
 #ifndef SRVFW_SIM_CHIPSET_CHIPSET_H
 #define SRVFW_SIM_CHIPSET_CHIPSET_H
 

@@ -90,9 +90,19 @@ TEST(ChipsetBoards, EachPieceCanBeOverridden) {
 
 TEST(ChipsetBoards, SettingsThatDescribeNoBoardAreRefusedByName) {
     const std::pair<const char*, const char*> bad[] = {
-        {"board", "ich8-spi"},          {"bios.chip", "AT25DF999"},
-        {"chipset.straps", "usb"},      {"chipset.spi_layout", "ich10"},
-        {"chipset.rcba", "0xFED1C800"}, {"chipset.rcba", "0x1FED1C000"},
+        {"board", "ich8-spi"},
+        {"bios.chip", "AT25DF999"},
+        {"chipset.straps", "usb"},
+        {"chipset.spi_layout", "ich10"},
+        {"chipset.rcba", "0xFED1C800"},
+        {"chipset.rcba", "0x1FED1C000"},
+        // The SPI part's settings are checked on a board without one too.
+        {"spi.status", "0x100"},
+        {"spi.erase_us", "-1"},
+        {"spi.fault.erase", "0x10:2"},
+        {"spi.fault.hang", "later"},
+        {"spi.fault.jedec_id", "0x1000000"},
+        {"spi.fault.cycle_hang", "sometimes"},
     };
     simtest::ExpectEachSettingRefused(bad);
     try {
@@ -167,6 +177,14 @@ TEST(ChipsetLpcBridge, RcbaMovesTheBlockAndItsEnableDecodesIt) {
     SetConfig(machine, 0xF0, 4, 0xFED20000 | 0x3FFF);
     EXPECT_EQ(Config(machine, 0xF0, 4), 0xFED20001u);
     EXPECT_EQ(machine.MemoryRead(0xFED20000 + 0x3410, 4), gcs);
+
+    // A BIOS that left the enable clear.
+    sim::Machine& disabled = sim::ResetMachine(
+        simtest::SettingsOf({{"board", "ich9-spi"}, {"chipset.rcba_enabled", "0"}}));
+    EXPECT_EQ(Config(disabled, 0xF0, 4), kRcba);
+    EXPECT_EQ(disabled.MemoryRead(kGcs, 4), 0xFFFFFFFFu);
+    SetConfig(disabled, 0xF0, 1, 0x01);
+    EXPECT_EQ(disabled.MemoryRead(kGcs, 4), gcs);
 }
 
 TEST(ChipsetRootComplex, TopSwapFollowsBucUntilTheInterfaceIsLockedDown) {

@@ -20,7 +20,7 @@ constexpr std::uint32_t kKiB = 1024;
 struct PartOnBus {
     PartOnBus(const char* name, simtest::SettingPairs settings = {})
         : part(*sim::FindFlashChipNamed(name), "bios"),
-          flash(part, clock, simtest::SettingsOf(settings)) {}
+          flash(part, clock, sim::SpiFlashSettings::FromSettings(simtest::SettingsOf(settings))) {}
 
     Bytes Send(Bytes sent, std::size_t readCount = 0) { return flash.Transfer(sent, readCount); }
     std::uint8_t Status() { return Send({0x05}, 1)[0]; }
