@@ -131,6 +131,26 @@ TEST_F(WriteProtectionTest, TheOlderBridgeTurnsOnFirmwareHubDecodeOnlyWhenItIsOf
     }
 }
 
+TEST_F(WriteProtectionTest, AFirmwareHubDecodeThatWillNotTurnOnFailsTheUnlock) {
+    const rask_test::DebugLogCapture debugLog;
+    Boot({{"board", "fwh"}});
+    ASSERT_EQ(Open(2), FUL_SUCCESS);
+    // A bridge whose decode register reads 0 and takes no write.
+    sim::PciFunction* bridge = Machine().Pci().Find({0, 31, 0});
+    ASSERT_NE(bridge, nullptr);
+    bridge->Preset(kFwhDecode, 1, 0x00);
+    bridge->MakeWritable(kFwhDecode, 1, 0x00);
+    Machine().Log().Clear();
+
+    EXPECT_EQ(FlashUDLockFlash(Handle(), 0), FUL_FAILURE);
+
+    EXPECT_TRUE(debugLog.Has("SetFlashWriteProtLevel1 : Write to PCI at 0xE3 failed"));
+    EXPECT_TRUE(debugLog.Has(
+        "FlashUDLockFlash : SetFlashWriteProtLevel1 write to PCI failed while Unlocking"));
+    // Nothing after the failed step.
+    for (const auto& e : PciWrites()) EXPECT_EQ(e.address, kFwhDecode);
+}
+
 // ------------------------------------------------ the flash's block locks
 
 TEST_F(WriteProtectionTest, FirmwareHubLockRegistersAreWrittenBeforeTheWriteEnableGoes) {
