@@ -74,6 +74,29 @@ SpiOpType SpiOpTypeOf(unsigned menuIndex) {
     return static_cast<SpiOpType>((SpiRead16(OPTYPE_OFFSET) >> (2 * (menuIndex & 7))) & 3);
 }
 
+// The data register takes and gives whole dwords, the first byte in the
+// low bits; the bytes past the last whole one go as bytes.
+void SpiLoadData(const unsigned char* bytes, unsigned n) {
+    unsigned i = 0;
+    for (; i + 4 <= n; i += 4) {
+        SpiWrite32(SPID_OFFSET + i, static_cast<std::uint32_t>(bytes[i]) |
+                                        static_cast<std::uint32_t>(bytes[i + 1]) << 8 |
+                                        static_cast<std::uint32_t>(bytes[i + 2]) << 16 |
+                                        static_cast<std::uint32_t>(bytes[i + 3]) << 24);
+    }
+    for (; i < n; ++i) SpiWrite8(SPID_OFFSET + i, bytes[i]);
+}
+
+void SpiStoreData(unsigned char* bytes, unsigned n) {
+    unsigned i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const std::uint32_t value = SpiRead32(SPID_OFFSET + i);
+        for (unsigned k = 0; k < 4; ++k)
+            bytes[i + k] = static_cast<unsigned char>(value >> (8 * k));
+    }
+    for (; i < n; ++i) bytes[i] = SpiRead8(SPID_OFFSET + i);
+}
+
 // ----------------------------------------------------------------- cycles
 
 void StartSpiCycle(std::uint16_t control) {
@@ -141,7 +164,7 @@ unsigned GetSPIFlashVendor() {
         std::fill(std::begin(spi_jedec_id), std::end(spi_jedec_id), std::uint8_t{0});
         return 3;
     }
-    for (unsigned i = 0; i < 3; ++i) spi_jedec_id[i] = SpiRead8(SPID_OFFSET + i);
+    SpiStoreData(spi_jedec_id, 3);
     const std::uint8_t vendor = spi_jedec_id[0];
     const std::uint8_t type = spi_jedec_id[1];
     const std::uint8_t part = spi_jedec_id[2];
@@ -197,7 +220,7 @@ FUL_RETURN spi_FlashDevRead(unsigned char* dst, std::uint32_t pa, unsigned n) {
         StartSpiCycle(SpicData(chunk) | SpicOpcode(kMenuRead));
         result = WaitSpiCycleDone();
         if (result != FUL_SUCCESS) break;
-        for (unsigned i = 0; i < chunk; ++i) dst[done + i] = SpiRead8(SPID_OFFSET + i);
+        SpiStoreData(dst + done, chunk);
         done += chunk;
     }
     SetSpiOpType(kMenuRead, saved);

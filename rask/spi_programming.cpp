@@ -66,7 +66,7 @@ FUL_RETURN ProgramPages(const unsigned char* bytes, std::uint32_t offset, unsign
             std::min({kSpiDataBytes, kSpiPageBytes - offset % kSpiPageBytes, count});
         SpiWrite16(SPIS_OFFSET, kSpisClearFlags);
         SpiWrite32(SPIA_OFFSET, offset);
-        for (unsigned i = 0; i < chunk; ++i) SpiWrite8(SPID_OFFSET + i, bytes[i]);
+        SpiLoadData(bytes, chunk);
         const auto control =
             static_cast<std::uint16_t>(SpicData(chunk) | kSpicAtomic | SpicOpcode(kMenuProgram));
         SpiWrite16(SPIC_OFFSET, control);

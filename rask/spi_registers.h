@@ -94,6 +94,10 @@ void SpiWrite8(unsigned offset, std::uint8_t value);
 void SpiWrite16(unsigned offset, std::uint16_t value);
 void SpiWrite32(unsigned offset, std::uint32_t value);
 
+// n (at most 64) bytes into and out of the data register.
+void SpiLoadData(const unsigned char* bytes, unsigned n);
+void SpiStoreData(unsigned char* bytes, unsigned n);
+
 // One OPTYPE entry, read-modify-write, leaving the others as they are.
 void SetSpiOpType(unsigned menuIndex, SpiOpType type);
 SpiOpType SpiOpTypeOf(unsigned menuIndex);

@@ -131,7 +131,8 @@ TEST_F(SpiTest, SetupProgramsTheMenuAndIdentifiesThePart) {
 // --------------------------------------------------------------- chunking
 
 TEST_F(SpiTest, PageProgramChunksNeverCrossAPage) {
-    for (const auto& [board, platform] : {std::pair{"ich9-spi", 11}, std::pair{"pch-spi", 15}}) {
+    for (const auto& [board, platform] :
+         {std::pair{"ich7-spi-intel", 9}, std::pair{"ich9-spi", 11}, std::pair{"pch-spi", 15}}) {
         SCOPED_TRACE(board);
         OpenBoard(board, platform);
         // 64 KB from 16 bytes below a page boundary, over two 64 KB blocks.
