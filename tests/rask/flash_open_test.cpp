@@ -1,12 +1,15 @@
 // Opening and closing the flash device: the memory device's errors, the
 // chipset probe of the SPI-capable platforms and the SPI register block it
 // maps, and what an open that fails or a close gives back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "hw/hw.h"
+#include "hw/physical_memory_view.h"
 #include "rask/flash_layer.h"
 #include "tests/rask/bios_flash_cells.h"
 #include "tests/rask/flash_sim_fixture.h"
@@ -92,16 +95,35 @@ INSTANTIATE_TEST_SUITE_P(
                     FUL_NO_BIOS_TABLES}),
     NameOfCase<OpenFailure>);
 
-// RCBA's enable bit clear, or all ones as from a bridge that is not
-// there: the probe fails without reaching any register behind it.
+// RCBA's enable bit left clear by the BIOS, or all ones as from a bridge
+// that is not there: the probe fails without reaching any register behind
+// it.
 TEST_F(FlashOpenTest, RegisterBlockNotEnabledFailsTheProbe) {
-    for (const std::uint32_t rcba : {0xFED1C000u, 0xFFFFFFFFu}) {
-        sim::Machine& machine = Boot({{"board", "ich9-spi"}});
-        machine.Pci().Find(kLpcBridge)->Preset(0xF0, 4, rcba);
-        EXPECT_EQ(Open(11), FUL_DRIVER_LOAD) << rcba;
-        EXPECT_TRUE(ReadsRcba(OpenLog("pci"))) << rcba;
-        EXPECT_TRUE(Only(OpenLog("host"), "mmap").empty()) << rcba;
+    for (const bool absent : {false, true}) {
+        sim::Machine& machine = Boot({{"board", "ich9-spi"}, {"chipset.rcba_enabled", "0"}});
+        if (absent) machine.Pci().Find(kLpcBridge)->Preset(0xF0, 4, 0xFFFFFFFF);
+        EXPECT_EQ(Open(11), FUL_DRIVER_LOAD) << absent;
+        EXPECT_TRUE(ReadsRcba(OpenLog("pci"))) << absent;
+        EXPECT_TRUE(Only(OpenLog("host"), "mmap").empty()) << absent;
     }
+}
+
+// The backed-up control register lies at RCBA + 3414h wherever RCBA is in
+// its 64 KB; top swap set there before the open is what the open reads.
+TEST_F(FlashOpenTest, TopSwapIsReadBehindRcba) {
+    Boot({{"board", "ich9-spi"}, {"chipset.rcba", "0xFED10000"}});
+    const int fd = hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR);
+    ASSERT_GE(fd, 0);
+    {
+        auto control = hw::PhysicalMemoryView::Map(fd, 0xFED13414, 1,
+                                                   hw::PhysicalMemoryView::Access::kReadWrite);
+        ASSERT_TRUE(control);
+        ASSERT_TRUE(control->Write8(0, 0x01));
+    }
+    hw::CloseDevice(fd);
+    ASSERT_EQ(Open(11), FUL_SUCCESS);
+    EXPECT_EQ(buc, 0xFED13414u);
+    EXPECT_EQ(TopSwapBit, 1u);
 }
 
 struct ProbeCase {
