@@ -89,7 +89,8 @@ TEST_P(NotifySequenceTest, UsesTheFieldABitPairAtATime) {
 
 INSTANTIATE_TEST_SUITE_P(Parts, NotifySequenceTest,
                          ::testing::Values(PartCase{"fwh", "fwh", 0, 1},
-                                           PartCase{"word16", "word16", 10, 2}),
+                                           PartCase{"word16", "word16", 10, 2},
+                                           PartCase{"word16_platform_1", "word16", 1, 2}),
                          NameOfCase<PartCase>);
 
 // With byte 0 used up, set clears bit 0 of byte 1, an odd address: the
