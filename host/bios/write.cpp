@@ -23,6 +23,20 @@ std::string RestoreHint(const BiosWriteRequest& request, const BiosArea& area,
            backup.string() + "\" writes it back.";
 }
 
+// The name beside the image, or with "-2", "-3"... after it when taken (by
+// anything, a dangling link too): the number goes at the end, where the
+// area's name is not.
+std::filesystem::path FreeName(const std::filesystem::path& dir, const std::string& name) {
+    std::filesystem::path candidate = dir / name;
+    for (unsigned n = 2;; ++n) {
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) {
+            return candidate;
+        }
+        candidate = dir / (name + "-" + std::to_string(n));
+    }
+}
+
 class AreaWrite {
   public:
     AreaWrite(BiosLibrary& library, const BiosWriteRequest& request, ProgressDisplay& progress,
@@ -46,12 +60,11 @@ class AreaWrite {
             }
             return outcome;
         }
+        const std::string name = DefaultBackupName(mRequest.file, area);
         outcome.backup = SaveBackupFile(
-            mRequest.options.backup
-                ? mRequest.options.backup
-                : std::optional(FreeBackupPath(mRequest.file.parent_path(),
-                                               DefaultBackupName(mRequest.file, area))),
-            DefaultBackupName(mRequest.file, area), {mAccess.Named(), "BIOS area image"},
+            mRequest.options.backup ? *mRequest.options.backup
+                                    : FreeName(mRequest.file.parent_path(), name),
+            name, {mAccess.Named(), "BIOS area image"},
             [this](const std::filesystem::path& staged) { WriteNewFile(staged, mBefore); });
         mBackup = *outcome.backup;
 
