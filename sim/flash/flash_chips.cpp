@@ -18,6 +18,8 @@ constexpr std::uint8_t kSpiBlockErase = 0xD8;
 constexpr std::uint8_t kSpiSectorErase = 0x20;
 constexpr std::uint32_t kSectorBytes = 4 * kKiB;
 constexpr std::uint32_t kBlockBytes = 64 * kKiB;
+// Intel's block erase is 20h then this confirm byte.
+constexpr std::uint8_t kIntelEraseConfirm = 0xD0;
 
 const std::vector<FlashChip>& Table() {
     static const std::vector<FlashChip> chips = {
@@ -133,6 +135,28 @@ const std::vector<FlashChip>& Table() {
          kWordBytes,
          {{0x30, {{16 * kKiB, 1}, {8 * kKiB, 2}, {32 * kKiB, 1}, {64 * kKiB, 15}}},
           {0x10, {{1 * kMiB, 1}}}}},
+        // Intel's firmware hub: uniform 64 KB blocks, each with its lock
+        // register in the register space 4 MB below the part.
+        {"Intel",
+         "82802AC",
+         0x89,
+         0x00AC,
+         1 * kMiB,
+         FlashBus::kFwh,
+         FlashCommandSet::kIntelByteProgram,
+         1,
+         {{kIntelEraseConfirm, {{64 * kKiB, 16}}}}},
+        // Advanced+ Boot Block, bottom boot: eight 8 KB parameter blocks at
+        // the lowest addresses, then 64 KB main blocks.
+        {"Intel",
+         "28F320C3B",
+         0x89,
+         0x88C5,
+         4 * kMiB,
+         FlashBus::kParallel,
+         FlashCommandSet::kIntelWordProgram,
+         kWordBytes,
+         {{kIntelEraseConfirm, {{8 * kKiB, 8}, {64 * kKiB, 63}}}}},
     };
     return chips;
 }

@@ -82,7 +82,8 @@ TEST(FlashChips, EveryRowHoldsTogetherAndAnswersWithIdsOfItsOwn) {
     // part that is not on the SPI bus.
     for (const auto commands :
          {sim::FlashCommandSet::kSpiPageProgram, sim::FlashCommandSet::kSpiAaiWordProgram,
-          sim::FlashCommandSet::kJedecByteProgram, sim::FlashCommandSet::kJedecWordProgram}) {
+          sim::FlashCommandSet::kJedecByteProgram, sim::FlashCommandSet::kJedecWordProgram,
+          sim::FlashCommandSet::kIntelByteProgram, sim::FlashCommandSet::kIntelWordProgram}) {
         EXPECT_TRUE(std::any_of(chips.begin(), chips.end(), [&](const sim::FlashChip& chip) {
             return chip.commands == commands;
         })) << static_cast<int>(commands);
@@ -101,6 +102,7 @@ TEST(FlashChips, APartIsFoundByItsJedecIds) {
     const Case cases[] = {
         {0xC2, 0x2014, "MX25L8005"},   {0xEF, 0x4017, "W25Q64.V"},    {0xBF, 0x258E, "SST25VF080B"},
         {0xBF, 0x2541, "SST25VF016B"}, {0xBF, 0x005A, "SST49LF008A"}, {0x01, 0x225B, "Am29LV800BB"},
+        {0x89, 0x00AC, "82802AC"},     {0x89, 0x88C5, "28F320C3B"},   {0x89, 0x88C4, nullptr},
         {0xC2, 0x2015, nullptr},       {0xEF, 0x2014, nullptr},       {0xFF, 0xFFFF, nullptr},
         {0x00, 0x0000, nullptr},
     };
