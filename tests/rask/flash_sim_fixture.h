@@ -29,6 +29,10 @@ class FlashSim : public ::testing::Test {
 
     // A fresh machine of these settings; the flash layer's state is reset.
     sim::Machine& Boot(std::initializer_list<Setting> settings = {}) {
+        return Boot(std::vector<Setting>(settings));
+    }
+    // The same, for settings kept in a table of cases.
+    sim::Machine& Boot(const std::vector<Setting>& settings) {
         sim::Settings values;
         for (const auto& [key, value] : settings) values.Set(key, value);
         Rask_Private::ResetFlashLayerState();
@@ -38,12 +42,23 @@ class FlashSim : public ::testing::Test {
     sim::Machine& Machine() { return sim::TheMachine(); }
 
     // The open's result; on success the handle is kept and closed at the
-    // end of the test. The log is cleared after the open.
+    // end of the test. The log is cleared after the open; what the open
+    // itself asked stays readable through OpenLog.
     Rask_Private::FUL_RETURN Open(int platform) {
         const auto result =
             Rask_Private::FlashUDOpen(platform, hw::kPhysicalMemoryDevice, false, &mHandle);
+        mOpenLog = Machine().Log().Entries();
         Machine().Log().Clear();
         return result;
+    }
+
+    // The entries of one component that the last Open recorded.
+    std::vector<sim::LogEntry> OpenLog(const std::string& component) const {
+        std::vector<sim::LogEntry> entries;
+        for (const sim::LogEntry& entry : mOpenLog) {
+            if (entry.component == component) entries.push_back(entry);
+        }
+        return entries;
     }
 
     Rask_Private::FlashDesc* Handle() const { return mHandle; }
@@ -61,6 +76,7 @@ class FlashSim : public ::testing::Test {
 
   private:
     Rask_Private::FlashDesc* mHandle = nullptr;
+    std::vector<sim::LogEntry> mOpenLog;
 };
 
 }  // namespace rask_test
