@@ -123,10 +123,16 @@ bool ThroughSpiController() {
     return flInterface == 2;
 }
 
-// SPI addresses count from the bottom of the flash; a range below it has no
-// SPI address.
-bool SpiReaches(std::uint32_t address) {
-    return address >= BOTTOM_OF_FLASH;
+// Where programming or erasing a range goes: through the SPI controller at
+// its physical address (va stays null; SPI addresses count from the bottom
+// of the flash, so a range below it has none), or through memory at va.
+bool FindChangeTarget(FlashDesc* h, const wchar_t* name, std::uint32_t address, std::uint64_t bytes,
+                      volatile std::uint8_t*& va) {
+    const bool found = ThroughSpiController()
+                           ? address >= BOTTOM_OF_FLASH
+                           : (va = LocateForChange(h, ApplyTopSwap(address), bytes)) != nullptr;
+    if (!found) Dbg(L"%ls : Address 0x%08x is not in the flash it may change.", 3, name, address);
+    return found;
 }
 
 void ShowProgress(const wchar_t* what, std::uint32_t address, std::uint64_t bytes) {
@@ -168,15 +174,7 @@ FUL_RETURN ProgramRange(FlashDesc* h, const WalkRequest& request, const AreaRang
                         std::uint64_t bytes) {
     const std::uint32_t address = range.BlockStartOffset;
     volatile std::uint8_t* va = nullptr;
-    if (ThroughSpiController()) {
-        if (!SpiReaches(address)) return FUL_FAILURE;
-    } else {
-        va = LocateForChange(h, ApplyTopSwap(address), bytes);
-        if (va == nullptr) {
-            Dbg(L"FLASHProgram : Address 0x%08x is not in the flash it may write.", 3, address);
-            return FUL_FAILURE;
-        }
-    }
+    if (!FindChangeTarget(h, L"FLASHProgram", address, bytes, va)) return FUL_FAILURE;
     if (request.checkOnly) return FUL_SUCCESS;
 
     const unsigned char* source = request.data + range.AreaStartOffset;
@@ -199,15 +197,7 @@ FUL_RETURN EraseRange(FlashDesc* h, const WalkRequest& request, const AreaRange&
                       std::uint64_t bytes) {
     const std::uint32_t address = range.BlockStartOffset;
     volatile std::uint8_t* va = nullptr;
-    if (ThroughSpiController()) {
-        if (!SpiReaches(address)) return FUL_FAILURE;
-    } else {
-        va = LocateForChange(h, ApplyTopSwap(address), bytes);
-        if (va == nullptr) {
-            Dbg(L"FLASHErase : Address 0x%08x is not in the flash it may erase.", 3, address);
-            return FUL_FAILURE;
-        }
-    }
+    if (!FindChangeTarget(h, L"FLASHErase", address, bytes, va)) return FUL_FAILURE;
     if (request.checkOnly) return FUL_SUCCESS;
 
     ShowProgress(L"ERASING BLOCK", address, bytes);
