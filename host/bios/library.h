@@ -1,7 +1,8 @@
 // librask.so.9 as srvfw's BIOS commands load it: the frame's library handle
 // over the BIOS update library's table. The library has no string file, no
 // progress or display callback and one language; its Initialize takes the
-// platform and whether to skip the primary update (never asked for here).
+// platform and whether to skip the primary update (never asked for here),
+// and when the open fails it can still say why.
 #ifndef SRVFW_HOST_BIOS_LIBRARY_H
 #define SRVFW_HOST_BIOS_LIBRARY_H
 
@@ -23,6 +24,8 @@ struct LibraryTraits<_EFI_RASK_IF> {
     static constexpr const char* kStringFile = nullptr;
     static constexpr bool kTalksToBmc = false;
     static constexpr bool kTakesCallbacks = false;
+    // Its object stays after an open that failed, with the open's text.
+    static constexpr bool kExplainsFailedStart = true;
 
     static auto InitializeArguments(const FrameOptions& options) {
         return std::tuple(options.platform, false);

@@ -19,6 +19,9 @@
 //       // display callback. One that has neither answers their entries
 //       // with a failure, so they are not called.
 //       static constexpr bool kTakesCallbacks;
+//       // Optional (default false): a failed Initialize leaves the
+//       // library able to say why through its last-error text.
+//       static constexpr bool kExplainsFailedStart;
 //       // What Initialize takes after the table, as a tuple.
 //       static auto InitializeArguments(const FrameOptions&);
 //       // Optional: where display texts go (default: shown as warnings).
@@ -166,6 +169,14 @@ class LibraryHandle {
         }
     }();
 
+    static constexpr bool kExplainsFailedStart = [] {
+        if constexpr (requires { Traits::kExplainsFailedStart; }) {
+            return Traits::kExplainsFailedStart;
+        } else {
+            return false;
+        }
+    }();
+
     // A library without string files has one language: asking for another
     // is a mistake the user hears of before anything is loaded.
     static void RefuseLocaleWithoutTexts(const FrameOptions& options) {
@@ -189,12 +200,14 @@ class LibraryHandle {
                     return this->Try("Initialize", &Table::Initialize, arguments...);
                 },
                 Traits::InitializeArguments(options));
-            // Not initialized, the library has no message to give.
             if (status != 0) {
-                throw Failure(ExitCode::kNotLoadable,
-                              "the " + std::string(Traits::kNoun) + " " + mLibrary.File().string() +
-                                  " did not start",
-                              status);
+                const std::string what = "the " + std::string(Traits::kNoun) + " " +
+                                         mLibrary.File().string() + " did not start";
+                // Most libraries, not initialized, have no message to give.
+                if constexpr (kExplainsFailedStart) {
+                    throw Fail(ExitCode::kNotLoadable, what, status);
+                }
+                throw Failure(ExitCode::kNotLoadable, what, status);
             }
             if constexpr (kHasTexts) {
                 if (options.language) SetLocale(options);

@@ -4,8 +4,6 @@
 // a failed write put back with the very command srvfw names.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/host/srvfw_run_fixture.h"
 
 namespace {
@@ -24,19 +22,6 @@ class BiosOnSimulatedServer : public test_support::SrvfwRun {
         const CommandOutcome read = Srvfw("bios read " + area + " " + dir / name);
         EXPECT_EQ(read.code, 0) << read.output;
         return ReadBytes(dir / name);
-    }
-    // The value of a Python expression over the JSON document `d`.
-    std::string Json(const std::string& document, const std::string& expression) const {
-        const std::string file = dir / "document.json";
-        std::ofstream(file) << document;
-        const CommandOutcome read = test_support::RunCommand(
-            "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
-            "print(json.dumps(eval(sys.argv[2])))' " +
-            file + " \"" + expression + "\"");
-        EXPECT_EQ(read.code, 0) << read.output << document;
-        std::string value = read.output;
-        while (!value.empty() && value.back() == '\n') value.pop_back();
-        return value;
     }
 };
 

@@ -202,4 +202,58 @@ TEST_F(BiosInProcess, TablesTellHowEachBoardsFlashIsReached) {
     }
 }
 
+// The library's own words for a BIOS it cannot update, also when it
+// cannot start.
+TEST_F(BiosInProcess, ABiosWithoutTheTablesACommandNeedsIsRefusedWithTheLibrarysReason) {
+    const struct {
+        const char* setting;
+        const char* value;
+        std::vector<std::string> args;
+        int code;
+        const char* said;
+    } cases[] = {
+        {"firmware.tables",
+         "0",
+         {"bios", "tables"},
+         2,
+         "did not start: Unable to find necessary BIOS Information Tables."},
+        {"firmware.fault",
+         "no-area-table",
+         {"bios", "read", "1", "x.bin"},
+         3,
+         "the BIOS keeps no Flash Area Table"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setting);
+        Boot({{c.setting, c.value}});
+        std::vector<std::string> args = c.args;
+        if (args.size() == 4) args[3] = dir / args[3];
+        EXPECT_EQ(Srvfw(args), c.code);
+        EXPECT_NE(err.str().find(c.said), std::string::npos) << err.str();
+        for (const sim::LogEntry& entry : Log("flash")) {
+            EXPECT_NE(entry.operation, "erase");
+            EXPECT_NE(entry.operation, "program");
+        }
+    }
+    Boot({{"firmware.fault", "no-area-table"}});
+    ASSERT_EQ(Srvfw({"bios", "tables"}), 0) << err.str();
+    EXPECT_NE(out.str().find("Areas: none (the BIOS keeps no Flash Area Table)"), std::string::npos)
+        << out.str();
+}
+
+// A used-up field: set erases the flags block and writes it back, and the
+// update is then pending.
+TEST_F(BiosInProcess, SettingAUsedUpNotificationRestoresTheFlagsBlockFirst) {
+    Boot({{"firmware.notify", "used-up"}});
+    ASSERT_EQ(Srvfw({"bios", "notify"}), 0) << err.str();
+    EXPECT_NE(out.str().find("the field is used up"), std::string::npos) << out.str();
+    sim::TheMachine().Log().Clear();
+    ASSERT_EQ(Srvfw({"bios", "notify", "set"}), 0) << err.str();
+    EXPECT_NE(out.str().find("Update notification: an update is pending"), std::string::npos)
+        << out.str();
+    std::size_t erases = 0;
+    for (const sim::LogEntry& entry : Log("flash")) erases += entry.operation == "erase" ? 1 : 0;
+    EXPECT_EQ(erases, 1u);
+}
+
 }  // namespace
