@@ -4,7 +4,6 @@
 // Python's json module, as a script would read them.
 #include <gtest/gtest.h>
 
-
 #include "tests/host/srvfw_run_fixture.h"
 
 namespace {
