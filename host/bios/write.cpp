@@ -27,14 +27,18 @@ std::string RestoreHint(const BiosWriteRequest& request, const BiosArea& area,
 // anything, a dangling link too): the number goes at the end, where the
 // area's name is not.
 std::filesystem::path FreeName(const std::filesystem::path& dir, const std::string& name) {
+    // How many taken names the default backup passes before it gives up.
+    constexpr unsigned kMaxNumberedNames = 1000;
     std::filesystem::path candidate = dir / name;
-    for (unsigned n = 2;; ++n) {
+    for (unsigned n = 2; n <= kMaxNumberedNames; ++n) {
         std::error_code error;
         if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) {
             return candidate;
         }
         candidate = dir / (name + "-" + std::to_string(n));
     }
+    throw Failure(ExitCode::kFile, "no free name for the backup " + name + " in " + dir.string() +
+                                       " (name one with --backup); nothing was written");
 }
 
 class AreaWrite {
@@ -50,7 +54,11 @@ class AreaWrite {
         outcome.dryRun = mRequest.options.dryRun;
         mWanted = ReadAreaImage(mRequest.file, mAccess.Bytes(), mAccess.Named());
         mAccess.CheckWrite(mWanted);
-        mBefore = mAccess.ReadAll(mProgress, Label(L"Reading"));
+        try {
+            mBefore = mAccess.ReadAll(mProgress, Label(L"Reading"));
+        } catch (const Failure& failure) {
+            throw failure.With("Nothing was written.");
+        }
         if (outcome.dryRun) {
             for (const BiosRange& range : area.ranges) {
                 const bool same =
