@@ -186,6 +186,18 @@ TEST_F(BiosFlow, WhatCannotBeWrittenIsRefusedBeforeTheFlashIsTouched) {
     }
 }
 
+TEST_F(BiosFlow, AnAreaThatCannotBeReadIsNeitherBackedUpNorWritten) {
+    script->failReadAt = 0xFFF30000;
+    EXPECT_EQ(Srvfw({"bios", "write", "2", imageFile}), 3);
+    EXPECT_TRUE(
+        Said("srvfw: reading block 2 at 0xFFF30000 of area 2 \"Main BIOS\": Failed to "
+             "read data from BIOS Flash. Nothing was written."))
+        << err.str();
+    EXPECT_TRUE(Calls("Erase").empty());
+    EXPECT_TRUE(Calls("Write").empty());
+    EXPECT_TRUE(ReadBytes(dir / "new.bin.backup-Main_BIOS").empty());
+}
+
 TEST_F(BiosFlow, ADryRunSaysWhichBlocksWouldChangeAndWritesNothing) {
     // The new image's middle block the same as the flash's.
     std::fill_n(image.begin() + 0x10000, 0x10000, 0x11);

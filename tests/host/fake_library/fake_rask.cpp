@@ -112,6 +112,9 @@ unsigned ReadBiosMemory(RASK_TABLE, unsigned length, FLASH_AREA_TABLE* area, uns
     for (const FLASH_RANGE_RECORD& range : *ranges) {
         const std::uint32_t bytes = range.BlockStartLimitOffset - range.BlockStartOffset + 1;
         if (range.AreaStartOffset + bytes > length) return Failed(kTooSmall, L"Too small.");
+        if (gScript.failReadAt == range.BlockStartOffset) {
+            return Failed(kUnknown, L"Failed to read data from BIOS Flash.");
+        }
         std::memcpy(data + range.AreaStartOffset, Cell(range.BlockStartOffset), bytes);
     }
     return 0;

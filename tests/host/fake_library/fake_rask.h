@@ -24,6 +24,7 @@ struct FakeRaskScript {
     // write leaves the first half of the block programmed.
     std::optional<std::uint32_t> failEraseAt;
     std::optional<std::uint32_t> failWriteAt;
+    std::optional<std::uint32_t> failReadAt;
     std::uint32_t checkStatus = 0;
     std::uint32_t notifyStatus = 0;
     RASK_NOTIFY_STATE notifyState = RASK_NOTIFY_NONE;
