@@ -48,9 +48,12 @@ unsigned C_Rask::DestroyObject(C_Rask*& object) {
     unsigned result = RASK_SUCCESS;
     if (object == nullptr) return result;
     if (sm_hDriverHandle != nullptr) result = object->Close();
-    if (object == sm_pThisBiosUpdate) sm_pThisBiosUpdate = nullptr;
-    delete object;
+    // The caller may pass sm_pThisBiosUpdate itself: take the object out
+    // before either pointer is cleared, or the delete would see null.
+    C_Rask* const doomed = object;
     object = nullptr;
+    if (doomed == sm_pThisBiosUpdate) sm_pThisBiosUpdate = nullptr;
+    delete doomed;
     return result;
 }
 
