@@ -71,14 +71,16 @@ SpiLayout LayoutFrom(const Settings& settings, SpiLayout fallback) {
 }
 
 // The part: named, the board's, or (a ROM size given alone, as the boards
-// before the chipset was modelled were described) the first listed part of
-// that size.
+// before the chipset was modelled were described) the board's own part when
+// it is of that size, else the first listed part of that size.
 FlashChip ChipFrom(const Settings& settings, const BoardPreset& preset) {
     const bool named = settings.Has("bios.chip");
     const bool picked = named || settings.Has("board");
     if (!picked && settings.Has("bios.rom_kb")) {
-        return BoardFlashChip(
-            static_cast<std::uint32_t>(SettingNumber(settings, "bios.rom_kb", 0, 0xFFFF) * kKiB));
+        const auto romBytes =
+            static_cast<std::uint32_t>(SettingNumber(settings, "bios.rom_kb", 0, 0xFFFF) * kKiB);
+        FlashChip own = ChipNamed("board", preset.chip);
+        return own.sizeBytes == romBytes ? own : BoardFlashChip(romBytes);
     }
     FlashChip chip = named ? ChipNamed("bios.chip", settings.Get("bios.chip", ""))
                            : ChipNamed("board", preset.chip);
