@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "hw/hw.h"
 #include "rask/flash_layer.h"
 
 namespace Rask_Private {
@@ -18,7 +19,7 @@ void FormatRaskMessage(unsigned code, wchar_t* out, std::size_t capacity);
 
 // The path every message names for the memory device, and the library's
 // file name.
-inline constexpr const char* kDriverPath = "/dev/mem";
+inline constexpr const char* kDriverPath = hw::kPhysicalMemoryDevice;
 inline constexpr const char* kLibraryFile = "librask.so";
 
 }  // namespace Rask_Private

@@ -92,6 +92,7 @@ SpiFlashFaults FaultsFrom(const Settings& settings) {
     faults.erase = Offsets(settings, "spi.fault.erase");
     faults.program = Offsets(settings, "spi.fault.program");
     faults.hang = Offsets(settings, "spi.fault.hang");
+    faults.stuckBusy = SettingNumber(settings, "spi.fault.stuck_busy", 0, 1) == 1;
     if (settings.Has("spi.fault.jedec_id")) {
         const auto id = SettingNumber(settings, "spi.fault.jedec_id", 0, 0xFFFFFF);
         faults.jedecId = {static_cast<std::uint8_t>(id >> 16), static_cast<std::uint8_t>(id >> 8),
@@ -102,13 +103,22 @@ SpiFlashFaults FaultsFrom(const Settings& settings) {
 
 }  // namespace
 
-SpiFlash::SpiFlash(FlashPart& part, VirtualClock& clock, const Settings& settings)
+SpiFlashSettings SpiFlashSettings::FromSettings(const Settings& settings) {
+    SpiFlashSettings parsed;
+    parsed.status = static_cast<std::uint8_t>(SettingNumber(settings, "spi.status", 0, 0xFF));
+    parsed.times = TimesFrom(settings);
+    parsed.faults = FaultsFrom(settings);
+    return parsed;
+}
+
+SpiFlash::SpiFlash(FlashPart& part, VirtualClock& clock, const SpiFlashSettings& settings)
     : mPart(part),
       mClock(clock),
       mKind(KindOf(part.Chip())),
-      mTimes(TimesFrom(settings)),
-      mFaults(FaultsFrom(settings)) {
-    RestoreStatus(static_cast<std::uint8_t>(SettingNumber(settings, "spi.status", 0, 0xFF)));
+      mTimes(settings.times),
+      mFaults(settings.faults),
+      mHung(settings.faults.stuckBusy) {
+    RestoreStatus(settings.status);
 }
 
 void SpiFlash::RestoreStatus(std::uint8_t status) {

@@ -64,7 +64,19 @@ struct SpiFlashFaults {
     std::vector<std::uint32_t> erase;    // offsets whose erase fails
     std::vector<std::uint32_t> program;  // offsets whose program fails
     std::vector<std::uint32_t> hang;     // offsets whose program or erase never ends
+    bool stuckBusy = false;              // write in progress from the start
     std::optional<std::array<std::uint8_t, 3>> jedecId;
+};
+
+// What the settings say of the SPI part, read whether or not the board
+// carries one, so that a setting that cannot be understood is refused on
+// every board. Throws std::invalid_argument naming the setting.
+struct SpiFlashSettings {
+    std::uint8_t status = 0;  // at POST
+    SpiFlashTimes times;
+    SpiFlashFaults faults;
+
+    static SpiFlashSettings FromSettings(const Settings& settings);
 };
 
 class SpiFlash {
@@ -72,7 +84,7 @@ class SpiFlash {
     // The status register's families, as the parts' datasheets lay it out.
     enum class StatusKind { kSst, kAtmel, kIntelS33, kBlockProtect };
 
-    SpiFlash(FlashPart& part, VirtualClock& clock, const Settings& settings);
+    SpiFlash(FlashPart& part, VirtualClock& clock, const SpiFlashSettings& settings);
 
     // One transfer: the bytes sent, then readCount clocks more; returns what
     // the part drove during those readCount clocks.

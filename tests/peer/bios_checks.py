@@ -174,4 +174,8 @@ def check_bios_scenario(check, blocks, original: bytes, final: bytes):
     check(p is not None and p.rc != 0 and p.err.strip() != b"",
           "bios platform-id: /dev/mem answers no platform-ID request, and srvfw says so",
           short(p))
+    s = blocks.get("spi-platform")
+    check(s is not None and s.rc != 0 and b"Unable to load or initialize the /dev/mem driver"
+          in s.err, "platform 11 on QEMU's chipset (no boot straps in GCS): the open is refused",
+          short(s))
     check_chipset(check, blocks)

@@ -33,6 +33,13 @@ inline std::vector<std::uint8_t> PartBytes(sim::Machine& machine) {
     return {bytes.begin(), bytes.end()};
 }
 
+// The cells behind the physical addresses [address, address + length).
+inline std::vector<std::uint8_t> CellsAt(sim::Machine& machine, std::uint32_t address,
+                                         std::size_t length) {
+    const auto bytes = BiosFlash(machine).Cells().Bytes(address - PartBase(machine), length);
+    return {bytes.begin(), bytes.end()};
+}
+
 // The part's offset of the first occurrence of text; the test fails when
 // there is none.
 inline std::size_t FindInPart(sim::Machine& machine, std::string_view text) {

@@ -1,12 +1,15 @@
 // Opening and closing the flash device: the memory device's errors, the
 // chipset probe of the SPI-capable platforms and the SPI register block it
 // maps, and what an open that fails or a close gives back.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "hw/hw.h"
+#include "hw/physical_memory_view.h"
 #include "rask/flash_layer.h"
 #include "tests/rask/bios_flash_cells.h"
 #include "tests/rask/flash_sim_fixture.h"
@@ -72,24 +75,55 @@ INSTANTIATE_TEST_SUITE_P(
                     11,
                     FUL_DRIVER_LOAD},
         OpenFailure{"no_flash_tables", {{"firmware.tables", "0"}}, 0, FUL_NO_BIOS_TABLES},
-        OpenFailure{
-            "segment_table_of_one_entry", {{"firmware.fault", "fst-one-entry"}}, 0, FUL_BAD_FST},
+        // The volume search passes over a volume whose tables fail their
+        // checks, and finds no other.
+        OpenFailure{"segment_table_of_one_entry",
+                    {{"firmware.fault", "fst-one-entry"}},
+                    0,
+                    FUL_NO_BIOS_TABLES},
         OpenFailure{"notify_table_of_wrong_access",
                     {{"firmware.fault", "fnt-access-type"}},
                     0,
-                    FUL_BAD_FNT},
+                    FUL_NO_BIOS_TABLES},
+        // Found, but its segments fail the prepare's check after the FST
+        // was mapped.
+        OpenFailure{
+            "segment_of_partition_3", {{"firmware.fault", "fst-partition-3"}}, 0, FUL_BAD_FST},
         OpenFailure{"spi_board_without_tables",
                     {{"board", "pch-spi"}, {"firmware.tables", "0"}},
                     15,
                     FUL_NO_BIOS_TABLES}),
-    [](const ::testing::TestParamInfo<OpenFailure>& info) { return std::string(info.param.name); });
+    NameOfCase<OpenFailure>);
 
+// RCBA's enable bit left clear by the BIOS, or all ones as from a bridge
+// that is not there: the probe fails without reaching any register behind
+// it.
 TEST_F(FlashOpenTest, RegisterBlockNotEnabledFailsTheProbe) {
-    sim::Machine& machine = Boot({{"board", "ich9-spi"}});
-    machine.Pci().Write(kLpcBridge, 0xF0, 4, 0xFED1C000);  // enable bit clear
-    EXPECT_EQ(Open(11), FUL_DRIVER_LOAD);
-    EXPECT_TRUE(ReadsRcba(OpenLog("pci")));
-    EXPECT_TRUE(OpenLog("spi").empty());
+    for (const bool absent : {false, true}) {
+        sim::Machine& machine = Boot({{"board", "ich9-spi"}, {"chipset.rcba_enabled", "0"}});
+        if (absent) machine.Pci().Find(kLpcBridge)->Preset(0xF0, 4, 0xFFFFFFFF);
+        EXPECT_EQ(Open(11), FUL_DRIVER_LOAD) << absent;
+        EXPECT_TRUE(ReadsRcba(OpenLog("pci"))) << absent;
+        EXPECT_TRUE(Only(OpenLog("host"), "mmap").empty()) << absent;
+    }
+}
+
+// The backed-up control register lies at RCBA + 3414h wherever RCBA is in
+// its 64 KB; top swap set there before the open is what the open reads.
+TEST_F(FlashOpenTest, TopSwapIsReadBehindRcba) {
+    Boot({{"board", "ich9-spi"}, {"chipset.rcba", "0xFED10000"}});
+    const int fd = hw::OpenDevice(hw::kPhysicalMemoryDevice, O_RDWR);
+    ASSERT_GE(fd, 0);
+    {
+        auto control = hw::PhysicalMemoryView::Map(fd, 0xFED13414, 1,
+                                                   hw::PhysicalMemoryView::Access::kReadWrite);
+        ASSERT_TRUE(control);
+        ASSERT_TRUE(control->Write8(0, 0x01));
+    }
+    hw::CloseDevice(fd);
+    ASSERT_EQ(Open(11), FUL_SUCCESS);
+    EXPECT_EQ(buc, 0xFED13414u);
+    EXPECT_EQ(TopSwapBit, 1u);
 }
 
 struct ProbeCase {
@@ -147,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   0,
                   0}),
-    [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });
+    NameOfCase<ProbeCase>);
 
 TEST_F(FlashOpenTest, DefaultPlatformProbesNoChipset) {
     Boot();

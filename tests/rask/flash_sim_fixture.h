@@ -20,6 +20,12 @@ namespace rask_test {
 
 using Setting = std::pair<std::string, std::string>;
 
+// A parameterized case's name (its `name` member), for the test's name.
+template <class Case>
+std::string NameOfCase(const ::testing::TestParamInfo<Case>& info) {
+    return std::string(info.param.name);
+}
+
 class FlashSim : public ::testing::Test {
   protected:
     ~FlashSim() override {

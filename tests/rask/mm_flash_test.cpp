@@ -31,9 +31,7 @@ class MmFlashTest : public FlashSim {
         return va;
     }
     std::vector<std::uint8_t> Cells(std::uint32_t address, std::size_t length) {
-        const auto bytes =
-            BiosFlash(Machine()).Cells().Bytes(address - PartBase(Machine()), length);
-        return {bytes.begin(), bytes.end()};
+        return CellsAt(Machine(), address, length);
     }
 };
 
@@ -200,9 +198,7 @@ INSTANTIATE_TEST_SUITE_P(Faults, MmFlashFailureTest,
                                          kBlock,
                                          FUL_TIMEOUT,
                                          kBlockEraseTimeoutUs}),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) {
-                             return std::string(info.param.name);
-                         });
+                         NameOfCase<FailureCase>);
 
 // After a failed program the status check clears the error and puts the
 // part back to read-array mode, so that the next read sees the cells.

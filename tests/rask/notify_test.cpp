@@ -24,9 +24,7 @@ constexpr std::uint32_t kBlockBytes = 0x10000;
 class NotifyTest : public FlashSim {
   protected:
     std::vector<std::uint8_t> Cells(std::uint32_t address, std::size_t length) {
-        const auto bytes =
-            BiosFlash(Machine()).Cells().Bytes(address - PartBase(Machine()), length);
-        return {bytes.begin(), bytes.end()};
+        return CellsAt(Machine(), address, length);
     }
     RASK_NOTIFY_STATE State() {
         RASK_NOTIFY_STATE state = RASK_NOTIFY_USED_UP;
@@ -45,6 +43,7 @@ struct NotifyStep {
 };
 
 struct PartCase {
+    const char* name;
     const char* board;
     int platform;
     unsigned width;
@@ -89,10 +88,10 @@ TEST_P(NotifySequenceTest, UsesTheFieldABitPairAtATime) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, NotifySequenceTest,
-                         ::testing::Values(PartCase{"fwh", 0, 1}, PartCase{"word16", 10, 2}),
-                         [](const ::testing::TestParamInfo<PartCase>& info) {
-                             return std::string(info.param.board);
-                         });
+                         ::testing::Values(PartCase{"fwh", "fwh", 0, 1},
+                                           PartCase{"word16", "word16", 10, 2},
+                                           PartCase{"word16_platform_1", "word16", 1, 2}),
+                         NameOfCase<PartCase>);
 
 // With byte 0 used up, set clears bit 0 of byte 1, an odd address: the
 // 16-bit part gets the word at the even address below, its low byte FFh.
@@ -194,12 +193,9 @@ TEST_P(NotifySmiTest, RaisesTheNotifySmi) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Boards, NotifySmiTest,
-                         ::testing::Values(PartCase{"ich9-spi", 11, 0}, PartCase{"pch-spi", 15, 0}),
-                         [](const ::testing::TestParamInfo<PartCase>& info) {
-                             std::string name = info.param.board;
-                             for (char& ch : name) ch = ch == '-' ? '_' : ch;
-                             return name;
-                         });
+                         ::testing::Values(PartCase{"ich9_spi", "ich9-spi", 11, 0},
+                                           PartCase{"pch_spi", "pch-spi", 15, 0}),
+                         NameOfCase<PartCase>);
 
 TEST_F(NotifyTest, SmiWithoutIoPrivilegeIsNotRaised) {
     Boot({{"board", "ich9-spi"}, {"host.fault.iopl", "1"}});

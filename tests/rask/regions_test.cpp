@@ -4,10 +4,16 @@
 // fails gives back.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
+#include "bmc/debug_log.h"
 #include "hw/hw.h"
 #include "hw/physical_memory_view.h"
 #include "rask/flash_layer.h"
@@ -157,8 +163,8 @@ TEST_F(RegionsTest, SegmentTableOfPartitionOneOnlyLeavesSecondaryEmpty) {
     EXPECT_EQ(h.PrimaryFlash.bytes, BiosFlash(machine).Cells().Size());
 }
 
-// A notify field that would run past its flags block is refused before
-// anything reads or programs it.
+// A notify field that would run past its flags block: the tables are
+// refused before anything reads or programs the field.
 TEST_F(RegionsTest, NotifyFieldOutsideItsBlockIsRefused) {
     sim::Machine& machine = Boot();
     const std::size_t fnt = FindInPart(machine, "NOTIFYBT");
@@ -166,7 +172,7 @@ TEST_F(RegionsTest, NotifyFieldOutsideItsBlockIsRefused) {
         PutLittleEndian(bytes, fnt + 56, 0xFFFCFFF8, 8);  // 8 bytes before the block's end
     });
     const std::size_t views = machine.Views().Count();
-    EXPECT_EQ(Open(0), FUL_BAD_FNT);
+    EXPECT_EQ(Open(0), FUL_NO_BIOS_TABLES);
     EXPECT_EQ(machine.Views().Count(), views);
 }
 
@@ -190,13 +196,47 @@ TEST_F(RegionsTest, PlatformOneMapsOnePartForBothRegions) {
               Only(Log("host"), "mmap").size() + mapped);
 }
 
-// A prepare that fails after it mapped the FST gives the mapping back.
-TEST_F(RegionsTest, FailedPrepareUnmapsWhatItMapped) {
-    sim::Machine& machine = Boot({{"firmware.fault", "fst-partition-3"}});
-    const std::size_t views = machine.Views().Count();
-    EXPECT_EQ(Open(0), FUL_BAD_FST);
-    EXPECT_EQ(machine.Views().Count(), views);
-    EXPECT_FALSE(Only(OpenLog("host"), "mmap").empty());
+// The diagnostic dump: the first 8 KB of each 64 KB block of the secondary
+// flash, eight 32-bit values a line, in the debug log at level 3.
+TEST_F(RegionsTest, PrintFlash2DumpsTheSecondaryFlash) {
+    sim::Machine& machine = Boot();
+    ASSERT_EQ(Open(0), FUL_SUCCESS);
+    const std::filesystem::path here = std::filesystem::current_path();
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("rask_dump_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    const unsigned level = LIBDBG_DEBUG_LEVEL;
+    LIBDBG_DEBUG_LEVEL = 3;
+    const FUL_RETURN result = FlashUDPrintFlash2(Handle());
+    LIBDBG_DEBUG_LEVEL = level;
+    std::filesystem::current_path(here);
+    ASSERT_EQ(result, FUL_SUCCESS);
+
+    std::ifstream log(dir / "DBGLOG.txt");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);) {
+        if (line.rfind("0x", 0) == 0 || line.find("FlashUDPrintFlash2") != std::string::npos) {
+            lines.push_back(line);
+        }
+    }
+    std::filesystem::remove_all(dir);
+    const std::uint32_t secondary = Handle()->SecondaryFlash.bytes;
+    ASSERT_EQ(lines.size(), 1 + secondary / kBlock * (8192 / 32));
+    EXPECT_EQ(lines[0],
+              "FlashUDPrintFlash2 :  Actual Contents of Secondary Flash Memory (first 8192 bytes "
+              "of each block): ");
+    const std::vector<std::uint8_t> cells = CellsAt(machine, PartBase(machine) + kBlock, 32);
+    std::string expected(128, '\0');
+    const auto word = [&cells](int i) {
+        return static_cast<unsigned>(cells[4 * i] | cells[4 * i + 1] << 8 | cells[4 * i + 2] << 16 |
+                                     static_cast<unsigned>(cells[4 * i + 3]) << 24);
+    };
+    expected.resize(static_cast<std::size_t>(std::snprintf(
+        expected.data(), expected.size(), "0x%8x: %8x - %8x - %8x - %8x - %8x - %8x - %8x - %8x",
+        PartBase(machine) + kBlock, word(0), word(1), word(2), word(3), word(4), word(5), word(6),
+        word(7))));
+    EXPECT_EQ(lines[1 + 8192 / 32], expected);  // the first line of the second block
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // Copies of the SMBIOS entry point and structure table: as much as the
 // host asks for, never more than the firmware says it holds, the rest of
-// the host's buffer zeroed.
+// the host's buffer zeroed; from the kernel's copies where the firmware
+// left nothing in F0000h.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "hw/hw.h"
 #include "rask/flash_layer.h"
+#include "tests/rask/bios_flash_cells.h"
 #include "tests/rask/flash_sim_fixture.h"
 
 namespace rask_test {
@@ -93,6 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SmbiosMissingTest,
     ::testing::Values(
         MissingCase{"no_smbios", {{"smbios.present", "0"}}, SMB_ENTRY_POINT, FUL_NO_SMBIOS},
+        MissingCase{"uefi_on_a_kernel_without_copies",
+                    {{"smbios.efi", "1"}, {"kernel.dmi_sysfs", "0"}},
+                    SMB_ENTRY_POINT,
+                    FUL_NO_SMBIOS},
         // Off its 16-byte boundary an anchor is not an entry point.
         MissingCase{"entry_point_off_paragraph",
                     {{"smbios.entry_point", "0xF1008"}},
@@ -103,7 +110,25 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"smbios.table_address", "0x200000"}},
                     SMB_STRUCTURE_TABLE,
                     FUL_MAP_FAILED}),
-    [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
+    NameOfCase<MissingCase>);
+
+// UEFI firmware: nothing in F0000h, the tables above 1 MiB where the
+// memory device will not map them; the kernel's copies serve.
+TEST_F(SmbiosDataTest, UefiTablesComeFromTheKernelsCopies) {
+    Boot({{"smbios.efi", "1"}});
+    ASSERT_EQ(Open(0), FUL_SUCCESS);
+    std::vector<std::uint8_t> entry;
+    ASSERT_EQ(hw::ReadDmiTable(hw::DmiTable::kEntryPoint, entry), 0);
+    std::vector<std::uint8_t> table;
+    ASSERT_EQ(hw::ReadDmiTable(hw::DmiTable::kStructureTable, table), 0);
+    Machine().Log().Clear();
+
+    EXPECT_EQ(Copy(SMB_ENTRY_POINT, 64, FUL_SUCCESS), Padded(entry, 64));
+    EXPECT_EQ(Copy(SMB_STRUCTURE_TABLE, table.size() + 8, FUL_SUCCESS),
+              Padded(table, table.size() + 8));
+    EXPECT_EQ(Log("dmi_sysfs").size(), 3u);  // the entry point twice, the table once
+    EXPECT_TRUE(Only(Log("host"), "mmap-refused").empty());
+}
 
 TEST_F(SmbiosDataTest, RefusesNothingToCopyInto) {
     Boot();

@@ -90,11 +90,11 @@ class WindowBoard {
         Command(address, data);
         return WaitReady(address, 1'000'000);
     }
-    // 20h D0h, then the wait.
+    // 20h D0h, then the wait: five times the part's default erase time.
     std::uint8_t Erase(std::uint64_t address) {
         Command(address, 0x20);
         Command(address, 0xD0);
-        return WaitReady(address, 10'000'000'000);
+        return WaitReady(address, 500'000'000);
     }
 
     std::vector<sim::LogEntry> Log() { return mMachine.Log().Of("flash"); }
