@@ -4,6 +4,7 @@
 #include "host/bios/area_io.h"
 #include "host/bios/help.h"
 #include "host/bios/library_reads.h"
+#include "host/bios/notify.h"
 #include "host/bios/output.h"
 #include "host/bios/system_data.h"
 #include "host/bios/write.h"
@@ -74,6 +75,7 @@ void Write(CommandContext& context, Arguments& arguments) {
     request.file = std::filesystem::absolute(arguments.TakeWord("FILE"));
     arguments.ExpectNoMore();
     request.frameOptions = SameFlashOptions(context.options);
+    request.platform = context.options.platform;
     BiosLibrary library(context.places, context.options);
     PrintWrite(context.out, context.options.json,
                WriteBiosArea(library, request, context.progress));
@@ -87,21 +89,10 @@ void Notify(CommandContext& context, Arguments& arguments) {
     arguments.ExpectNoMore();
     BiosLibrary library(context.places, context.options);
     if (action != "status") {
-        const bool set = action == "set";
-        // Setting may erase and restore the flags block: not to be cut.
         StopSignalsHeldWhileWriting held("the BIOS's update notification");
-        const std::uint32_t status =
-            library.Try("SetUpdateNotify", &_EFI_RASK_IF::SetUpdateNotify, set);
-        const std::string doing =
-            set ? "telling the BIOS of an update" : "withdrawing the update notification";
-        if (status == kRaskUnsupported) {
-            throw Failure(ExitCode::kLibraryCall,
-                          doing + ": the BIOS of platform " +
-                              std::to_string(context.options.platform) +
-                              " takes no update notification",
-                          status);
-        }
-        if (status != 0) throw library.Fail(ExitCode::kLibraryCall, doing, status);
+        SetUpdateNotify(library, action == "set", context.options.platform,
+                        action == "set" ? "telling the BIOS of an update"
+                                        : "withdrawing the update notification");
         held.Finished();
     }
     PrintNotify(context.out, context.options.json, action, ReadNotifyState(library));

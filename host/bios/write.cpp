@@ -6,6 +6,7 @@
 #include "host/bios/area_file.h"
 #include "host/bios/area_io.h"
 #include "host/bios/library_reads.h"
+#include "host/bios/notify.h"
 #include "host/frame/stop_signals_while_writing.h"
 
 namespace srvfw {
@@ -127,17 +128,15 @@ class AreaWrite {
     }
 
     void Notify() {
-        BiosLibrary& library = mAccess.Library();
-        const bool set = true;
-        const std::uint32_t status =
-            library.Try("SetUpdateNotify", &_EFI_RASK_IF::SetUpdateNotify, set);
-        if (status == 0) return;
-        throw library
-            .Fail(ExitCode::kLibraryCall,
-                  mAccess.Named() +
-                      " is written and verified, but telling the BIOS of the update failed",
-                  status)
-            .With("\"srvfw" + mRequest.frameOptions + " bios notify set\" tries again.");
+        try {
+            SetUpdateNotify(mAccess.Library(), true, mRequest.platform,
+                            mAccess.Named() +
+                                " is written and verified, but telling the BIOS of the update "
+                                "failed");
+        } catch (const Failure& failure) {
+            throw failure.With("\"srvfw" + mRequest.frameOptions +
+                               " bios notify set\" tries again.");
+        }
     }
 
     // What each block holds now, and the way back.

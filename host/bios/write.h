@@ -31,6 +31,7 @@ struct BiosWriteRequest {
     std::filesystem::path file;
     WriteOptions options;
     bool notify = false;
+    int platform = 0;
     // The frame's options that reach the same flash again ("--platform 11"),
     // for the restore command srvfw names after a failure.
     std::string frameOptions;

@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -193,8 +194,9 @@ class LibraryHandle {
         }
         {
             // The library opens its string file relative to the current
-            // directory.
-            ScopedDirectory resources(places.resources);
+            // directory; one without texts needs no resource folder.
+            std::optional<ScopedDirectory> resources;
+            if constexpr (kHasTexts) resources.emplace(places.resources);
             const std::uint32_t status = std::apply(
                 [this](auto&&... arguments) {
                     return this->Try("Initialize", &Table::Initialize, arguments...);

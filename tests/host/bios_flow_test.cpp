@@ -87,6 +87,12 @@ TEST_F(BiosFlow, TheLibraryStartsWithThePlatformAndNoCallbacksOrTexts) {
     EXPECT_FALSE(script->skipPrimary);
     EXPECT_EQ(script->calls.front(), "Initialize");
     EXPECT_EQ(script->calls.back(), "DeInitialize");
+    // No string files: no resource folder is needed.
+    err.str({});
+    EXPECT_EQ(srvfw::Run({"--lib-dir", FAKE_RASK_DIR, "--res-dir", dir / "none", "bios", "notify"},
+                         out, err, false),
+              0)
+        << err.str();
     // Nothing to translate: a locale is a mistake said before loading.
     EXPECT_EQ(Srvfw({"--locale", "de-de", "bios", "tables"}), 1);
     EXPECT_TRUE(Said("--locale has no use with the BIOS library")) << err.str();

@@ -182,6 +182,23 @@ TEST_F(BiosInProcess, TheNotificationGoesToTheFlagsBlockOrTheSmiAsThePlatformTak
         << err.str();
 }
 
+// Platform 9 has no way to tell its BIOS: the write stands, and the
+// failure to tell says so.
+TEST_F(BiosInProcess, AWriteWithNotifyOnPlatform9IsWrittenAndSaysTheBiosCannotBeTold) {
+    Boot({{"board", "ich7-spi"}});
+    const std::uint32_t start = AreaStart({"--platform", "9"}, "Microcode");
+    const std::vector<std::uint8_t> image = Changed(Cells(start, 0x10000));
+    WriteBytes(dir / "new.bin", image);
+    EXPECT_EQ(Srvfw({"--platform", "9", "bios", "write", "2", dir / "new.bin", "--notify"}), 3);
+    EXPECT_NE(err.str().find("area 2 \"Microcode\" is written and verified, but telling the BIOS "
+                             "of the update failed: the BIOS of platform 9 takes no update "
+                             "notification."),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(Cells(start, 0x10000), image);
+    EXPECT_TRUE(Log("firmware").empty());
+}
+
 TEST_F(BiosInProcess, TablesTellHowEachBoardsFlashIsReached) {
     const struct {
         const char* board;
