@@ -18,7 +18,7 @@ using simtest::kFwhRegisters;
 using simtest::kWord16Base;
 using simtest::WindowBoard;
 
-constexpr std::uint8_t kReady = 0x80;
+using simtest::kReady;
 constexpr std::uint64_t kBlock = 0x10000;
 
 std::uint64_t LockRegister(unsigned block) {
