@@ -30,7 +30,8 @@
 // the settings name. Lock-down sticks until power-off: a locked-down block
 // cannot be unlocked by register or command. A program or erase on a
 // write-locked block fails at once with status bits 1 and 4 (program) or 1
-// and 5 (erase) and leaves the cells as they were.
+// and 5 (erase) and leaves the cells as they were. A firmware hub block
+// whose read lock is set reads 00h through the window, whatever it holds.
 //
 // Status register: bit 7 ready, bit 5 erase failed, bit 4 program failed
 // (both together: a bad command sequence), bit 3 programming voltage low,

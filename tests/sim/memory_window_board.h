@@ -28,6 +28,8 @@ inline constexpr std::uint64_t kTop = 0x100000000;
 inline constexpr std::uint64_t kFwhBase = kTop - 0x100000;     // the 1 MB firmware hub
 inline constexpr std::uint64_t kWord16Base = kTop - 0x400000;  // the 4 MB 16-bit part
 inline constexpr std::uint64_t kFwhRegisters = kFwhBase - 0x400000;
+// A clean status: ready, no error.
+inline constexpr std::uint8_t kReady = 0x80;
 
 inline sim::FlashChip ChipNamed(std::string_view name) {
     for (const sim::FlashChip& chip : sim::FlashChips()) {

@@ -17,7 +17,7 @@ using simtest::kWord16Base;
 using simtest::WindowBoard;
 using Operations = std::vector<std::string>;
 
-constexpr std::uint8_t kReady = 0x80;
+using simtest::kReady;
 
 // ------------------------------------------------------------------ reads
 

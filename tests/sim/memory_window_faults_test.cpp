@@ -19,7 +19,7 @@ using simtest::kFwhRegisters;
 using simtest::kWord16Base;
 using simtest::WindowBoard;
 
-constexpr std::uint8_t kReady = 0x80;
+using simtest::kReady;
 
 TEST(WindowFaults, FailingAndHangingOperationsReportThemselvesAndLeaveTheCells) {
     enum class Op { kProgram, kErase };

@@ -18,7 +18,7 @@ using simtest::kFwhRegisters;
 using simtest::kWord16Base;
 using simtest::WindowBoard;
 
-constexpr std::uint8_t kReady = 0x80;
+using simtest::kReady;
 constexpr std::uint64_t kBlock = 0x10000;
 
 std::uint64_t LockRegister(unsigned block) {
@@ -92,6 +92,23 @@ TEST(FwhLockRegisters, WritesNeedTheBiosWriteEnableAndAWriteThatMissesTheRegiste
     EXPECT_EQ(log[1].detail, "no register");
     EXPECT_EQ(log[2].operation, "lock-register");
     EXPECT_EQ(log[2].address, LockRegister(2));
+}
+
+TEST(FwhLockRegisters, AReadLockedBlockReads00hWhateverItHoldsAndStillTakesPrograms) {
+    WindowBoard board("82802AC");
+    std::vector<std::uint8_t> image(board.Part().Cells().Size(), 0x5A);
+    ASSERT_TRUE(board.Part().Cells().Fill(image));
+    board.Write(LockRegister(9), 0x04);
+    EXPECT_EQ(board.Read(kFwhBase + 0x90000), 0x00u);
+    EXPECT_EQ(board.Read(kFwhBase + 0x9FFFF), 0x00u);
+    EXPECT_EQ(board.Read(kFwhBase + 0x8FFFF), 0x5Au);
+    EXPECT_EQ(board.Read(kFwhBase + 0xA0000), 0x5Au);
+    // The read lock does not stop a write.
+    EXPECT_EQ(board.Program(kFwhBase + 0x90000, 0x0F), kReady);
+    EXPECT_EQ(board.Cell(kFwhBase + 0x90000), 0x0A);
+    board.Write(LockRegister(9), 0x00);
+    board.Command(kFwhBase, 0xFF);
+    EXPECT_EQ(board.Read(kFwhBase + 0x90000), 0x0Au);
 }
 
 // What a write-locked block does to a program and an erase, on both parts.
