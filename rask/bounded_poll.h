@@ -15,7 +15,7 @@
 
 namespace Rask_Private {
 
-inline constexpr unsigned kImmediatePolls = 32;
+inline constexpr unsigned kImmediatePolls = 8;
 inline constexpr unsigned kLongestPollSleepUs = 1000;
 
 // Calls ready() until it returns true (0), or until timeoutUs have passed

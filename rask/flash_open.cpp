@@ -26,6 +26,7 @@ constexpr int kLpcBus = 0, kLpcDevice = 31, kLpcFunction = 0;
 constexpr int kRcbaRegister = 0xF0;
 constexpr std::uint32_t kRcbaBaseMask = 0xFFFFC000;
 constexpr std::uint32_t kRcbaEnable = 0x1;
+constexpr std::uint32_t kAbsentFunction = 0xFFFFFFFF;
 
 // Registers behind RCBA.
 constexpr std::uint32_t kGeneralControlOffset = 0x3410;   // boot straps in bits 11:10
@@ -55,8 +56,9 @@ std::optional<std::uint32_t> ReadRcba() {
     }
     std::optional<std::uint32_t> rcba;
     if (hw::PciDevice* lpc = hw::PciGetDevice(access, 0, kLpcBus, kLpcDevice, kLpcFunction)) {
+        // All ones is what a configuration read of an absent function gives.
         const std::uint32_t value = hw::PciRead32(lpc, kRcbaRegister);
-        if ((value & kRcbaEnable) != 0) rcba = value & kRcbaBaseMask;
+        if ((value & kRcbaEnable) != 0 && value != kAbsentFunction) rcba = value & kRcbaBaseMask;
     }
     hw::PciClose(access);
     if (!rcba) Dbg(L"FlashUDOpen : Root complex register block is not enabled.", 3);

@@ -123,7 +123,7 @@ FUL_RETURN MapFlashRegions(FlashDesc* h) {
 }
 
 // The FNT (kept in the handle), the Flash Flags Block that holds its
-// notify field, and the field itself, which must lie inside that block.
+// notify field, and the field itself.
 FUL_RETURN MapNotifyField(FlashDesc* h, std::uint32_t fntAddress) {
     MemRegion fnt;
     fnt.pa = fntAddress;
@@ -137,13 +137,9 @@ FUL_RETURN MapNotifyField(FlashDesc* h, std::uint32_t fntAddress) {
     const TableBytes table(h->FntCopy.data(), h->FntCopy.size());
     const std::uint64_t dataAddr = table.U64(kDataAddrOffset).value_or(0);
     const std::uint16_t notifyLength = table.U16(kNotifyLengthOffset).value_or(0);
+    // VerifyFlashNotifyTable has made sure that the field lies inside the
+    // 64 KB block below 4 GB that holds DataAddr.
     const std::uint64_t block = dataAddr & ~std::uint64_t{kFlagsBlockBytes - 1};
-    if (dataAddr + notifyLength > block + kFlagsBlockBytes || block >= kFourGigabytes) {
-        Dbg(L"PrepareMemoryRegions : Notify field of %u bytes at 0x%llx is not inside one flash "
-            L"block.",
-            3, unsigned{notifyLength}, static_cast<unsigned long long>(dataAddr));
-        return FUL_BAD_FNT;
-    }
     h->FfbRegion.pa = static_cast<std::uint32_t>(block);
     h->FfbRegion.bytes = kFlagsBlockBytes;
     result = lib_mmap(h->Dev, &h->FfbRegion);

@@ -39,6 +39,30 @@ bool SpiControllerReady() {
     return vspibar != nullptr;
 }
 
+bool SpiMenuIsOurs() {
+    for (unsigned i = 0; i < kSpiOpcodeMenu.size(); ++i) {
+        const std::uint8_t opcode = SpiRead8(OPMENU_OFFSET + i);
+        const bool aai = i == kMenuProgram && opcode == kAaiWordProgramOpcode;
+        if (opcode != kSpiOpcodeMenu[i] && !aai) return false;
+    }
+    for (unsigned i = 0; i < kSpiOpTypes.size(); ++i) {
+        if (SpiOpTypeOf(i) != kSpiOpTypes[i]) return false;
+    }
+    return true;
+}
+
+bool SpiControllerUsable(const wchar_t* caller) {
+    if (!SpiControllerReady()) {
+        Dbg(L"%ls : no SPI controller on this platform", 3, caller);
+        return false;
+    }
+    if (!SpiMenuIsOurs()) {
+        Dbg(L"%ls : the BIOS locked the SPI opcode menu; no cycle sent", 3, caller);
+        return false;
+    }
+    return true;
+}
+
 void SetSpiOpType(unsigned menuIndex, SpiOpType type) {
     const unsigned shift = 2 * (menuIndex & 7);
     const auto value = static_cast<std::uint16_t>((SpiRead16(OPTYPE_OFFSET) & ~(3u << shift)) |
@@ -48,6 +72,29 @@ void SetSpiOpType(unsigned menuIndex, SpiOpType type) {
 
 SpiOpType SpiOpTypeOf(unsigned menuIndex) {
     return static_cast<SpiOpType>((SpiRead16(OPTYPE_OFFSET) >> (2 * (menuIndex & 7))) & 3);
+}
+
+// The data register takes and gives whole dwords, the first byte in the
+// low bits; the bytes past the last whole one go as bytes.
+void SpiLoadData(const unsigned char* bytes, unsigned n) {
+    unsigned i = 0;
+    for (; i + 4 <= n; i += 4) {
+        SpiWrite32(SPID_OFFSET + i, static_cast<std::uint32_t>(bytes[i]) |
+                                        static_cast<std::uint32_t>(bytes[i + 1]) << 8 |
+                                        static_cast<std::uint32_t>(bytes[i + 2]) << 16 |
+                                        static_cast<std::uint32_t>(bytes[i + 3]) << 24);
+    }
+    for (; i < n; ++i) SpiWrite8(SPID_OFFSET + i, bytes[i]);
+}
+
+void SpiStoreData(unsigned char* bytes, unsigned n) {
+    unsigned i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const std::uint32_t value = SpiRead32(SPID_OFFSET + i);
+        for (unsigned k = 0; k < 4; ++k)
+            bytes[i + k] = static_cast<unsigned char>(value >> (8 * k));
+    }
+    for (; i < n; ++i) bytes[i] = SpiRead8(SPID_OFFSET + i);
 }
 
 // ----------------------------------------------------------------- cycles
@@ -117,7 +164,7 @@ unsigned GetSPIFlashVendor() {
         std::fill(std::begin(spi_jedec_id), std::end(spi_jedec_id), std::uint8_t{0});
         return 3;
     }
-    for (unsigned i = 0; i < 3; ++i) spi_jedec_id[i] = SpiRead8(SPID_OFFSET + i);
+    SpiStoreData(spi_jedec_id, 3);
     const std::uint8_t vendor = spi_jedec_id[0];
     const std::uint8_t type = spi_jedec_id[1];
     const std::uint8_t part = spi_jedec_id[2];
@@ -137,6 +184,13 @@ void SetupSpiController() {
         SpiWrite8(OPMENU_OFFSET + i, kSpiOpcodeMenu[i]);
     }
     for (unsigned i = 0; i < kSpiOpTypes.size(); ++i) SetSpiOpType(i, kSpiOpTypes[i]);
+    // With the controller's configuration locked the menu stays the BIOS's,
+    // whose entries may hold other opcodes (a sector erase where the status
+    // write is expected): the part is then left alone, unidentified.
+    if (!SpiControllerUsable(L"SetupSpiController")) {
+        spi_flashtype = 3;
+        return;
+    }
     spi_flashtype = GetSPIFlashVendor();
     SpiWrite8(PREOP_OFFSET, kWriteEnableOpcode);
     // This part has no page program: every write is an auto-address-
@@ -150,8 +204,8 @@ void SetupSpiController() {
 FUL_RETURN spi_FlashDevRead(unsigned char* dst, std::uint32_t pa, unsigned n) {
     if (n == 0) return FUL_SUCCESS;
     if (dst == nullptr) return FUL_INVALID_PARAMETER;
-    if (!SpiControllerReady() || pa < BOTTOM_OF_FLASH ||
-        std::uint64_t{pa} + n > std::uint64_t{1} << 32) {
+    if (!SpiControllerUsable(L"spi_FlashDevRead")) return FUL_FAILURE;
+    if (pa < BOTTOM_OF_FLASH || std::uint64_t{pa} + n > std::uint64_t{1} << 32) {
         Dbg(L"spi_FlashDevRead : 0x%08x (%u bytes) is not on the SPI flash", 3, pa, n);
         return FUL_FAILURE;
     }
@@ -166,7 +220,7 @@ FUL_RETURN spi_FlashDevRead(unsigned char* dst, std::uint32_t pa, unsigned n) {
         StartSpiCycle(SpicData(chunk) | SpicOpcode(kMenuRead));
         result = WaitSpiCycleDone();
         if (result != FUL_SUCCESS) break;
-        for (unsigned i = 0; i < chunk; ++i) dst[done + i] = SpiRead8(SPID_OFFSET + i);
+        SpiStoreData(dst + done, chunk);
         done += chunk;
     }
     SetSpiOpType(kMenuRead, saved);

@@ -66,7 +66,7 @@ FUL_RETURN ProgramPages(const unsigned char* bytes, std::uint32_t offset, unsign
             std::min({kSpiDataBytes, kSpiPageBytes - offset % kSpiPageBytes, count});
         SpiWrite16(SPIS_OFFSET, kSpisClearFlags);
         SpiWrite32(SPIA_OFFSET, offset);
-        for (unsigned i = 0; i < chunk; ++i) SpiWrite8(SPID_OFFSET + i, bytes[i]);
+        SpiLoadData(bytes, chunk);
         const auto control =
             static_cast<std::uint16_t>(SpicData(chunk) | kSpicAtomic | SpicOpcode(kMenuProgram));
         SpiWrite16(SPIC_OFFSET, control);
@@ -128,10 +128,7 @@ FUL_RETURN ProgramRun(const unsigned char* bytes, std::uint32_t offset, unsigned
 
 // The checks every SPI program and erase makes before a cycle goes out.
 FUL_RETURN CheckSpiTarget(const wchar_t* caller, std::uint32_t pa, unsigned n) {
-    if (!IsSpiCapablePlatform(g_lbPlatform) || !SpiControllerReady()) {
-        Dbg(L"%ls : no SPI controller on this platform", 3, caller);
-        return FUL_FAILURE;
-    }
+    if (!IsSpiCapablePlatform(g_lbPlatform) || !SpiControllerUsable(caller)) return FUL_FAILURE;
     if (!InsideFlash(pa, n)) {
         Dbg(L"%ls : 0x%08x (%u bytes) is not on the SPI flash", 3, caller, pa, n);
         return FUL_FAILURE;

@@ -80,11 +80,10 @@ inline constexpr unsigned kSpiDataBytes = 64;   // SPID holds this much
 inline constexpr unsigned kSpiPageBytes = 256;  // a page program wraps within it
 
 // ------------------------------------------------------------ time bounds
-// A cycle on the wire takes microseconds; a second means the controller
-// will never finish it.
-inline constexpr long kSpiCycleTimeoutUs = 1000000;
-// The part's busy bit: the longest operation is a 64 KB erase, so the
-// library's block erase bound applies to every wait.
+// The longest a part takes is a 64 KB erase, and an atomic cycle lasts
+// until the part is done (the controller polls its status before it calls
+// the cycle done), so both waits take the library's block erase bound.
+inline constexpr long kSpiCycleTimeoutUs = kBlockEraseTimeoutUs;
 inline constexpr long kSpiBusyTimeoutUs = kBlockEraseTimeoutUs;
 
 // --------------------------------------------- accessors over vspibar
@@ -94,6 +93,10 @@ std::uint32_t SpiRead32(unsigned offset);
 void SpiWrite8(unsigned offset, std::uint8_t value);
 void SpiWrite16(unsigned offset, std::uint16_t value);
 void SpiWrite32(unsigned offset, std::uint32_t value);
+
+// n (at most 64) bytes into and out of the data register.
+void SpiLoadData(const unsigned char* bytes, unsigned n);
+void SpiStoreData(unsigned char* bytes, unsigned n);
 
 // One OPTYPE entry, read-modify-write, leaving the others as they are.
 void SetSpiOpType(unsigned menuIndex, SpiOpType type);
@@ -112,6 +115,12 @@ FUL_RETURN WaitSpiPartReady(std::uint8_t& status);
 
 // Whether the SPI register block is mapped (an SPI board after the open).
 bool SpiControllerReady();
+// Whether the opcode menu and its types read back as SetupSpiController
+// programs them; the BIOS may have locked the controller's configuration.
+bool SpiMenuIsOurs();
+// Both, with a debug line from caller when not: the check before an
+// operation sends its first cycle.
+bool SpiControllerUsable(const wchar_t* caller);
 
 }  // namespace Rask_Private
 

@@ -30,6 +30,9 @@ void SetVerbose() {
 }
 
 unsigned FlashUDGetTopSwapBit() {
+    // Only the open of the platforms whose chipset has the register finds
+    // its address; elsewhere there is no top swap to read.
+    if (buc == 0) return 0;
     const MemoryDevice device;
     if (device.Fd() < 0) return 1;
     const auto control =
@@ -42,6 +45,12 @@ FUL_RETURN FlashUDSetTopSwapBit(FlashDesc* h, unsigned bit) {
     if (h == nullptr) {
         Dbg(L"FlashUDLockFlash : Invalid Flash Device handle!", 1);
         return FUL_INVALID_PARAMETER;
+    }
+    // Without the register's address (a platform whose open does not probe
+    // the chipset) the write would land in the memory at address 0.
+    if (buc == 0) {
+        Dbg(L"FlashUDSetTopSwapBit : this platform has no top swap", 3);
+        return FUL_FAILURE;
     }
     auto control =
         hw::PhysicalMemoryView::Map(h->Dev, buc, 1, hw::PhysicalMemoryView::Access::kReadWrite);

@@ -72,7 +72,7 @@ void LogBlockAccess(std::uint32_t address, unsigned value) {
 // The write takes the part milliseconds, so the library waits for it and
 // then looks at what the part kept.
 FUL_RETURN WriteSpiStatusUnprotected() {
-    if (!SpiControllerReady()) return FUL_FAILURE;
+    if (!SpiControllerUsable(L"SetFlashBlockAccess")) return FUL_FAILURE;
     SpiWrite8(SPID_OFFSET, 0);
     StartSpiCycle(SpicData(1) | kSpicSecondPrefix | kSpicAtomic | SpicOpcode(kMenuWriteStatus));
     std::uint8_t status = 0;

@@ -93,6 +93,17 @@ FlashChip ChipFrom(const Settings& settings, const BoardPreset& preset) {
     return chip;
 }
 
+// A flag of the chipset's: a value that is no flag is refused rather than
+// taken as the default, so nobody runs a board they did not describe.
+bool Flag(const Settings& settings, const std::string& key, bool fallback) {
+    if (!settings.Has(key)) return fallback;
+    const bool on = settings.GetFlag(key, true);
+    if (on != settings.GetFlag(key, false)) {
+        throw std::invalid_argument(key + ": \"" + settings.Get(key, "") + "\" is not 0 or 1");
+    }
+    return on;
+}
+
 }  // namespace
 
 const FlashChip* FindFlashChipNamed(const std::string& name) {
@@ -115,6 +126,9 @@ Board BoardFromSettings(const Settings& settings) {
         throw std::invalid_argument("chipset.rcba: the block lies on a 16 KB boundary");
     }
     board.rcba = static_cast<std::uint32_t>(rcba);
+    board.rcbaEnabled = Flag(settings, "chipset.rcba_enabled", true);
+    board.biosLock = Flag(settings, "chipset.bios_lock", false);
+    board.spiLockdown = Flag(settings, "chipset.spi_lockdown", false);
     return board;
 }
 

@@ -20,6 +20,8 @@
 //                           90h, FADDR 08h, FDATA 10h)
 //   chipset.rcba=0xFED1C000 the root complex register block's base as the
 //                           BIOS programmed it (16 KB aligned)
+//   chipset.rcba_enabled=1  0: the BIOS left RCBA's enable bit clear, so the
+//                           block is decoded nowhere
 //
 // | board           | part (row name)   | straps | SPI layout |
 // | fwh             | 82802AC           | lpc    | ich7       |
@@ -60,12 +62,15 @@ struct Board {
     BootStraps straps = BootStraps::kLpc;
     SpiLayout spiLayout = SpiLayout::kIch7;
     std::uint32_t rcba = 0xFED1C000;
-    bool olderBridge = true;  // BIOS control also at 4Eh, FWH decode at E3h
+    bool rcbaEnabled = true;
+    bool biosLock = false;     // chipset.bios_lock (sim/chipset/chipset.h)
+    bool spiLockdown = false;  // chipset.spi_lockdown
+    bool olderBridge = true;   // BIOS control also at 4Eh, FWH decode at E3h
 };
 
 // The board the settings describe. Throws std::invalid_argument naming the
 // setting for an unknown board, part, strap or layout, or an RCBA that is
-// not 16 KB aligned below 4 GB.
+// not 16 KB aligned below 4 GB, or a flag that is neither 0 nor 1.
 Board BoardFromSettings(const Settings& settings);
 
 // The listed part of this row name, or null.

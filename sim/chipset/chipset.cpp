@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
+#include <span>
 #include <stdexcept>
 
 #include "sim/chipset/bios_range.h"
@@ -54,19 +56,25 @@ BiosRange& RangeOf(Machine& machine) {
     return *range;
 }
 
+// The SPI part, when the board's BIOS part sits on the SPI bus; its
+// settings are checked on every board.
+std::unique_ptr<SpiFlash> PartOnTheSpiBus(Machine& machine, FlashPart& biosFlash) {
+    const SpiFlashSettings settings = SpiFlashSettings::FromSettings(machine.Config());
+    // A part without cells (a broken board a test asks for) answers nothing.
+    if (biosFlash.Chip().bus != FlashBus::kSpi || biosFlash.Chip().sizeBytes == 0) return nullptr;
+    return std::make_unique<SpiFlash>(biosFlash, machine.Clock(), settings);
+}
+
 // The chipset as one device of the machine: its pieces hold references to
 // each other, and it keeps their registers in one state file.
 class Chipset : public Device {
   public:
     Chipset(Machine& machine, FlashPart& biosFlash)
         : mBoard(BoardFromSettings(machine.Config())),
-          mPart(biosFlash.Chip().bus == FlashBus::kSpi
-                    ? std::make_unique<SpiFlash>(biosFlash, machine.Clock(), machine.Config())
-                    : nullptr),
-          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config()),
+          mPart(PartOnTheSpiBus(machine, biosFlash)),
+          mSpi(mBoard.spiLayout, mPart.get(), machine.Log(), machine.Config(), mBoard.spiLockdown),
           mRegisters(machine.Memory(), RangeOf(machine), mSpi, mBoard.straps),
-          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard,
-                  machine.Config().GetFlag("chipset.bios_lock", false)) {
+          mBridge(machine.Pci(), RangeOf(machine), mRegisters, machine.Log(), mBoard) {
         machine.Pci().Add({0, 0, 0}, kIntel, kHostBridge);
     }
 
@@ -74,6 +82,7 @@ class Chipset : public Device {
 
     void SaveState(const std::filesystem::path& dir) const override {
         Settings state;
+        state.Set("board", Signature());
         state.Set("lpc", Hex(mBridge.Registers()));
         state.Set("gcs", std::to_string(mRegisters.Gcs()));
         state.Set("buc", std::to_string(mRegisters.Buc()));
@@ -84,7 +93,9 @@ class Chipset : public Device {
 
     void LoadState(const std::filesystem::path& dir) override {
         Settings state;
-        if (!state.Load(dir / kStateFile)) return;
+        // Registers of another board (its settings changed since) are not
+        // this one's: it starts as its BIOS leaves it.
+        if (!state.Load(dir / kStateFile) || state.Get("board", "") != Signature()) return;
         if (const auto lpc = Unhex(state.Get("lpc", ""))) {
             std::array<std::uint8_t, LpcBridge::kConfigBytes - LpcBridge::kFirstChipsetRegister>
                 registers{};
@@ -101,14 +112,44 @@ class Chipset : public Device {
         }
     }
 
+    // What the chipset is and how a program left it: the board, BIOS
+    // control, the straps and top swap, the SPI menu and the part's status.
     void Describe(std::ostream& out) const override {
-        out << "chipset: board " << mBoard.name << ", BIOS part " << mBoard.chip.name << ", GCS 0x"
-            << std::hex << mRegisters.Gcs() << ", BUC 0x" << +mRegisters.Buc();
-        if (mPart) out << ", SPI status 0x" << +mPart->Status();
-        out << std::dec << "\n";
+        const SpiRegisterLayout& spi = mSpi.Layout();
+        const auto& bytes = mSpi.Bytes();
+        const auto byte = [&](std::uint32_t offset) { return Hex(std::span(&bytes[offset], 1)); };
+        const auto word = [&](std::uint32_t offset) {
+            return byte(offset + 1) + byte(offset);  // little-endian, shown high byte first
+        };
+        const auto registers = mBridge.Registers();
+        const std::uint8_t control =
+            registers[LpcBridge::kBiosControl - LpcBridge::kFirstChipsetRegister];
+        out << "chipset: board " << mBoard.name << ", BIOS part " << mBoard.chip.name << "\n";
+        out << "  BIOS control " << Hex(std::span(&control, 1)) << "h (write enable "
+            << ((control & 1) != 0 ? "on" : "off") << ", lock "
+            << ((control & 2) != 0 ? "on" : "off") << "), GCS straps "
+            << ((mRegisters.Gcs() >> 10) & 3) << ", top swap "
+            << ((mRegisters.Buc() & 1) != 0 ? "on" : "off") << "\n";
+        out << "  SPI at RCBA + " << std::hex << spi.blockOffset << std::dec << "h: PREOP "
+            << byte(spi.preop) << "h " << byte(spi.preop + 1) << "h, OPTYPE " << word(spi.optype)
+            << "h, OPMENU " << Hex(std::span(&bytes[spi.opmenu], 8)) << ", "
+            << ((bytes[spi.lockByte] & 0x80) != 0 ? "locked" : "unlocked") << "\n";
+        if (mPart) {
+            const std::uint8_t status = mPart->Status();
+            out << "  SPI part status " << Hex(std::span(&status, 1)) << "h\n";
+        }
     }
 
   private:
+    // What the BIOS set up at POST, as the settings describe it.
+    std::string Signature() const {
+        return mBoard.name + " " + std::string(mBoard.chip.name) + " " +
+               std::to_string(static_cast<int>(mBoard.straps)) + " " +
+               std::to_string(static_cast<int>(mBoard.spiLayout)) + " " +
+               std::to_string(mBoard.rcba) + " " + std::to_string(mBoard.rcbaEnabled) +
+               std::to_string(mBoard.biosLock) + std::to_string(mBoard.spiLockdown);
+    }
+
     Board mBoard;
     std::unique_ptr<SpiFlash> mPart;
     SpiController mSpi;

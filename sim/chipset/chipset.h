@@ -21,11 +21,13 @@
 //   3414h BUC    8 bits: top swap in bit 0 (drives BiosRange::TopSwap)
 //   3020h / 3800h the SPI controller (sim/chipset/spi_controller.h)
 // All of them keep their values in the state directory ("chipset.state"),
-// as a running machine keeps them between one program and the next.
+// as a running machine keeps them between one program and the next; after
+// the board's settings change, the board starts as its BIOS leaves it.
 //
 // Settings (besides the board's, in board.h):
 //   chipset.bios_lock=0          1: the BIOS set BLE at POST, so BIOS write
 //                                enable will not stick
+//   chipset.rcba_enabled=1       0: the BIOS left RCBA's enable clear
 //   chipset.spi_lockdown=0       1: the BIOS locked the SPI configuration
 //                                (SPIS bit 15 / HSFS FLOCKDN): PREOP,
 //                                OPTYPE, OPMENU and BBAR ignore writes
@@ -53,7 +55,8 @@
 //                                three bytes (manufacturer first)
 //
 // Request log "spi": one entry per cycle the controller runs: operation the
-// opcode's name ("read", "page-program", "block-erase", "read-status",
+// opcode's name ("read", "fast-read", "page-program", "block-erase",
+// "block-erase-32k", "sector-erase", "chip-erase", "read-status",
 // "write-status", "write-enable", "write-disable", "enable-write-status",
 // "read-jedec-id", "aai-word-program", or "opcode-XXh"), address the flash
 // offset in SPIA (bits 23:0), value the data byte count (0 without a data
@@ -61,6 +64,8 @@
 // OPTYPE gave it) then " prefix=XX" for an atomic cycle, then " blocked"
 // (below BBAR), " hang" (the cycle never completes) as they apply.
 // Request log "chipset": "smi" when BLE made the BIOS clear BIOSWE.
+// simctl DIR chipset-show (and show) print the board, BIOS control, straps,
+// top swap, the SPI menu and the SPI part's status as the state holds them.
 #ifndef SRVFW_SIM_CHIPSET_CHIPSET_H
 #define SRVFW_SIM_CHIPSET_CHIPSET_H
 

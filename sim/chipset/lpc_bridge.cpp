@@ -22,7 +22,7 @@ bool Covers(int reg, unsigned width, int target) {
 }  // namespace
 
 LpcBridge::LpcBridge(PciBus& pci, BiosRange& biosRange, RootComplexRegisters& registers,
-                     RequestLog& log, const Board& board, bool biosLock)
+                     RequestLog& log, const Board& board)
     : mFunction(
           pci.Add({0, 31, 0}, kIntel, board.spiLayout == SpiLayout::kIch9 ? kIch9Lpc : kIch7Lpc)),
       mBiosRange(biosRange),
@@ -40,10 +40,10 @@ LpcBridge::LpcBridge(PciBus& pci, BiosRange& biosRange, RootComplexRegisters& re
         mFunction.Preset(kFwhDecode, 1, kFwhDecodeReset);
     }
     mFunction.MakeWritable(kRcba, 4, kRcbaBase | kRcbaEnable);
-    mFunction.Preset(kRcba, 4, board.rcba | kRcbaEnable);
+    mFunction.Preset(kRcba, 4, board.rcba | (board.rcbaEnabled ? kRcbaEnable : 0));
     mFunction.OnWrite(
         [this](int reg, unsigned width, std::uint32_t value) { OnWrite(reg, width, value); });
-    SetBiosControl(biosLock ? kLockEnable : 0);
+    SetBiosControl(board.biosLock ? kLockEnable : 0);
     DecodeRcba();
 }
 

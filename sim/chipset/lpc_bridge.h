@@ -26,7 +26,7 @@ class LpcBridge {
     static constexpr int kConfigBytes = 0x100;
 
     LpcBridge(PciBus& pci, BiosRange& biosRange, RootComplexRegisters& registers, RequestLog& log,
-              const Board& board, bool biosLock);
+              const Board& board);
 
     // The chipset's registers from 40h on, kept in the state directory.
     std::array<std::uint8_t, kConfigBytes - kFirstChipsetRegister> Registers() const;

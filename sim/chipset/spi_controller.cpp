@@ -95,7 +95,7 @@ const SpiRegisterLayout& LayoutOf(SpiLayout layout) {
 }
 
 SpiController::SpiController(SpiLayout layout, SpiFlash* part, RequestLog& log,
-                             const Settings& settings)
+                             const Settings& settings, bool lockedDown)
     : mLayout(LayoutOf(layout)),
       mPart(part),
       mLog(log),
@@ -105,7 +105,7 @@ SpiController::SpiController(SpiLayout layout, SpiFlash* part, RequestLog& log,
     mBytes[mLayout.optype] = static_cast<std::uint8_t>(kBiosTypes);
     mBytes[mLayout.optype + 1] = static_cast<std::uint8_t>(kBiosTypes >> 8);
     std::copy(kBiosMenu.begin(), kBiosMenu.end(), mBytes.begin() + mLayout.opmenu);
-    if (settings.GetFlag("chipset.spi_lockdown", false)) mBytes[mLayout.lockByte] |= kLock;
+    if (lockedDown) mBytes[mLayout.lockByte] |= kLock;
 }
 
 void SpiController::Restore(const std::vector<std::uint8_t>& bytes) {
@@ -135,6 +135,7 @@ std::uint32_t SpiController::Read(std::uint32_t offset, unsigned width) {
 }
 
 void SpiController::Write(std::uint32_t offset, unsigned width, std::uint32_t value) {
+    FinishAtomicCycle();
     for (unsigned i = 0; i < width; ++i) {
         WriteByte(offset + i, static_cast<std::uint8_t>(value >> (8 * i)));
     }

@@ -59,7 +59,9 @@ const SpiRegisterLayout& LayoutOf(SpiLayout layout);
 class SpiController {
   public:
     // part: null when no part sits on the SPI bus.
-    SpiController(SpiLayout layout, SpiFlash* part, RequestLog& log, const Settings& settings);
+    // lockedDown: the BIOS locked the configuration at POST.
+    SpiController(SpiLayout layout, SpiFlash* part, RequestLog& log, const Settings& settings,
+                  bool lockedDown);
 
     const SpiRegisterLayout& Layout() const { return mLayout; }
     // Offsets from the start of the block.

@@ -102,13 +102,21 @@ SpiFlashFaults FaultsFrom(const Settings& settings) {
 
 }  // namespace
 
-SpiFlash::SpiFlash(FlashPart& part, VirtualClock& clock, const Settings& settings)
+SpiFlashSettings SpiFlashSettings::FromSettings(const Settings& settings) {
+    SpiFlashSettings parsed;
+    parsed.status = static_cast<std::uint8_t>(SettingNumber(settings, "spi.status", 0, 0xFF));
+    parsed.times = TimesFrom(settings);
+    parsed.faults = FaultsFrom(settings);
+    return parsed;
+}
+
+SpiFlash::SpiFlash(FlashPart& part, VirtualClock& clock, const SpiFlashSettings& settings)
     : mPart(part),
       mClock(clock),
       mKind(KindOf(part.Chip())),
-      mTimes(TimesFrom(settings)),
-      mFaults(FaultsFrom(settings)) {
-    RestoreStatus(static_cast<std::uint8_t>(SettingNumber(settings, "spi.status", 0, 0xFF)));
+      mTimes(settings.times),
+      mFaults(settings.faults) {
+    RestoreStatus(settings.status);
 }
 
 void SpiFlash::RestoreStatus(std::uint8_t status) {

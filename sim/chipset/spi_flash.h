@@ -67,12 +67,23 @@ struct SpiFlashFaults {
     std::optional<std::array<std::uint8_t, 3>> jedecId;
 };
 
+// What the settings say of the SPI part, read whether or not the board
+// carries one, so that a setting that cannot be understood is refused on
+// every board. Throws std::invalid_argument naming the setting.
+struct SpiFlashSettings {
+    std::uint8_t status = 0;  // at POST
+    SpiFlashTimes times;
+    SpiFlashFaults faults;
+
+    static SpiFlashSettings FromSettings(const Settings& settings);
+};
+
 class SpiFlash {
   public:
     // The status register's families, as the parts' datasheets lay it out.
     enum class StatusKind { kSst, kAtmel, kIntelS33, kBlockProtect };
 
-    SpiFlash(FlashPart& part, VirtualClock& clock, const Settings& settings);
+    SpiFlash(FlashPart& part, VirtualClock& clock, const SpiFlashSettings& settings);
 
     // One transfer: the bytes sent, then readCount clocks more; returns what
     // the part drove during those readCount clocks.

@@ -8,6 +8,7 @@
 
 #include "sim/bios/rom_image_builder.h"
 #include "sim/bios/software_smi.h"
+#include "sim/core/setting_lists.h"
 #include "sim/firmware/board_tables.h"
 #include "sim/firmware/firmware_volume.h"
 #include "sim/firmware/little_endian.h"
@@ -46,7 +47,7 @@ bool IsSpiBoard(const Settings& settings, const FlashChip& chip) {
 
 std::uint64_t BlockSetting(const Settings& settings, const std::string& key, std::uint64_t fallback,
                            std::uint64_t partBase) {
-    const std::uint64_t value = settings.GetNumber(key, fallback);
+    const std::uint64_t value = SettingNumber(settings, key, fallback);
     if (value % BootFirmwareConfig::kBlockBytes != 0 || value < partBase ||
         value + BootFirmwareConfig::kBlockBytes > k4G) {
         throw std::invalid_argument(key + ": " + settings.Get(key, "") +
@@ -104,7 +105,7 @@ BootFirmwareConfig BootFirmwareConfig::FromSettings(const Settings& settings,
     const auto notify = NotifyStateByName(notifyName);
     if (!notify) throw std::invalid_argument("firmware.notify: unknown state " + notifyName);
     config.notify = *notify;
-    const std::uint64_t notifyBytes = settings.GetNumber("firmware.notify_bytes", 16);
+    const std::uint64_t notifyBytes = SettingNumber(settings, "firmware.notify_bytes", 16);
     if (notifyBytes == 0 || notifyBytes > kBlockBytes - kNotifyFieldOffset) {
         throw std::invalid_argument("firmware.notify_bytes: " + std::to_string(notifyBytes) +
                                     " does not fit the flags block");
@@ -203,15 +204,21 @@ std::vector<std::uint8_t> FlagsBlockBytes(const BootFirmwareConfig& config) {
     return block;
 }
 
+void ReplaceCells(FlashArray& cells, const BootFirmwareConfig& config, std::uint64_t physical,
+                  std::span<const std::uint8_t> bytes) {
+    const std::uint64_t offset = config.CellOffset(physical);
+    if (physical < config.partBase || offset > cells.Size() ||
+        bytes.size() > cells.Size() - offset) {
+        throw std::out_of_range("cells at " + std::to_string(physical) + " outside the part");
+    }
+    cells.Erase(offset, bytes.size());
+    cells.Program(offset, bytes);
+}
+
 void LayBootFirmware(FlashArray& cells, const BootFirmwareConfig& config) {
     if (!config.tables) return;
-    const auto lay = [&](std::uint64_t physical, const std::vector<std::uint8_t>& bytes) {
-        const std::uint64_t offset = config.CellOffset(physical);
-        cells.Erase(offset, bytes.size());
-        cells.Program(offset, bytes);
-    };
-    lay(config.volume, BootFirmwareVolumeBlock(config));
-    lay(config.flagsBlock, FlagsBlockBytes(config));
+    ReplaceCells(cells, config, config.volume, BootFirmwareVolumeBlock(config));
+    ReplaceCells(cells, config, config.flagsBlock, FlagsBlockBytes(config));
 }
 
 BootFirmware::BootFirmware(Machine& machine, FlashPart& biosFlash, BootFirmwareConfig config)
@@ -242,16 +249,15 @@ void BootFirmware::RecordPendingUpdate() {
         log.Add({"firmware", "notify", mConfig.flagsBlock, *bit, 0, "already-pending"});
         return;
     }
-    const std::uint64_t block = mConfig.CellOffset(mConfig.flagsBlock);
     if (!bit) {
         // Used up: the BIOS saves the block, erases it and writes it back
         // with a fresh field, then goes on as with a fresh one.
-        const auto kept = cells.Bytes(block, BootFirmwareConfig::kBlockBytes);
+        const auto kept =
+            cells.Bytes(mConfig.CellOffset(mConfig.flagsBlock), BootFirmwareConfig::kBlockBytes);
         std::vector<std::uint8_t> saved(kept.begin(), kept.end());
         std::fill_n(saved.begin() + BootFirmwareConfig::kNotifyFieldOffset, mConfig.notifyBytes,
                     0xFF);
-        cells.Erase(block, saved.size());
-        cells.Program(block, saved);
+        ReplaceCells(cells, mConfig, mConfig.flagsBlock, saved);
         log.Add({"firmware", "notify", mConfig.flagsBlock, 0, 0, "restored"});
         bit = 0;
     }

@@ -127,6 +127,9 @@ std::vector<std::uint8_t> FlagsBlockBytes(const BootFirmwareConfig& config);
 // Lays the volume block and the flags block into the cells, replacing what
 // was there, as a BIOS build would; nothing when config.tables is off.
 void LayBootFirmware(FlashArray& cells, const BootFirmwareConfig& config);
+// Replaces cells from this physical address, as a programmer clip would.
+void ReplaceCells(FlashArray& cells, const BootFirmwareConfig& config, std::uint64_t physical,
+                  std::span<const std::uint8_t> bytes);
 
 // The notify field's state as its bits tell it.
 NotifyState ReadNotifyState(std::span<const std::uint8_t> field);
