@@ -47,6 +47,9 @@
 //                                stay (Intel S33: status bit 6 reports it)
 //   spi.fault.hang=ADDR,...      a program or erase touching ADDR never
 //                                finishes: write-in-progress stays set
+//   spi.fault.stuck_busy=0       1: the part's write-in-progress bit is set
+//                                from the start and never clears; it
+//                                answers nothing but 05h
 //   spi.fault.cycle_hang=TIMES   TIMES (a count or "always") SPI cycles
 //                                never complete: SCIP stays set, cycle done
 //                                never comes, and the controller starts no

@@ -92,6 +92,7 @@ SpiFlashFaults FaultsFrom(const Settings& settings) {
     faults.erase = Offsets(settings, "spi.fault.erase");
     faults.program = Offsets(settings, "spi.fault.program");
     faults.hang = Offsets(settings, "spi.fault.hang");
+    faults.stuckBusy = SettingNumber(settings, "spi.fault.stuck_busy", 0, 1) == 1;
     if (settings.Has("spi.fault.jedec_id")) {
         const auto id = SettingNumber(settings, "spi.fault.jedec_id", 0, 0xFFFFFF);
         faults.jedecId = {static_cast<std::uint8_t>(id >> 16), static_cast<std::uint8_t>(id >> 8),
@@ -115,7 +116,8 @@ SpiFlash::SpiFlash(FlashPart& part, VirtualClock& clock, const SpiFlashSettings&
       mClock(clock),
       mKind(KindOf(part.Chip())),
       mTimes(settings.times),
-      mFaults(settings.faults) {
+      mFaults(settings.faults),
+      mHung(settings.faults.stuckBusy) {
     RestoreStatus(settings.status);
 }
 

@@ -64,6 +64,7 @@ struct SpiFlashFaults {
     std::vector<std::uint32_t> erase;    // offsets whose erase fails
     std::vector<std::uint32_t> program;  // offsets whose program fails
     std::vector<std::uint32_t> hang;     // offsets whose program or erase never ends
+    bool stuckBusy = false;              // write in progress from the start
     std::optional<std::array<std::uint8_t, 3>> jedecId;
 };
 

@@ -103,6 +103,7 @@ TEST(ChipsetBoards, SettingsThatDescribeNoBoardAreRefusedByName) {
         {"spi.fault.hang", "later"},
         {"spi.fault.jedec_id", "0x1000000"},
         {"spi.fault.cycle_hang", "sometimes"},
+        {"spi.fault.stuck_busy", "2"},
     };
     simtest::ExpectEachSettingRefused(bad);
     try {

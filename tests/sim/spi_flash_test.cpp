@@ -165,6 +165,15 @@ TEST(SpiFlash, BusyUntilTheProgramOrEraseEndsAndOnlyStatusAnswersMeanwhile) {
     EXPECT_EQ(bus.Cells(0x20000, 1), Bytes{0x00});
 }
 
+TEST(SpiFlash, APartStuckBusyAnswersOnlyItsStatus) {
+    PartOnBus bus("AT25DF321", {{"spi.fault.stuck_busy", "1"}});
+    EXPECT_EQ(bus.Status() & 0x01, 1);
+    EXPECT_EQ(bus.Send({0x9F}, 3), (Bytes{0xFF, 0xFF, 0xFF}));
+    bus.Enabled(Addressed(0x02, 0x100, {0x00}));
+    EXPECT_EQ(bus.Cells(0x100, 1), Bytes{0xFF});
+    EXPECT_EQ(bus.Status() & 0x03, 1);
+}
+
 TEST(SpiFlash, ExtraAddressBytesDoNotStopAOneByteCommand) {
     PartOnBus bus("AT25DF321");
     bus.Send({0x06, 0x12, 0x34, 0x56});
