@@ -122,7 +122,7 @@ BootFirmwareConfig BootFirmwareConfig::FromSettings(const Settings& settings,
             BlockSetting(settings, "firmware.flags_block", top - 4 * kBlockBytes, config.partBase);
         if (config.volume == config.flagsBlock) {
             throw std::invalid_argument(
-                "firmware.volume: the volume and the flags block "
+                "firmware.volume and firmware.flags_block: the volume and the flags block "
                 "share a block");
         }
     }
