@@ -1,4 +1,5 @@
 // The command groups srvfw offers; a library's commands join by a line here.
+#include "host/bios/commands.h"
 #include "host/frame/command.h"
 #include "host/fru/commands.h"
 #include "host/fw/commands.h"
@@ -7,7 +8,8 @@
 namespace srvfw {
 
 std::span<const CommandGroup* const> CommandGroups() {
-    static const CommandGroup* const groups[] = {&FruCommands(), &SdrCommands(), &FwCommands()};
+    static const CommandGroup* const groups[] = {&FruCommands(), &SdrCommands(), &FwCommands(),
+                                                 &BiosCommands()};
     return groups;
 }
 

@@ -38,12 +38,14 @@ Exit codes:
   4  a file cannot be read or written (a backup included)
   5  the request does not fit the FRU (no such area or field, a file of
      another layout), the SDR repository (a file of which no record would
-     be written) or the firmware image (an area it does not hold, another
-     controller); nothing was written
+     be written), the firmware image (an area it does not hold, another
+     controller) or the BIOS (no such area, an image of another size);
+     nothing was written
   6  SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
      (and read back) before srvfw stopped
   7  an SDR write failed and the backup made before it was written back:
-     the repository holds what it held before
+     the repository holds what it held before; or a BIOS area's write
+     failed and every block still holds its old contents
   8  an SDR write failed and writing the backup back failed too: the
      message names the backup to write with "srvfw sdr write"
   9  the firmware image is not for this system: "fw check" says so, and

@@ -11,7 +11,9 @@ enum class ExitCode : int {
     kNotLoadable = 2,  // a library, its resource folder or the simulated server is missing
     kLibraryCall = 3,  // a library call failed (the library's message says why)
     kFile = 4,         // a file could not be read or written (backups included)
-    kDoesNotFit = 5,   // the request does not fit this FRU; nothing was written
+    // The request does not fit this FRU, SDR repository, firmware image or
+    // BIOS area (no such area, an image of another size); nothing was written.
+    kDoesNotFit = 5,
     // SIGINT, SIGTERM or SIGHUP arrived during a write, which was finished
     // (and read back) before srvfw stopped
     kInterrupted = 6,

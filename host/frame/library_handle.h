@@ -12,8 +12,16 @@
 //       static constexpr const char* kEntryPoint;  // "GetOrvelInterface"
 //       static constexpr std::uint32_t kRevision;
 //       static constexpr const char* kNoun;        // "FRU library", in messages
-//       static constexpr const char* kStringFile;  // under <language><country>/
+//       static constexpr const char* kStringFile;  // under <language><country>/,
+//                                                  // or nullptr: no texts of its own
 //       static constexpr bool kTalksToBmc;         // takes the IMB driver
+//       // Optional (default true): the library takes a progress and a
+//       // display callback. One that has neither answers their entries
+//       // with a failure, so they are not called.
+//       static constexpr bool kTakesCallbacks;
+//       // Optional (default false): a failed Initialize leaves the
+//       // library able to say why through its last-error text.
+//       static constexpr bool kExplainsFailedStart;
 //       // What Initialize takes after the table, as a tuple.
 //       static auto InitializeArguments(const FrameOptions&);
 //       // Optional: where display texts go (default: shown as warnings).
@@ -24,6 +32,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -84,7 +93,7 @@ class LibraryHandle {
     // Loads the library from the library folder and starts it. Throws a
     // Failure (not loadable) when it cannot be loaded or will not start.
     LibraryHandle(const LibraryPlaces& places, const FrameOptions& options)
-        : mImbDriver(Traits::kTalksToBmc
+        : mImbDriver((RefuseLocaleWithoutTexts(options), Traits::kTalksToBmc)
                          ? library_frame::ImbDriverFor(places, options, Traits::kFile)
                          : nullptr),
           mLibrary(places.libraries / Traits::kFile) {
@@ -152,36 +161,72 @@ class LibraryHandle {
     }
 
   private:
+    static constexpr bool kHasTexts = Traits::kStringFile != nullptr;
+    static constexpr bool kTakesCallbacks = [] {
+        if constexpr (requires { Traits::kTakesCallbacks; }) {
+            return Traits::kTakesCallbacks;
+        } else {
+            return true;
+        }
+    }();
+
+    static constexpr bool kExplainsFailedStart = [] {
+        if constexpr (requires { Traits::kExplainsFailedStart; }) {
+            return Traits::kExplainsFailedStart;
+        } else {
+            return false;
+        }
+    }();
+
+    // A library without string files has one language: asking for another
+    // is a mistake the user hears of before anything is loaded.
+    static void RefuseLocaleWithoutTexts(const FrameOptions& options) {
+        if (!kHasTexts && options.language) {
+            throw Failure(ExitCode::kUsage, "--locale has no use with the " +
+                                                std::string(Traits::kNoun) +
+                                                ", which has no texts in other languages");
+        }
+    }
+
     void Start(const LibraryPlaces& places, const FrameOptions& options) {
-        library_frame::CheckStringFile(places, options, Traits::kStringFile);
+        if constexpr (kHasTexts) {
+            library_frame::CheckStringFile(places, options, Traits::kStringFile);
+        }
         {
             // The library opens its string file relative to the current
-            // directory.
-            ScopedDirectory resources(places.resources);
+            // directory; one without texts needs no resource folder.
+            std::optional<ScopedDirectory> resources;
+            if constexpr (kHasTexts) resources.emplace(places.resources);
             const std::uint32_t status = std::apply(
                 [this](auto&&... arguments) {
                     return this->Try("Initialize", &Table::Initialize, arguments...);
                 },
                 Traits::InitializeArguments(options));
-            // Not initialized, the library has no message to give.
             if (status != 0) {
-                throw Failure(ExitCode::kNotLoadable,
-                              "the " + std::string(Traits::kNoun) + " " + mLibrary.File().string() +
-                                  " did not start",
-                              status);
+                const std::string what = "the " + std::string(Traits::kNoun) + " " +
+                                         mLibrary.File().string() + " did not start";
+                // Most libraries, not initialized, have no message to give.
+                if constexpr (kExplainsFailedStart) {
+                    throw Fail(ExitCode::kNotLoadable, what, status);
+                }
+                throw Failure(ExitCode::kNotLoadable, what, status);
             }
-            if (options.language) SetLocale(options);
+            if constexpr (kHasTexts) {
+                if (options.language) SetLocale(options);
+            }
         }
         try {
             // A library without a debug log has no level to set.
             if constexpr (requires { &Table::SetDebugLevel; }) {
                 Call("setting the debug level", &Table::SetDebugLevel, options.debugLevel);
             }
-            // One library takes the callback by reference to the caller's
-            // pointer, which must then outlive the library's use of it.
-            static PROGRESS_CALLBACK progress = &ProgressCallback;
-            Call("setting the progress callback", &Table::SetProgressCallback, progress);
-            Call("setting the display callback", &Table::SetDisplayCallback, DisplayCallback());
+            if constexpr (kTakesCallbacks) {
+                // One library takes the callback by reference to the caller's
+                // pointer, which must then outlive the library's use of it.
+                static PROGRESS_CALLBACK progress = &ProgressCallback;
+                Call("setting the progress callback", &Table::SetProgressCallback, progress);
+                Call("setting the display callback", &Table::SetDisplayCallback, DisplayCallback());
+            }
         } catch (...) {
             Stop();
             throw;

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "sim/chipset/board.h"
 #include "sim/core/setting_lists.h"
 
 namespace sim {
@@ -23,7 +24,9 @@ std::uint32_t Dword(const std::string& key, const std::string& text) {
 }
 
 BiosFlashLayout LayoutFrom(const Settings& settings) {
-    const auto romKb = SettingNumber(settings, "bios.rom_kb", 1024, kMaxWord);
+    // The ROM is the board's part unless a test asks for another size.
+    const auto romKb = SettingNumber(settings, "bios.rom_kb",
+                                     BoardFromSettings(settings).chip.sizeBytes / kKiB, kMaxWord);
     const auto blockKb = SettingNumber(settings, "bios.block_kb", 64, kMaxWord);
     const auto bootBlocks = SettingNumber(settings, "bios.boot_blocks", 1, kMaxWord);
     BiosFlashLayout layout = BiosFlashLayout::Uniform(static_cast<std::uint32_t>(romKb * kKiB),

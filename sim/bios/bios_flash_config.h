@@ -5,7 +5,9 @@
 // same BIOS.
 //
 // Settings (numbers decimal or 0x-hexadecimal; lists separated by commas):
-//   bios.rom_kb=1024             ROM size in KB (0 is allowed: a broken BIOS)
+//   bios.rom_kb=                 ROM size in KB (0 is allowed: a broken BIOS);
+//                                by default the size of the board's part
+//                                (sim/chipset/board.h)
 //   bios.block_kb=64             block size of the default uniform layout
 //   bios.blocks=ADDR:SIZE,...    explicit block table in table order
 //                                (replaces the uniform layout; entries may

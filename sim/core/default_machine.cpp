@@ -12,6 +12,7 @@
 #include "sim/bmc/libipmi_endpoint.h"
 #include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/chipset/bios_range.h"
+#include "sim/chipset/board.h"
 #include "sim/chipset/chipset.h"
 #include "sim/chipset/memory_window.h"
 #include "sim/core/host_fault_settings.h"
@@ -48,7 +49,7 @@ void BuildMachine(Machine& machine) {
     machine.Add<PostCodePort>();
     BiosFlashConfig bios = BiosFlashConfig::FromSettings(machine.Config());
     FlashPart& biosFlash =
-        machine.AddFlashPart(BoardFlashChip(bios.layout.romBytes), kBiosFlashPart);
+        machine.AddFlashPart(BoardFromSettings(machine.Config()).chip, kBiosFlashPart);
     machine.Add<BiosFlashService>(std::move(bios), biosFlash);
     // The same part behind the chipset: its SPI controller and the window
     // below 4 GB; then what the BIOS keeps in the flash for an updater.

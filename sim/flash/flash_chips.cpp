@@ -18,6 +18,8 @@ constexpr std::uint8_t kSpiBlockErase = 0xD8;
 constexpr std::uint8_t kSpiSectorErase = 0x20;
 constexpr std::uint32_t kSectorBytes = 4 * kKiB;
 constexpr std::uint32_t kBlockBytes = 64 * kKiB;
+// Intel's block erase is 20h then this confirm byte.
+constexpr std::uint8_t kIntelEraseConfirm = 0xD0;
 
 const std::vector<FlashChip>& Table() {
     static const std::vector<FlashChip> chips = {
@@ -67,6 +69,52 @@ const std::vector<FlashChip>& Table() {
           {0x52, {{32 * kKiB, 64}}},
           {0xD8, {{64 * kKiB, 32}}},
           {0x60, {{2 * kMiB, 1}}}}},
+        // Its sectors power up protected; a write of status bits 5:2 as all
+        // zeros (ones) unprotects (protects) them all at once.
+        {"Atmel",
+         "AT25DF321",
+         0x1F,
+         0x4700,
+         4 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0x20, {{4 * kKiB, 1024}}},
+          {0x52, {{32 * kKiB, 128}}},
+          {0xD8, {{64 * kKiB, 64}}},
+          {0x60, {{4 * kMiB, 1}}},
+          {0xC7, {{4 * kMiB, 1}}}}},
+        // Intel's S33 parts of the bottom parameter block build: uniform
+        // 64 KB blocks for D8h (the 8 KB parameter blocks take their own
+        // opcode, not modelled), status bits 5 and 6 report a failed erase
+        // or program.
+        {"Intel",
+         "25F160S33",
+         0x89,
+         0x8911,
+         2 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0xD8, {{64 * kKiB, 32}}}, {0xC7, {{2 * kMiB, 1}}}}},
+        {"Intel",
+         "25F320S33",
+         0x89,
+         0x8912,
+         4 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0xD8, {{64 * kKiB, 64}}}, {0xC7, {{4 * kMiB, 1}}}}},
+        {"Intel",
+         "25F640S33",
+         0x89,
+         0x8913,
+         8 * kMiB,
+         FlashBus::kSpi,
+         FlashCommandSet::kSpiPageProgram,
+         kSpiPageBytes,
+         {{0xD8, {{64 * kKiB, 128}}}, {0xC7, {{8 * kMiB, 1}}}}},
         {"SST",
          "SST49LF008A",
          0xBF,
@@ -87,6 +135,28 @@ const std::vector<FlashChip>& Table() {
          kWordBytes,
          {{0x30, {{16 * kKiB, 1}, {8 * kKiB, 2}, {32 * kKiB, 1}, {64 * kKiB, 15}}},
           {0x10, {{1 * kMiB, 1}}}}},
+        // Intel's firmware hub: uniform 64 KB blocks, each with its lock
+        // register in the register space 4 MB below the part.
+        {"Intel",
+         "82802AC",
+         0x89,
+         0x00AC,
+         1 * kMiB,
+         FlashBus::kFwh,
+         FlashCommandSet::kIntelByteProgram,
+         1,
+         {{kIntelEraseConfirm, {{64 * kKiB, 16}}}}},
+        // Advanced+ Boot Block, bottom boot: eight 8 KB parameter blocks at
+        // the lowest addresses, then 64 KB main blocks.
+        {"Intel",
+         "28F320C3B",
+         0x89,
+         0x88C5,
+         4 * kMiB,
+         FlashBus::kParallel,
+         FlashCommandSet::kIntelWordProgram,
+         kWordBytes,
+         {{kIntelEraseConfirm, {{8 * kKiB, 8}, {64 * kKiB, 63}}}}},
     };
     return chips;
 }

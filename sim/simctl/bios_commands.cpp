@@ -14,6 +14,7 @@
 #include "sim/bios/rom_image_builder.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
+#include "sim/simctl/files.h"
 #include "sim/simctl/machine_state.h"
 
 namespace simctl {
@@ -22,15 +23,6 @@ namespace {
 
 sim::BiosFlashService* Bios(sim::Machine& machine) {
     return machine.Find<sim::BiosFlashService>();
-}
-
-bool WriteFile(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (out) return true;
-    std::fprintf(stderr, "simctl: cannot write %s\n", file.c_str());
-    return false;
 }
 
 int LoadRom(const Invocation& call) {

@@ -12,6 +12,7 @@
 #include "sim/bmc/fru/fru_storage.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
+#include "sim/simctl/files.h"
 #include "sim/simctl/machine_state.h"
 
 namespace simctl {
@@ -82,14 +83,7 @@ int DumpFru(const Invocation& call) {
     if (!machine) return 1;
     const sim::fru::FruDevice* device = DeviceNamed(*machine, call.args[0]);
     if (device == nullptr) return 1;
-    std::ofstream out(call.args[1], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(device->Contents().data()),
-              static_cast<std::streamsize>(device->Size()));
-    if (!out) {
-        std::fprintf(stderr, "simctl: cannot write %s\n", call.args[1].c_str());
-        return 1;
-    }
-    return 0;
+    return WriteFile(call.args[1], device->Contents()) ? 0 : 1;
 }
 
 // A damage option: "--bad-checksum=header", "board", "record:1",
@@ -206,13 +200,7 @@ int BuildFru(const Invocation& call) {
     }
     if (size != 0) builder.ImageSize(size);
     const std::vector<std::uint8_t> image = builder.Build();
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
-    if (!out) {
-        std::fprintf(stderr, "simctl: cannot write %s\n", file.c_str());
-        return 1;
-    }
+    if (!WriteFile(file, image)) return 1;
     DescribeImage(file, builder, image.size());
     return 0;
 }

@@ -2,7 +2,6 @@
 // versions, transfer mode), and images built for a controller, sound or
 // broken on purpose, for trying the firmware update library out.
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -13,6 +12,7 @@
 #include "sim/bmc/fw/fw_settings.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
+#include "sim/simctl/files.h"
 #include "sim/simctl/machine_state.h"
 
 namespace simctl {
@@ -118,18 +118,14 @@ int BuildImage(const Invocation& call) {
             recipe.broken = *broken;
         }
     }
-    std::ofstream out(call.args[0], std::ios::binary | std::ios::trunc);
+    std::vector<std::uint8_t> image;
     if (format == "hex") {
-        out << sim::fw::BuildHex(recipe);
+        const std::string text = sim::fw::BuildHex(recipe);
+        image.assign(text.begin(), text.end());
     } else {
-        const std::vector<std::uint8_t> image = sim::fw::BuildBinary(recipe);
-        out.write(reinterpret_cast<const char*>(image.data()),
-                  static_cast<std::streamsize>(image.size()));
+        image = sim::fw::BuildBinary(recipe);
     }
-    if (!out) {
-        std::fprintf(stderr, "simctl: cannot write %s\n", call.args[0].c_str());
-        return 1;
-    }
+    if (!WriteFile(call.args[0], image)) return 1;
     std::printf("built %s: %s image for %02Xh, %u bytes of memory, operational code %X.%02X%s\n",
                 call.args[0].c_str(), format.c_str(), *address, recipe.size, recipe.opCode.major,
                 recipe.opCode.minor,

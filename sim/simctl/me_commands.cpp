@@ -4,7 +4,6 @@
 // itself, to compare with the file that was staged); and an engine image
 // to stage, for trying the firmware update library out.
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <stdexcept>
 
@@ -12,19 +11,12 @@
 #include "sim/bmc/fw/me_staging.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
+#include "sim/simctl/files.h"
 #include "sim/simctl/machine_state.h"
 
 namespace simctl {
 
 namespace {
-
-bool WriteImage(const std::string& file, const std::vector<std::uint8_t>& image) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.data()),
-              static_cast<std::streamsize>(image.size()));
-    if (!out) std::fprintf(stderr, "simctl: cannot write %s\n", file.c_str());
-    return static_cast<bool>(out);
-}
 
 int MeShow(const Invocation& call) {
     const bool withImage = call.args.size() == 2 && call.args[0] == "--image";
@@ -42,7 +34,7 @@ int MeShow(const Invocation& call) {
         std::fprintf(stderr, "simctl: the engine has taken no image yet\n");
         return 1;
     }
-    return WriteImage(call.args[1], engine->RunningImage()) ? 0 : 1;
+    return WriteFile(call.args[1], engine->RunningImage()) ? 0 : 1;
 }
 
 // The engine writes an image one byte a request, so a default image is
@@ -71,7 +63,7 @@ int BuildImage(const Invocation& call) {
         }
     }
     const std::vector<std::uint8_t> image = sim::me::BuildMeImage(size, version);
-    if (!WriteImage(call.args[0], image)) return 1;
+    if (!WriteFile(call.args[0], image)) return 1;
     std::printf("built %s: engine image of %zu bytes, version %s\n", call.args[0].c_str(),
                 image.size(), version.Text().c_str());
     return 0;

@@ -11,6 +11,7 @@
 #include "sim/bmc/sdr/sdr_repository.h"
 #include "sim/core/setting_lists.h"
 #include "sim/simctl/command.h"
+#include "sim/simctl/files.h"
 #include "sim/simctl/machine_state.h"
 
 namespace simctl {
@@ -27,14 +28,6 @@ bool ReadFile(const std::string& file, std::vector<std::uint8_t>* bytes) {
     }
     bytes->assign(std::istreambuf_iterator<char>(in), {});
     return true;
-}
-
-bool WriteFile(const std::string& file, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    if (!out) std::fprintf(stderr, "simctl: cannot write %s\n", file.c_str());
-    return static_cast<bool>(out);
 }
 
 void ListRecords(const std::vector<sim::sdr::Record>& records) {

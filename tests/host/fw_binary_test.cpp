@@ -4,8 +4,6 @@
 // Python's json module, as a script would read them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "tests/host/srvfw_run_fixture.h"
 
 namespace {
@@ -26,21 +24,6 @@ class FwOnSimulatedServer : public test_support::SrvfwRun {
         const CommandOutcome built = Simctl("fw-image " + file + " " + args);
         EXPECT_EQ(built.code, 0) << built.output;
         return file;
-    }
-    // The value of a Python expression over the JSON document `d`, as JSON:
-    // "32", "\"2.01\"", "[\"boot\", \"opcode\"]". A document that does not
-    // parse fails the test.
-    std::string Json(const std::string& document, const std::string& expression) const {
-        const std::string file = dir / "document.json";
-        std::ofstream(file) << document;
-        const CommandOutcome read = test_support::RunCommand(
-            "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
-            "print(json.dumps(eval(sys.argv[2])))' " +
-            file + " \"" + expression + "\"");
-        EXPECT_EQ(read.code, 0) << read.output << document;
-        std::string value = read.output;
-        while (!value.empty() && value.back() == '\n') value.pop_back();
-        return value;
     }
     std::string BmcVersion(const std::string& area) const {
         const CommandOutcome versions = SrvfwResult("--json fw versions --device 20h");

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,22 @@ class SrvfwRun : public ::testing::Test {
         }
         std::sort(names.begin(), names.end());
         return names;
+    }
+
+    // The value of a Python expression over the JSON document `d`, as JSON:
+    // "32", "\"2.01\"", "[\"boot\", \"opcode\"]". A document that does not
+    // parse fails the test.
+    std::string Json(const std::string& document, const std::string& expression) const {
+        const std::string file = dir / "document.json";
+        std::ofstream(file) << document;
+        const CommandOutcome read = test_support::RunCommand(
+            "python3 -c 'import json,sys; d=json.load(open(sys.argv[1])); "
+            "print(json.dumps(eval(sys.argv[2])))' " +
+            file + " \"" + expression + "\"");
+        EXPECT_EQ(read.code, 0) << read.output << document;
+        std::string value = read.output;
+        while (!value.empty() && value.back() == '\n') value.pop_back();
+        return value;
     }
 
     TempDir dir;

@@ -34,9 +34,10 @@ class LoggedRegisters : public sim::MmioHandler {
     sim::RequestLog& mLog;
 };
 
-// Registers at FED1C000h, viewed from 10h bytes into their first page, so
-// the view's offsets are not the mapping's.
-constexpr std::uint64_t kRegisters = 0xFED1C000;
+// Registers at FEB1C000h (free on every board, unlike the chipset's own
+// block at FED1C000h), viewed from 10h bytes into their first page, so the
+// view's offsets are not the mapping's.
+constexpr std::uint64_t kRegisters = 0xFEB1C000;
 constexpr std::uint64_t kViewed = kRegisters + 0x10;
 constexpr std::size_t kViewLength = 0x20;
 

@@ -70,8 +70,9 @@ TEST_F(SimMemory, BulkCopiesRoundTrip) {
 }
 
 TEST_F(SimMemory, HolesFloatHighAndRomIgnoresWrites) {
-    machine->Memory().AddRom("test-rom", 0xFFF00000, 0x1000).bytes[0] = 0x5A;
-    auto* rom = static_cast<std::uint8_t*>(Map(0xFFF00000, 0x2000));
+    // Below the BIOS flash window and its lock registers on every board.
+    machine->Memory().AddRom("test-rom", 0xFE000000, 0x1000).bytes[0] = 0x5A;
+    auto* rom = static_cast<std::uint8_t*>(Map(0xFE000000, 0x2000));
     ASSERT_NE(rom, MAP_FAILED);
     hw::Write8(rom, 0x00);
     EXPECT_EQ(hw::Read8(rom), 0x5A);
@@ -82,8 +83,9 @@ TEST_F(SimMemory, HolesFloatHighAndRomIgnoresWrites) {
 
 TEST_F(SimMemory, RegisterAccessesReachTheHandlerWithTheirWidth) {
     RecordingRegisters registers;
-    machine->Memory().AddMmio("regs", 0xFED1C000, 0x4000, registers);
-    auto* view = static_cast<std::uint8_t*>(Map(0xFED10000, 0x10000));
+    // As a chipset block at C000h of its 64 KB, away from the board's own RCBA.
+    machine->Memory().AddMmio("regs", 0xFEB1C000, 0x4000, registers);
+    auto* view = static_cast<std::uint8_t*>(Map(0xFEB10000, 0x10000));
     ASSERT_NE(view, MAP_FAILED);
     EXPECT_EQ(hw::Read32(view + 0xF410), 0xC0DE3410u);
     hw::Write16(view + 0xF800, 0x1234);

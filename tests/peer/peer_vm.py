@@ -153,6 +153,15 @@ class Initramfs:
         out.write_bytes(gzip.compress(bytes(blob), compresslevel=1))
 
 
+def guest_firmware() -> bytes:
+    """The guest's BIOS as QEMU ships it (SeaBIOS), for a machine that
+    starts from a flash image the test builds."""
+    for path in ("/usr/share/seabios/bios-256k.bin", "/usr/share/qemu/bios-256k.bin"):
+        if os.path.exists(path):
+            return Path(path).read_bytes()
+    raise Skip("no SeaBIOS image (bios-256k.bin) to put in the guest's flash")
+
+
 def build_initramfs(out: Path, build_dir: Path, modules: Path, script: str,
                     scenario_env: dict[str, str], extra_files: dict[str, bytes] | None = None):
     """The guest: busybox, our real builds under /opt/srvfw (bin, lib, res),
@@ -409,8 +418,9 @@ class Guest:
     socket the host serves "SYNC <tag>" requests on."""
 
     def __init__(self, work: Path, kernel: Path, initrd: Path, machine_opts: list[str],
-                 smbios_entry: str = "32", memory_mb: int = 320):
+                 smbios_entry: str = "32", memory_mb: int = 320, machine: str = "pc"):
         self.work = work
+        self.machine = machine
         self.kernel = kernel
         self.initrd = initrd
         self.machine_opts = machine_opts
@@ -424,7 +434,8 @@ class Guest:
 
     def command(self) -> list[str]:
         return [find_tool("qemu-system-x86_64"),
-                "-machine", f"pc,accel=tcg,smbios-entry-point-type={self.smbios_entry}",
+                "-machine",
+                f"{self.machine},accel=tcg,smbios-entry-point-type={self.smbios_entry}",
                 "-m", str(self.memory_mb), "-smp", "1",
                 "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot",
                 "-kernel", str(self.kernel), "-initrd", str(self.initrd),

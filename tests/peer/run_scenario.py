@@ -21,6 +21,8 @@ from pathlib import Path
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import bios_checks  # noqa: E402
+import bios_image  # noqa: E402
 import fru_image  # noqa: E402
 import guest_output as go  # noqa: E402
 import peer_vm  # noqa: E402
@@ -43,6 +45,7 @@ class Scenario:
     write_over: str = ""  # "kcs" or "driver": the phase that sets and restores a field
     timeout_s: int = 420
     needs: list = field(default_factory=list)  # build outputs the scenario cannot run without
+    machine: str = "pc"   # QEMU's machine type
 
 
 SCENARIOS = {s.name: s for s in [
@@ -52,6 +55,9 @@ SCENARIOS = {s.name: s for s in [
     Scenario("ipmi_sim_ca2_smbios64", "ipmi_sim", 0xCA2, "64", write_over="driver"),
     Scenario("quorzel", "none", script="quorzel.sh", timeout_s=240,
              needs=["bin/quorzel_mod.o", "bin/quorzel_probe"]),
+    # q35 starts from its CFI flash, which holds the BIOS's flash tables.
+    Scenario("bios_q35_pflash", "none", script="bios.sh", timeout_s=300, machine="q35",
+             needs=["lib/librask.so.9"]),
 ]}
 
 
@@ -401,6 +407,7 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
                 raise peer_vm.Skip(f"{build_dir / need} is not built")
         if sc.script != "fru.sh" and not (peer_vm.GUEST_DIR / sc.script).exists():
             raise peer_vm.Skip(f"guest script {sc.script} is not there yet")
+        firmware = peer_vm.guest_firmware() if sc.script == "bios.sh" else b""
     except peer_vm.Skip as e:
         return peer_vm.loud_skip(f"{sc.name}: {e}")
 
@@ -418,10 +425,17 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
            "PEER_SET": f"{SET_FIELD}={SET_VALUE}" if sc.write_over else "",
            "PEER_WRITE_OVER": sc.write_over, "PEER_ARGS": "/opt/srvfw"}
     initrd = work / "initrd.gz"
-    peer_vm.build_initramfs(initrd, build_dir, modules, sc.script, env)
+    extra = {}
+    flash = work / "flash.bin"
+    if sc.script == "bios.sh":
+        flash.write_bytes(bios_image.build_flash(firmware))
+        extra["peer/new-area1.bin"] = bios_image.new_area(1)
+    peer_vm.build_initramfs(initrd, build_dir, modules, sc.script, env, extra)
 
     sim = None
     opts = []
+    if sc.script == "bios.sh":
+        opts = ["-drive", f"if=pflash,format=raw,file={flash}"]
     if sc.bmc == "qemu":
         opts = ["-device", f"ipmi-bmc-sim,id=bmc0,frudatafile={fru_file},"
                            f"fruareasize={FRU_AREA_SIZE},sdrfile={sdr_file}",
@@ -433,7 +447,8 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
         opts = ["-chardev", f"socket,id=ipmi0,host=127.0.0.1,port={proxy.port},reconnect=1",
                 "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc1",
                 "-device", f"isa-ipmi-kcs,bmc=bmc1,ioport={sc.kcs:#x}"]
-    guest = peer_vm.Guest(work, kernel, initrd, opts, sc.smbios)
+    original_flash = flash.read_bytes() if flash.exists() else b""
+    guest = peer_vm.Guest(work, kernel, initrd, opts, sc.smbios, machine=sc.machine)
     marks = {}  # sync tag -> how many requests the BMC had been sent by then
     if sim:
         def at_sync(tag):
@@ -474,6 +489,9 @@ def run(sc: Scenario, build_dir: Path, work: Path, keep: bool) -> int:
                       "restore": write_requests(proxy.since(marks["after-set"],
                                                             marks["after-restore"]))}
         check_fru_scenario(check, console, sc, sim, original, guest.sync_log, writes, sdrs)
+    elif sc.script == "bios.sh":
+        bios_checks.check_bios_scenario(check, go.parse_blocks(console), original_flash,
+                                        flash.read_bytes())
     else:
         check_quorzel(check, console, exit_line)
     print(f"==== {sc.name}: {check.passed} passed, {len(check.failed)} failed "

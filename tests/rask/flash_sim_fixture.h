@@ -20,6 +20,12 @@ namespace rask_test {
 
 using Setting = std::pair<std::string, std::string>;
 
+// A parameterized case's name (its `name` member), for the test's name.
+template <class Case>
+std::string NameOfCase(const ::testing::TestParamInfo<Case>& info) {
+    return std::string(info.param.name);
+}
+
 class FlashSim : public ::testing::Test {
   protected:
     ~FlashSim() override {
@@ -29,6 +35,10 @@ class FlashSim : public ::testing::Test {
 
     // A fresh machine of these settings; the flash layer's state is reset.
     sim::Machine& Boot(std::initializer_list<Setting> settings = {}) {
+        return Boot(std::vector<Setting>(settings));
+    }
+    // The same, for settings kept in a table of cases.
+    sim::Machine& Boot(const std::vector<Setting>& settings) {
         sim::Settings values;
         for (const auto& [key, value] : settings) values.Set(key, value);
         Rask_Private::ResetFlashLayerState();
@@ -38,12 +48,23 @@ class FlashSim : public ::testing::Test {
     sim::Machine& Machine() { return sim::TheMachine(); }
 
     // The open's result; on success the handle is kept and closed at the
-    // end of the test. The log is cleared after the open.
+    // end of the test. The log is cleared after the open; what the open
+    // itself asked stays readable through OpenLog.
     Rask_Private::FUL_RETURN Open(int platform) {
         const auto result =
             Rask_Private::FlashUDOpen(platform, hw::kPhysicalMemoryDevice, false, &mHandle);
+        mOpenLog = Machine().Log().Entries();
         Machine().Log().Clear();
         return result;
+    }
+
+    // The entries of one component that the last Open recorded.
+    std::vector<sim::LogEntry> OpenLog(const std::string& component) const {
+        std::vector<sim::LogEntry> entries;
+        for (const sim::LogEntry& entry : mOpenLog) {
+            if (entry.component == component) entries.push_back(entry);
+        }
+        return entries;
     }
 
     Rask_Private::FlashDesc* Handle() const { return mHandle; }
@@ -61,6 +82,7 @@ class FlashSim : public ::testing::Test {
 
   private:
     Rask_Private::FlashDesc* mHandle = nullptr;
+    std::vector<sim::LogEntry> mOpenLog;
 };
 
 }  // namespace rask_test

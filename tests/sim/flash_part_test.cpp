@@ -82,7 +82,8 @@ TEST(FlashChips, EveryRowHoldsTogetherAndAnswersWithIdsOfItsOwn) {
     // part that is not on the SPI bus.
     for (const auto commands :
          {sim::FlashCommandSet::kSpiPageProgram, sim::FlashCommandSet::kSpiAaiWordProgram,
-          sim::FlashCommandSet::kJedecByteProgram, sim::FlashCommandSet::kJedecWordProgram}) {
+          sim::FlashCommandSet::kJedecByteProgram, sim::FlashCommandSet::kJedecWordProgram,
+          sim::FlashCommandSet::kIntelByteProgram, sim::FlashCommandSet::kIntelWordProgram}) {
         EXPECT_TRUE(std::any_of(chips.begin(), chips.end(), [&](const sim::FlashChip& chip) {
             return chip.commands == commands;
         })) << static_cast<int>(commands);
@@ -101,8 +102,10 @@ TEST(FlashChips, APartIsFoundByItsJedecIds) {
     const Case cases[] = {
         {0xC2, 0x2014, "MX25L8005"},   {0xEF, 0x4017, "W25Q64.V"},    {0xBF, 0x258E, "SST25VF080B"},
         {0xBF, 0x2541, "SST25VF016B"}, {0xBF, 0x005A, "SST49LF008A"}, {0x01, 0x225B, "Am29LV800BB"},
-        {0xC2, 0x2015, nullptr},       {0xEF, 0x2014, nullptr},       {0xFF, 0xFFFF, nullptr},
-        {0x00, 0x0000, nullptr},
+        {0x89, 0x00AC, "82802AC"},     {0x89, 0x88C5, "28F320C3B"},   {0x89, 0x88C4, nullptr},
+        {0x1F, 0x4700, "AT25DF321"},   {0x89, 0x8911, "25F160S33"},   {0x89, 0x8912, "25F320S33"},
+        {0x89, 0x8913, "25F640S33"},   {0x89, 0x8915, nullptr},       {0xC2, 0x2015, nullptr},
+        {0xEF, 0x2014, nullptr},       {0xFF, 0xFFFF, nullptr},       {0x00, 0x0000, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << +c.manufacturer << "/" << c.device);
@@ -150,7 +153,8 @@ TEST(FlashPart, TheBiosServiceAndASecondHolderSeeTheSameCells) {
     ASSERT_NE(part, nullptr);
     sim::BiosFlashService& bios = *machine.Find<sim::BiosFlashService>();
     EXPECT_EQ(&bios.Part(), part);
-    EXPECT_EQ(part->Chip().name, "MX25L8005");
+    // The default board, a firmware hub board.
+    EXPECT_EQ(part->Chip().name, "82802AC");
     EXPECT_EQ(part->Cells().Size(), bios.Layout().romBytes);
 
     // What the service programs, the other holder reads.

@@ -33,7 +33,8 @@ TEST_F(SimctlTest, InitThenShowDescribesTheMachine) {
     const test_support::CommandOutcome show = Simctl(dir.string() + " show");
     ASSERT_EQ(show.code, 0) << show.output;
     EXPECT_NE(show.output.find("ram.mb = 8"), std::string::npos) << show.output;
-    EXPECT_NE(show.output.find("00:1F.0 8086:3A18"), std::string::npos) << show.output;
+    // The default board's LPC bridge.
+    EXPECT_NE(show.output.find("00:1F.0 8086:27B8"), std::string::npos) << show.output;
     EXPECT_NE(show.output.find("0000100000-00007FFFFF RAM  extended"), std::string::npos)
         << show.output;
     EXPECT_NE(show.output.find("cmos"), std::string::npos);
