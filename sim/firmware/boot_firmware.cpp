@@ -8,6 +8,7 @@
 
 #include "sim/bios/rom_image_builder.h"
 #include "sim/bios/software_smi.h"
+#include "sim/chipset/board.h"
 #include "sim/core/setting_lists.h"
 #include "sim/firmware/board_tables.h"
 #include "sim/firmware/firmware_volume.h"
@@ -32,21 +33,6 @@ const std::pair<NotifyState, std::string_view> kNotifyNames[] = {
     {NotifyState::kNone, "none"},
     {NotifyState::kUsedUp, "used-up"},
 };
-
-const std::string_view kSpiBoards[] = {"ich7-spi", "ich7-spi-intel", "ich9-spi", "pch-spi",
-                                       "pch-spi-unknown"};
-
-// The boards whose BIOS keeps no notify field in its tables. Without a
-// board setting the board is the default one (a firmware hub), unless its
-// straps are set to boot from SPI.
-bool IsSpiBoard(const Settings& settings) {
-    if (settings.Has("board")) {
-        const std::string board = settings.Get("board", "");
-        return std::find(std::begin(kSpiBoards), std::end(kSpiBoards), board) !=
-               std::end(kSpiBoards);
-    }
-    return settings.Get("chipset.straps", "lpc") == "spi";
-}
 
 std::uint64_t BlockSetting(const Settings& settings, const std::string& key, std::uint64_t fallback,
                            std::uint64_t partBase) {
@@ -114,9 +100,14 @@ BootFirmwareConfig BootFirmwareConfig::FromSettings(const Settings& settings,
                                     " does not fit the flags block");
     }
     config.notifyBytes = static_cast<std::uint16_t>(notifyBytes);
-    const bool spiBoard = IsSpiBoard(settings);
+    // The BIOS of a board that boots from SPI keeps no notify field in its
+    // tables; on the newer chipsets (the ICH9 layout) it takes the notice
+    // through its SMI instead.
+    const Board board = BoardFromSettings(settings);
+    const bool spiBoard = board.straps == BootStraps::kSpi;
     config.notifyTable = settings.GetFlag("firmware.notify_table", !spiBoard);
-    config.notifySmi = settings.GetFlag("firmware.notify_smi", spiBoard);
+    config.notifySmi =
+        settings.GetFlag("firmware.notify_smi", spiBoard && board.spiLayout == SpiLayout::kIch9);
     if (config.tables) {
         const std::uint64_t top = config.partBase + config.partBytes;
         config.volume =

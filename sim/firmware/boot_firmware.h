@@ -20,8 +20,8 @@
 // first bit still 1 tells the state (even: none pending, odd: pending, no
 // bit left: used up).
 //
-// The notify SMI (function A4h on port B2h), served on the SPI boards
-// (their tables have no notify field): the BIOS records the update as
+// The notify SMI (function A4h on port B2h), served on the SPI boards of
+// the ICH9 layout (their tables have no notify field): the BIOS records the update as
 // pending in the same field by clearing the first bit still 1 when it is
 // an even one; when the field is used up it erases the flags block,
 // restores its contents with a fresh field and then clears bit 0; when an
@@ -61,11 +61,14 @@
 //                               cleared), used-up (all 00h)
 //   firmware.notify_bytes=16    the notify field's length
 //   firmware.notify_table=      1: the tables hold an FNT; 0: none. Default:
-//                               none on the SPI boards (board=ich7-spi,
+//                               none on a board whose straps boot from SPI
+//                               (sim/chipset/board.h: ich7-spi,
 //                               ich7-spi-intel, ich9-spi, pch-spi,
-//                               pch-spi-unknown; without a board setting,
-//                               chipset.straps=spi), an FNT otherwise
-//   firmware.notify_smi=        1: serve SMI A4h; default as an SPI board
+//                               pch-spi-unknown, or chipset.straps=spi),
+//                               an FNT otherwise
+//   firmware.notify_smi=        1: serve SMI A4h; default on an SPI board
+//                               of the ICH9 layout (ich9-spi, pch-spi,
+//                               pch-spi-unknown)
 //
 // An unknown fault name or notify state, or a volume or flags block that
 // is not a 64 KB block inside the part, throws std::invalid_argument

@@ -290,13 +290,22 @@ TEST(BootFirmware, TheNotifySmiRecordsAPendingUpdateInTheField) {
     }
 }
 
-TEST(BootFirmware, TheNotifySmiIsTheSpiBoardsAndNeedsAFlagsBlock) {
-    sim::Machine& lpc = Boot({{"board", "fwh"}});
-    Notify(lpc);
-    EXPECT_TRUE(FirmwareLog(lpc).empty());
-    ASSERT_EQ(lpc.Log().Of("smi").size(), 1u);
-    EXPECT_EQ(lpc.Log().Of("smi")[0].operation, "unhandled");
-    EXPECT_EQ(sim::ReadNotifyState(Firmware().NotifyField()), sim::NotifyState::kFresh);
+TEST(BootFirmware, TheNotifySmiIsTheNewerSpiBoardsAndNeedsAFlagsBlock) {
+    for (const char* board : {"fwh", "word16", "ich7-spi", "ich7-spi-intel"}) {
+        SCOPED_TRACE(board);
+        sim::Machine& machine = Boot({{"board", board}});
+        Notify(machine);
+        EXPECT_TRUE(FirmwareLog(machine).empty());
+        ASSERT_EQ(machine.Log().Of("smi").size(), 1u);
+        EXPECT_EQ(machine.Log().Of("smi")[0].operation, "unhandled");
+        EXPECT_EQ(sim::ReadNotifyState(Firmware().NotifyField()), sim::NotifyState::kFresh);
+    }
+    for (const char* board : {"ich9-spi", "pch-spi", "pch-spi-unknown"}) {
+        SCOPED_TRACE(board);
+        sim::Machine& machine = Boot({{"board", board}});
+        Notify(machine);
+        EXPECT_EQ(FirmwareLog(machine), std::vector<std::string>{"notify pending 0"});
+    }
 
     sim::Machine& bare = Boot({{"board", "pch-spi"}, {"firmware.tables", "0"}});
     Notify(bare);
