@@ -313,4 +313,20 @@ TEST_F(Walks, WithTopSwapTheTopBlocksAreReachedWhereTheTableNamesThem) {
     EXPECT_EQ(Entries("spi", "block-erase").front().address, 0xFFFF0000u - 0xFFC00000u);
 }
 
+TEST_F(Walks, WithTopSwapARangeOverBothTopBlocksIsNotReadPastTheFlash) {
+    // One range record over the whole boot block region: swapped, its start
+    // lands on the top block and its end would lie past 4 GB.
+    Boot({{"board", "ich9-spi"}});
+    ASSERT_EQ(Open(11), Rask_Private::FUL_SUCCESS);
+    ASSERT_EQ(Rask_Private::FlashUDSetTopSwapBit(Handle(), 1), Rask_Private::FUL_SUCCESS);
+    sim::FlashArea area =
+        sim::FlashArea::Blocks(4, "Boot Block", "V", sim::kBootSegmentTag, 0xFFFE0000, 0x10000);
+    area.ranges[0].areaLimit = sim::kBootRegionBytes - 1;
+    area.ranges[0].blockLimit = 0xFFFFFFFF;
+    Bytes table = sim::AreaTableBytes({area});
+    Bytes buffer(sim::kBootRegionBytes, 0xCC);
+    EXPECT_EQ(Read(table, buffer), Rask_Private::FUL_FAILURE);
+    EXPECT_EQ(buffer, Bytes(sim::kBootRegionBytes, 0xCC));
+}
+
 }  // namespace
