@@ -29,9 +29,13 @@ unsigned Rask_Public::Initialize(RASK_TABLE, int platform, const bool& skipPrima
 
 unsigned Rask_Public::DeInitialize(RASK_TABLE) {
     CTrace trace(L"Rask_Public", L"DeInitialize");
-    // A DeInitialize without a counted Initialize has nothing to undo; the
-    // count never goes below 0.
-    if (C_Rask::sm_nInstanceCount == 0) return RASK_SUCCESS;
+    // Without a counted Initialize there is nothing to undo but the object
+    // a failed open left: it holds no device, and no other DeInitialize
+    // would ever free it. The count never goes below 0.
+    if (C_Rask::sm_nInstanceCount == 0) {
+        if (C_Rask::sm_hDriverHandle == nullptr) C_Rask::DestroyObject(C_Rask::sm_pThisBiosUpdate);
+        return RASK_SUCCESS;
+    }
     if (--C_Rask::sm_nInstanceCount > 0) return RASK_SUCCESS;
     return C_Rask::DestroyObject(C_Rask::sm_pThisBiosUpdate);
 }

@@ -160,6 +160,18 @@ TEST_F(RaskLibrary, AFailedOpenLeavesTheObjectUncountedUntilTheDriverOpens) {
     }
 }
 
+TEST_F(RaskLibrary, ADeInitializeAfterAFailedOpenFreesTheObjectItLeft) {
+    Boot({{"host.fault.open", "/dev/mem:13"}});
+    EXPECT_EQ(Initialize(), 0xC00E0004u);
+    EXPECT_EQ(TakeMessage(), L"Root privileges are required to run this application.");
+    EXPECT_EQ(t.DeInitialize(&t), 0u);
+    // The object is gone: nothing answers until the next Initialize.
+    EXPECT_EQ(t.OpenRaskDriver(&t), kNotInitialized);
+    sim::TheMachine().Host().Faults().openErrno.clear();
+    EXPECT_EQ(Initialize(), 0u);
+    EXPECT_GT(SegmentTableSize(), 32u);
+}
+
 TEST_F(RaskLibrary, TheLastDeInitializeClosesTheDeviceAndLocksTheFlash) {
     Boot();
     ASSERT_EQ(Initialize(), 0u);
