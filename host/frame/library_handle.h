@@ -20,7 +20,8 @@
 //       // with a failure, so they are not called.
 //       static constexpr bool kTakesCallbacks;
 //       // Optional (default false): a failed Initialize leaves the
-//       // library able to say why through its last-error text.
+//       // library able to say why through its last-error text, and a
+//       // DeInitialize then frees what the start left.
 //       static constexpr bool kExplainsFailedStart;
 //       // What Initialize takes after the table, as a tuple.
 //       static auto InitializeArguments(const FrameOptions&);
@@ -207,7 +208,11 @@ class LibraryHandle {
                                          mLibrary.File().string() + " did not start";
                 // Most libraries, not initialized, have no message to give.
                 if constexpr (kExplainsFailedStart) {
-                    throw Fail(ExitCode::kNotLoadable, what, status);
+                    Failure failure = Fail(ExitCode::kNotLoadable, what, status);
+                    // Such a library may keep what its failed start made
+                    // (librask its object); DeInitialize frees it.
+                    Try("DeInitialize", &Table::DeInitialize);
+                    throw failure;
                 }
                 throw Failure(ExitCode::kNotLoadable, what, status);
             }
